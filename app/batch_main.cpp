@@ -1,0 +1,46 @@
+// tessaly-batch: the converter without windows, for scripts and Linux users.
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "app/batch_options.h"
+#include "app/startup.h"
+#include "diag/console_answer.h"
+#include "engine/image.h"
+
+namespace {
+
+int Usage(const std::string& reason) {
+  std::fprintf(stderr, "tessaly-batch: %s (see --help)\n", reason.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  BatchOptions options;
+  std::string reason;
+  if (!ParseBatchArgs(std::vector<std::string>(argv + 1, argv + argc), &options, &reason)) return Usage(reason);
+  if (options.help) {
+    std::fputs(BatchUsage(), stdout);
+    return 0;
+  }
+  InitImageLibrary();
+  Text configPath = options.configPath.empty() ? ConfigPath() : options.configPath;
+  if (LoadStartupSettings(configPath) == ConfigResult::ReadFailed) {
+    std::fprintf(stderr, "tessaly-batch: cannot read %s\n", TextToUtf8(configPath).c_str());
+    return 1;
+  }
+  ApplyOverrides(options, &gAppSettings);
+  if (options.showSettings) std::fputs(SettingsListing(gAppSettings).c_str(), stdout);
+  if (options.save) {
+    MemoryProfileList profiles;
+    LoadConfig(configPath, &profiles);
+    if (SaveShutdownSettings(configPath, &profiles) != ConfigResult::Ok) {
+      std::fprintf(stderr, "tessaly-batch: cannot write %s; the old file is unchanged\n",
+                   TextToUtf8(configPath).c_str());
+      return 1;
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,32 @@
+// The command line of tessaly-batch: which settings file, which overrides, which paths.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "settings/app_settings.h"
+
+enum class OnErrorPolicy { Default, Continue, Stop, Ask };
+
+struct BatchOptions {
+  Text configPath;  // empty: Config.dat beside the program
+  bool showSettings = false;
+  bool save = false;
+  bool help = false;
+  OnErrorPolicy onError = OnErrorPolicy::Default;
+  // Settings overrides in the order given, each checked when parsed.
+  std::vector<std::pair<std::string, std::string>> overrides;
+  std::vector<Text> paths;
+};
+
+// False with a one-line reason for a wrong flag or value.
+bool ParseBatchArgs(const std::vector<std::string>& args, BatchOptions* out, std::string* reason);
+
+// Applies the overrides to the record, after it was loaded and defaulted.
+void ApplyOverrides(const BatchOptions& options, AppSettings* settings);
+
+// One "Name=value" line per field in record order, then the signature with text.
+std::string SettingsListing(const AppSettings& settings);
+
+const char* BatchUsage();

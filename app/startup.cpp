@@ -1,0 +1,14 @@
+#include "app/startup.h"
+
+#include "diag/utils.h"
+
+ConfigResult LoadStartupSettings(TextView configPath) {
+  ConfigResult result = LoadConfig(configPath, nullptr);
+  if (gAppSettings.LaunchCount == 0) ApplyDefaultSettings(&gAppSettings, GetSpecialFolder(kCsidlMyPictures));
+  return result;
+}
+
+ConfigResult SaveShutdownSettings(TextView configPath, ProfileList* profiles) {
+  ++gAppSettings.LaunchCount;
+  return SaveConfig(configPath, profiles);
+}

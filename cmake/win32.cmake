@@ -1,0 +1,1 @@
+# The Win32 program: wine (Winelib) and windows (MinGW) builds share these sources.

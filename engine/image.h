@@ -1,0 +1,66 @@
+// The FreeImage bridge: the rest of the program sees images only through this header,
+// so FreeImage's headers (and their Windows macros) stay in one translation unit.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "diag/text.h"
+
+struct ImageHandle;  // FreeImage's FIBITMAP
+
+// Owns one FreeImage image and unloads it on every path out.
+class Image {
+ public:
+  Image() = default;
+  explicit Image(ImageHandle* handle) : handle_(handle) {}
+  Image(Image&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+  Image& operator=(Image&& other) noexcept;
+  Image(const Image&) = delete;
+  Image& operator=(const Image&) = delete;
+  ~Image();
+
+  explicit operator bool() const { return handle_ != nullptr; }
+  ImageHandle* get() const { return handle_; }
+  void reset();
+
+ private:
+  ImageHandle* handle_ = nullptr;
+};
+
+// Error codes of the decoder, as the conversion reports them.
+constexpr int32_t kErrorNotReadable = 7;      // recognised, but no reader
+constexpr int32_t kErrorUnknownFormat = 8;    // not recognised
+constexpr int32_t kErrorBufferUnreadable = 9; // no memory stream
+
+void InitImageLibrary();
+
+// Detects the format from the bytes and decodes them. On failure writes 7, 8 or 9 into
+// *errorCode; a recognised, readable file that still yields no image returns an empty
+// Image and leaves *errorCode alone.
+Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode);
+
+uint32_t ImageWidth(const Image& image);
+uint32_t ImageHeight(const Image& image);
+uint32_t ImageBpp(const Image& image);
+// True for an ordinary bitmap (1..32 bits per pixel, 8 bits per channel at most).
+bool IsStandardBitmap(const Image& image);
+
+// Each returns a new image or an empty one when FreeImage gives none.
+Image ConvertTo24Bits(const Image& image);
+Image ConvertTo32Bits(const Image& image);
+Image ColorQuantizeWu(const Image& image);
+// 16-bit, float and other high-range images brought to 8 bits per channel.
+Image ConvertToStandardBitmap(const Image& image);
+Image RescaleLanczos3(const Image& image, int32_t width, int32_t height);
+
+// Writes the IPTC key "Software"; false when FreeImage refused it.
+bool SetSoftwareTag(const Image& image, const char* value);
+
+// Whether the encoder of formatId declares that it can take this image as it is.
+bool CanEncode(int32_t formatId, const Image& image);
+// Encodes into memory with the given save flags; false when the encoder fails.
+bool EncodeImage(const Image& image, int32_t formatId, int32_t flags, std::vector<uint8_t>* out);
+
+Text ImageLibraryVersion();
+Text ImageLibraryCopyright();

@@ -1,0 +1,26 @@
+// The FileList port: the entries of the list box on the file-list page, and no other
+// copy. The Win32 program implements it over the list box (file_list_win32.cpp); the
+// native build keeps the entries in memory (file_list_memory.cpp). Both are safe to call
+// from the conversion worker: the Win32 form through synchronous list-box messages, the
+// memory form under a lock.
+#pragma once
+
+#include <cstdint>
+
+#include "diag/text.h"
+
+constexpr size_t kMaxEntryUnits = 260;
+
+int32_t FileListCount();
+// The entry's text; empty past the end of the list.
+Text FileListText(int32_t index);
+// The conversion stamp: 0 when added, the run's signature after a save.
+uint32_t FileListStamp(int32_t index);
+void FileListSetStamp(int32_t index, uint32_t stamp);
+// Appends at the end with stamp 0; returns the new index.
+int32_t FileListAppend(TextView text);
+// Case-insensitive exact match of the whole text; -1 when absent.
+int32_t FileListFind(TextView text);
+void FileListDelete(int32_t index);
+void FileListClear();
+void FileListSelect(int32_t index);

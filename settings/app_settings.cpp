@@ -1,0 +1,101 @@
+#include "settings/app_settings.h"
+
+#include <array>
+
+#include "diag/paths.h"
+
+AppSettings gAppSettings{};
+
+void ApplyDefaultSettings(AppSettings* s, TextView picturesFolder) {
+  s->ResizeSide = 1;
+  s->NoEnlarge = 1;
+  s->TargetSize = 2000;
+  s->ScalePercent = 50;
+  s->ResizeMode = 0;
+  SetField(s->TargetFormat, u"JPG");
+  SetField(s->ExtensionList, kDefaultExtensionList);
+  s->FormatId = kFormatJpeg;
+  s->SaveFlags[kFormatJpeg] = 8276;
+  s->SaveFlags[kFormatWebp] = 90;
+  s->OutputMode = 1;
+  SetField(s->OutputFolder, WithTrailingBackslash(WithTrailingBackslash(picturesFolder) + kDefaultSubfolder));
+  SetField(s->SubfolderName, kDefaultSubfolder);
+  s->ReservedOption = 2;
+  s->WarnOnClose = 0;
+  s->TrayOnStart = 0;
+  s->TrayOnClose = 0;
+  s->ShowToolTips = 1;
+  s->ActiveTab = 2;
+}
+
+void SetFlag(int32_t& word, int32_t bits) {
+  word |= bits;
+}
+
+void ClearFlag(int32_t& word, int32_t bits) {
+  word &= ~bits;
+}
+
+int32_t HasFlag(int32_t word, int32_t bits) {
+  return (word & bits) == bits ? 1 : 0;
+}
+
+int32_t FlagValue(int32_t word, int32_t firstBit) {
+  uint32_t mask = firstBit == 0 ? 0x80u : static_cast<uint32_t>(firstBit);
+  uint32_t w = static_cast<uint32_t>(word);
+  for (int i = 0; i < 12; ++i) {
+    if ((w & mask) == mask) w -= mask;
+    mask <<= 1;
+  }
+  return static_cast<int32_t>(w);
+}
+
+void SetFlagValue(int32_t& word, int32_t value) {
+  word = (word - FlagValue(word, 0)) | value;
+}
+
+int32_t SaveFlagsFor(const AppSettings& s, int32_t formatId) {
+  return formatId >= 0 && formatId < kSaveFlagCount ? s.SaveFlags[formatId] : 0;
+}
+
+namespace {
+
+constexpr std::array<uint16_t, 256> MakeCrcTable() {
+  std::array<uint16_t, 256> table{};
+  for (uint32_t i = 0; i < 256; ++i) {
+    uint32_t c = i;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xA001 : c >> 1;
+    table[i] = static_cast<uint16_t>(c);
+  }
+  return table;
+}
+
+constexpr auto kCrcTable = MakeCrcTable();
+
+}  // namespace
+
+uint16_t Crc16Arc(const uint8_t* bytes, size_t count, uint16_t crc) {
+  for (size_t i = 0; i < count; ++i) crc = static_cast<uint16_t>((crc >> 8) ^ kCrcTable[(crc ^ bytes[i]) & 0xFF]);
+  return crc;
+}
+
+uint16_t TextChecksum(TextView text) {
+  uint16_t crc = 0;
+  for (char16_t unit : text) {
+    if (unit == 0) break;
+    const uint8_t bytes[2] = {static_cast<uint8_t>(unit & 0xFF), static_cast<uint8_t>(unit >> 8)};
+    crc = Crc16Arc(bytes, 2, crc);
+  }
+  return crc;
+}
+
+uint32_t SettingsSignature(const AppSettings& s, bool withText) {
+  uint32_t sig = static_cast<uint32_t>(s.NoEnlarge ^ s.ResizeSide ^ s.TargetSize ^ s.ScalePercent ^
+                                       s.ResizeMode ^ s.OutputMode ^ s.FormatId ^
+                                       SaveFlagsFor(s, s.FormatId));
+  if (withText) {
+    if (s.OutputMode == 0) sig ^= TextChecksum(FieldView(s.OutputFolder));
+    else if (s.OutputMode == 1) sig ^= TextChecksum(FieldView(s.SubfolderName));
+  }
+  return sig;
+}

@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include "app/batch_options.h"
+
+namespace {
+
+AppSettings Defaults() {
+  AppSettings s{};
+  ApplyDefaultSettings(&s, u"/p");
+  return s;
+}
+
+bool Parse(std::vector<std::string> args, BatchOptions* out, std::string* reason = nullptr) {
+  std::string ignored;
+  return ParseBatchArgs(args, out, reason ? reason : &ignored);
+}
+
+TEST(BatchOptions, OverridesChangeTheRecordAsThePagesWould) {
+  BatchOptions o;
+  ASSERT_TRUE(Parse({"--format", "webp", "--quality", "70", "--lossless", "on", "--resize", "percent", "--percent",
+                     "5000", "--size", "0", "--enlarge", "--out-mode", "folder", "--out-dir", "/tmp/out",
+                     "--subfolder", "Вывод", "--filter", "jpg,png", "a.jpg", "--", "--odd.png"},
+                    &o));
+  AppSettings s = Defaults();
+  ApplyOverrides(o, &s);
+  EXPECT_EQ(FieldView(s.TargetFormat), u"WEBP");
+  EXPECT_EQ(s.FormatId, 35);
+  EXPECT_EQ(s.SaveFlags[35], 70 | 0x100);
+  EXPECT_EQ(s.ResizeMode, 2);
+  EXPECT_EQ(s.ScalePercent, 1000);
+  EXPECT_EQ(s.TargetSize, 1);
+  EXPECT_EQ(s.NoEnlarge, 0);
+  EXPECT_EQ(s.OutputMode, 0);
+  EXPECT_EQ(FieldView(s.OutputFolder), u"/tmp/out");
+  EXPECT_EQ(FieldView(s.SubfolderName), u"Вывод");
+  EXPECT_EQ(FieldView(s.CurrentFilter), u"jpg,png");
+  ASSERT_EQ(o.paths.size(), 2u);
+  EXPECT_EQ(o.paths[1], u"--odd.png");
+}
+
+TEST(BatchOptions, JpegAndPngBits) {
+  BatchOptions o;
+  ASSERT_TRUE(Parse({"--progressive", "off", "--strip", "on", "--quality", "60", "--format", "png", "--palette", "on"}, &o));
+  AppSettings s = Defaults();
+  ApplyOverrides(o, &s);
+  EXPECT_EQ(s.SaveFlags[2], 0x40000 | 60);
+  EXPECT_EQ(s.SaveFlags[13], 0x80009);
+  EXPECT_EQ(s.FormatId, 13);
+}
+
+TEST(BatchOptions, UnknownFormatNameKeepsIdInStep) {
+  BatchOptions o;
+  ASSERT_TRUE(Parse({"--format", "jpgxyz", "--quality", "50"}, &o));
+  AppSettings s = Defaults();
+  ApplyOverrides(o, &s);
+  EXPECT_EQ(FieldView(s.TargetFormat), u"JPGXY");
+  EXPECT_EQ(s.FormatId, -1);
+  EXPECT_EQ(s.SaveFlags[2], 8276) << "no word belongs to an unknown format";
+}
+
+TEST(BatchOptions, WrongFlagsAndValuesGiveAReason) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"--bogus"}, {"--quality"}, {"--quality", "0"}, {"--quality", "abc"}, {"--side", "diagonal"},
+      {"--resize", "Px"}, {"--size", "-5"}, {"--on-error", "maybe"}, {"--progressive", "yes"},
+  };
+  for (const auto& args : bad) {
+    BatchOptions o;
+    std::string reason;
+    EXPECT_FALSE(Parse(args, &o, &reason)) << args[0];
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(reason.find('\n'), std::string::npos);
+  }
+}
+
+TEST(BatchOptions, ListingFollowsTheRecord) {
+  AppSettings s = Defaults();
+  std::string listing = SettingsListing(s);
+  EXPECT_EQ(listing.rfind("ProfileCount=0\n", 0), 0u);
+  EXPECT_NE(listing.find("\nSaveFlags[2]=8276\nSaveFlags[35]=90\nCurrentFilter=\n"), std::string::npos);
+  EXPECT_EQ(listing.find("SaveFlags[13]"), std::string::npos);
+  EXPECT_NE(listing.find("\nOutputFolder=/p/TessalyOut/\n"), std::string::npos);
+  EXPECT_NE(listing.find("\nSettingsSignature=" + std::to_string(SettingsSignature(s, true)) + "\n"),
+            std::string::npos);
+  EXPECT_EQ(listing.find("Reserved"), listing.find("ReservedOption"));
+}
+
+}  // namespace

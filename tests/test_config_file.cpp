@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <random>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/startup.h"
+#include "settings/config_file.h"
+#include "tests/test_support.h"
+
+namespace {
+
+class ConfigFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gAppSettings = AppSettings{};
+    gSettingsLoaded = false;
+  }
+  void Reload() {
+    gAppSettings = AppSettings{};
+    gSettingsLoaded = false;
+  }
+  Text path() const { return dir.Path("Config.dat"); }
+  ScratchFolder dir;
+};
+
+std::string Int32(int32_t v) {
+  return std::string(reinterpret_cast<const char*>(&v), 4);
+}
+
+// A record with every byte meaningful, stale characters after terminators included.
+std::string SampleRecord() {
+  std::string bytes(kAppSettingsSize, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7 + 3) & 0xFF);
+  auto put = [&](size_t off, int32_t v) { std::memcpy(&bytes[off], &v, 4); };
+  put(0, 2);   // ProfileCount
+  put(12, 7);  // LastProfileId
+  put(48, 5);  // LaunchCount
+  // "ab", terminator, then stale "xy" in SubfolderName.
+  const char16_t sub[] = {u'a', u'b', 0, u'x', u'y'};
+  std::memcpy(&bytes[520], sub, sizeof sub);
+  return bytes;
+}
+
+std::string SampleProfile(int32_t id, const char16_t* caption) {
+  ProfileRecord r{};
+  std::memset(&r, 0x5A, sizeof r);
+  r.Id = id;
+  r.Reserved4 = 0;
+  SetField(r.Caption, caption);
+  return std::string(reinterpret_cast<const char*>(&r), sizeof r);
+}
+
+TEST_F(ConfigFile, RoundTripIsByteForByte) {
+  std::string original = SampleRecord() + SampleProfile(3, u"Первый") + SampleProfile(7, u"second");
+  dir.Write("Config.dat", original);
+  MemoryProfileList profiles;
+  ASSERT_EQ(LoadConfig(path(), nullptr), ConfigResult::Ok);
+  ASSERT_EQ(LoadConfig(path(), &profiles), ConfigResult::Ok);
+  ASSERT_EQ(profiles.Count(), 2);
+  EXPECT_EQ(FieldView(profiles.At(0)->Caption), u"Первый");
+  EXPECT_EQ(FieldView(gAppSettings.SubfolderName), u"ab");
+  ASSERT_EQ(SaveConfig(path(), &profiles), ConfigResult::Ok);
+  EXPECT_EQ(dir.Read("Config.dat"), original);
+  EXPECT_EQ(profiles.Count(), 0) << "saving releases the records";
+}
+
+TEST_F(ConfigFile, MissingFileChangesNothingAndFirstSaveIs3394Bytes) {
+  EXPECT_EQ(LoadStartupSettings(path()), ConfigResult::NoFile);
+  EXPECT_EQ(gAppSettings.TargetSize, 2000);
+  MemoryProfileList empty;
+  ASSERT_EQ(SaveShutdownSettings(path(), &empty), ConfigResult::Ok);
+  std::string bytes = dir.Read("Config.dat");
+  ASSERT_EQ(bytes.size(), kAppSettingsSize);
+  int32_t launchCount, profileCount;
+  std::memcpy(&launchCount, &bytes[48], 4);
+  std::memcpy(&profileCount, &bytes[0], 4);
+  EXPECT_EQ(launchCount, 1);
+  EXPECT_EQ(profileCount, 0);
+  // The next start keeps what was saved instead of the defaults.
+  Reload();
+  gAppSettings.TargetSize = 0;
+  LoadStartupSettings(path());
+  EXPECT_EQ(gAppSettings.LaunchCount, 1);
+}
+
+TEST_F(ConfigFile, SecondLoadKeepsTheRecordInMemory) {
+  dir.Write("Config.dat", SampleRecord());
+  LoadConfig(path(), nullptr);
+  gAppSettings.TargetSize = 1234;
+  MemoryProfileList profiles;
+  LoadConfig(path(), &profiles);
+  EXPECT_EQ(gAppSettings.TargetSize, 1234);
+}
+
+TEST_F(ConfigFile, ShortFilesReadAsZeroAndGetDefaults) {
+  for (size_t size : {0u, 10u, 48u}) {
+    Reload();
+    dir.Write("Config.dat", std::string(size, '\x11'));
+    LoadStartupSettings(path());
+    EXPECT_EQ(gAppSettings.LaunchCount, 0) << size;
+    EXPECT_EQ(gAppSettings.TargetSize, 2000) << size;
+    EXPECT_EQ(gAppSettings.ActiveProfileId, size >= 8 ? 0x11111111 : 0) << size;
+  }
+}
+
+TEST_F(ConfigFile, MissingRecordsBecomeNumberedEmptyProfiles) {
+  std::string bytes = SampleRecord();
+  std::memcpy(&bytes[0], Int32(3).data(), 4);
+  dir.Write("Config.dat", bytes + SampleProfile(4, u"only"));
+  MemoryProfileList profiles;
+  LoadConfig(path(), nullptr);
+  LoadConfig(path(), &profiles);
+  ASSERT_EQ(profiles.Count(), 3);
+  EXPECT_EQ(profiles.At(0)->Id, 4);
+  EXPECT_EQ(profiles.At(1)->Id, 8) << "LastProfileId was 7";
+  EXPECT_EQ(profiles.At(2)->Id, 9);
+  EXPECT_EQ(FieldView(profiles.At(1)->Caption), u"");
+  EXPECT_EQ(gAppSettings.ProfileCount, 3);
+  EXPECT_EQ(gAppSettings.LastProfileId, 9);
+}
+
+TEST_F(ConfigFile, AbsurdCountsAreBoundedAndFast) {
+  for (int32_t count : {-1, 2147483647, 1000000}) {
+    Reload();
+    std::string bytes = SampleRecord();
+    std::memcpy(&bytes[0], Int32(count).data(), 4);
+    dir.Write("Config.dat", bytes + SampleProfile(1, u"a"));
+    MemoryProfileList profiles;
+    auto start = std::chrono::steady_clock::now();
+    LoadConfig(path(), nullptr);
+    LoadConfig(path(), &profiles);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(profiles.Count(), count < 0 ? 0 : 1) << count;
+  }
+}
+
+TEST_F(ConfigFile, RandomContentNeverCrashes) {
+  std::mt19937 rng(12345);
+  for (int round = 0; round < 50; ++round) {
+    Reload();
+    std::string bytes(rng() % 9000, '\0');
+    for (auto& b : bytes) b = static_cast<char>(rng());
+    dir.Write("Config.dat", bytes);
+    MemoryProfileList profiles;
+    LoadConfig(path(), nullptr);
+    LoadConfig(path(), &profiles);
+    EXPECT_LE(profiles.Count(), kMaxMissingProfiles + 4);
+  }
+}
+
+TEST_F(ConfigFile, FailedSaveLeavesTheOldFileWhole) {
+  std::string original = SampleRecord();
+  dir.Write("Config.dat", original);
+  LoadConfig(path(), nullptr);
+  gAppSettings.TargetSize = 99;
+  // A save into a folder that does not exist fails without touching anything.
+  EXPECT_EQ(SaveConfig(dir.Path("missing/Config.dat"), nullptr), ConfigResult::WriteFailed);
+  // A read-only folder: the old file stays and no temporary file is left behind.
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+  if (::access(dir.path().c_str(), W_OK) != 0) {
+    EXPECT_EQ(SaveConfig(path(), nullptr), ConfigResult::WriteFailed);
+    EXPECT_EQ(dir.Read("Config.dat"), original);
+  }
+  ::chmod(dir.path().c_str(), 0755);
+}
+
+}  // namespace

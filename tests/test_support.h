@@ -1,0 +1,34 @@
+// Helpers the tests share: a scratch folder per test and scripted message boxes.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "diag/text.h"
+
+// A fresh folder under the system's temporary folder, removed when the object dies.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  const std::string& path() const { return path_; }
+  Text Path(const std::string& name = "") const;  // UTF-16 path of a child
+  void Write(const std::string& name, const std::string& bytes) const;
+  std::string Read(const std::string& name) const;
+  bool Exists(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// Every box the program showed, and the answers still to give (kIdTimeout when none).
+struct ShownBox {
+  Text text;
+  Text caption;
+  int32_t kind;
+  uint32_t timeoutMs;
+};
+extern std::vector<ShownBox> gShownBoxes;
+extern std::deque<int32_t> gBoxAnswers;
+void ResetBoxes();
