@@ -1,38 +1,35 @@
 # Native Linux build: the core on POSIX ports, tessaly-batch, unit tests, benchmarks.
 find_library(FREEIMAGE_LIBRARY NAMES freeimage REQUIRED)
 find_path(FREEIMAGE_INCLUDE_DIR FreeImage.h REQUIRED)
-target_include_directories(tessaly_core PUBLIC ${FREEIMAGE_INCLUDE_DIR})
 find_package(Threads REQUIRED)
-
-# The POSIX side of the ports goes into the core library itself.
-target_sources(tessaly_core PRIVATE
-  diag/filesys_posix.cpp
-  diag/special_folder_posix.cpp
-)
+target_include_directories(tessaly_core PUBLIC ${FREEIMAGE_INCLUDE_DIR})
 target_link_libraries(tessaly_core PUBLIC ${FREEIMAGE_LIBRARY} Threads::Threads)
 
-add_executable(tessaly-batch
-  app/batch_main.cpp
-  app/startup.cpp
-  app/batch_options.cpp
-  diag/msgbox_console.cpp
-)
-target_link_libraries(tessaly-batch PRIVATE tessaly_core)
+# The native side of the ports goes into the core library itself.
+file(GLOB NATIVE_PORTS CONFIGURE_DEPENDS
+  diag/*_posix.cpp settings/*_posix.cpp engine/*_posix.cpp input/*_posix.cpp
+  diag/*_memory.cpp settings/*_memory.cpp engine/*_memory.cpp input/*_memory.cpp)
+target_sources(tessaly_core PRIVATE ${NATIVE_PORTS})
+
+# tessaly-batch: app/batch_*.cpp and the console forms of the message box and labels.
+file(GLOB BATCH_SOURCES CONFIGURE_DEPENDS app/batch_*.cpp diag/*_console.cpp engine/*_console.cpp input/*_console.cpp)
+list(FILTER BATCH_SOURCES EXCLUDE REGEX "batch_main\\.cpp$")
+add_library(tessaly_batch_lib STATIC ${BATCH_SOURCES})
+target_link_libraries(tessaly_batch_lib PUBLIC tessaly_core)
+add_executable(tessaly-batch app/batch_main.cpp)
+target_link_libraries(tessaly-batch PRIVATE tessaly_batch_lib tessaly_core)
 
 enable_testing()
 find_package(GTest REQUIRED)
-add_executable(tessaly_tests
-  tests/test_settings.cpp
-  tests/test_config_file.cpp
-  tests/test_utils.cpp
-  tests/test_error_log.cpp
-  tests/test_formats.cpp
-  tests/test_batch_options.cpp
-  tests/fake_ui.cpp
-  tests/test_support.cpp
-  app/batch_options.cpp
-  app/startup.cpp
-)
+# Tests link the core with test doubles of the message box and labels (tests/fake_*.cpp).
+file(GLOB TEST_SOURCES CONFIGURE_DEPENDS tests/test_*.cpp tests/fake_*.cpp)
+file(GLOB BATCH_TESTABLE CONFIGURE_DEPENDS app/batch_*.cpp)
+list(FILTER BATCH_TESTABLE EXCLUDE REGEX "batch_main\\.cpp$")
+add_executable(tessaly_tests ${TEST_SOURCES} ${BATCH_TESTABLE})
 target_link_libraries(tessaly_tests PRIVATE tessaly_core GTest::gtest_main)
 include(GoogleTest)
 gtest_discover_tests(tessaly_tests DISCOVERY_TIMEOUT 60)
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
+  add_subdirectory(bench)
+endif()
