@@ -24,3 +24,7 @@ int32_t FileListFind(TextView text);
 void FileListDelete(int32_t index);
 void FileListClear();
 void FileListSelect(int32_t index);
+// Fits the list's horizontal scroll range to its widest entry (LB_SETHORIZONTALEXTENT with
+// the widest text's pixel width). Called once after each batch of additions, never per
+// file, since it measures every entry. The memory form has nothing to fit.
+void FileListUpdateExtent();
