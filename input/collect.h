@@ -16,14 +16,19 @@ constexpr size_t kMaxPresetUnits = 127;
 // token with blanks) and hands each to AddCommandToken. An empty text means the
 // process's own full command line (ProcessCommandLine()).
 void ParseCommandText(TextView text);
-// The tokens ParseCommandText would emit, without acting on them.
+// The tokens ParseCommandText would emit for a non-empty text, without acting on them.
+// Only the blank separates; a double quote starts a token that runs to the next quote
+// (quotes included) and drops the unquoted units collected before it; a text ending
+// inside quotes gives what was collected; tokens keep at most 275 units. An empty text
+// gives no tokens (the substitution of the process's command line is ParseCommandText's).
 std::vector<Text> SplitCommandText(TextView text);
 // Strips leading and trailing double quotes and calls AddPath.
 void AddCommandToken(TextView token);
 // Adds one file, or the files directly inside a folder; clears the list first when
 // ClearListOnAdd is on and Ctrl is not held. Returns 1.
 int32_t AddPath(TextView path);
-// A batch of dropped names: one clear test for the whole batch. Returns the count.
+// A batch of dropped names (as DragQueryFileW gives them): one clear test for the whole
+// batch, names cut to 275 units, counters and scroll range refreshed once. Returns the count.
 int32_t AddDroppedPaths(const std::vector<Text>& paths);
 void AddFolderFiles(TextView folder);
 // 0 when the path has no extension, else 1 (whether or not it was added).
@@ -33,10 +38,18 @@ void ClearFileList();
 void RefreshFileCount();
 
 // The filter box's edit text cleaned: lower case, merged commas, stray characters
-// removed. Empty means "select the first drop-down item" (DefaultFilter).
+// removed. The filter box's page then:
+//   - when the result is empty: selects the first drop-down item (CB_SETCURSEL 0, which
+//     is DefaultFilter) and takes the edit text again as the result;
+//   - sets the edit text to the result (WM_SETTEXT) and stores it in CurrentFilter;
+//   - posts CB_SETEDITSEL with start -1 and end 0 to drop the selection highlight.
 Text NormaliseFilterText(TextView editText);
-// The presets cleaned (written back by the caller) and the drop-down items they give:
-// DefaultFilter first, then at most 19 presets.
+// The presets cleaned and the drop-down items they give: DefaultFilter first, then at
+// most 19 presets, ending early at the first empty preset. The filter box's page then
+// writes *cleanedPresets back to ExtensionList, empties the drop-down list
+// (CB_RESETCONTENT) and adds the items (CB_ADDSTRING); selects the first item
+// (CB_SETCURSEL 0) when CurrentFilter is empty, else sets the edit text to CurrentFilter
+// (WM_SETTEXT); and posts CB_SETEDITSEL with start -1 and end 0.
 std::vector<Text> FillFilterChoices(TextView presets, Text* cleanedPresets);
 
 // The process's full command line (program path included), as GetCommandLineW gives it.

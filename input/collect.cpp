@@ -1,0 +1,229 @@
+// Path collection: command-line text, dropped names and chosen folders become FileList
+// entries through one routine that applies the clear rule, the folder rule, the extension
+// filter and the duplicate rule, and then refreshes the counters.
+#include "input/collect.h"
+
+#include "diag/error_log.h"
+#include "diag/filesys.h"
+#include "diag/paths.h"
+#include "diag/utils.h"
+#include "engine/ui_port.h"
+#include "input/file_list.h"
+#include "settings/app_settings.h"
+
+namespace {
+
+constexpr int32_t kClearListOn = 8;
+constexpr int32_t kDirectoryAttribute = 16;
+
+// Characters that never belong in a filter. The comma is the one separator that survives;
+// the preset list keeps the vertical bar because it separates presets.
+constexpr char16_t kFilterStrays[] = u" `|.!@#$%^&*()_-=+~{}[]\"><?/\\:;'";
+constexpr char16_t kPresetStrays[] = u" `.!@#$%^&*()_-=+~{}[]\"><?/\\:;'";
+
+// One left-to-right pass: a replacement is never searched again within the same pass,
+// which is why the filter needs a second ",," pass.
+Text ReplaceAll(TextView text, TextView what, TextView with) {
+  Text out;
+  size_t at = 0;
+  for (size_t hit; (hit = text.find(what, at)) != TextView::npos; at = hit + what.size()) {
+    out.append(text.substr(at, hit - at));
+    out.append(with);
+  }
+  out.append(text.substr(at));
+  return out;
+}
+
+Text StripBlanksAndCommas(TextView text) {
+  size_t first = text.find_first_not_of(u" ,");
+  if (first == TextView::npos) return Text();
+  size_t last = text.find_last_not_of(u" ,");
+  return Text(text.substr(first, last - first + 1));
+}
+
+Text RemoveUnits(TextView text, TextView strays) {
+  Text out;
+  out.reserve(text.size());
+  for (char16_t c : text)
+    if (strays.find(c) == TextView::npos) out.push_back(c);
+  return out;
+}
+
+// Units after the last '.' of the last path component. SplitPath gives no name for a
+// path longer than 260 units, so such a path has no extension and is never added.
+Text FileExtension(TextView path) {
+  Text name = SplitPath(path).name;
+  size_t dot = name.rfind(u'.');
+  return dot == Text::npos ? Text() : name.substr(dot + 1);
+}
+
+bool ClearRequested() {
+  return gAppSettings.ClearListOnAdd == kClearListOn && !UiCtrlHeld();
+}
+
+// A folder contributes its top-level files; anything else is taken for a file, even a
+// path that does not exist (the conversion reports those later).
+void AddFolderOrFile(TextView path) {
+  if (IsDirectory(path) == kDirectoryAttribute)
+    AddFolderFiles(path);
+  else
+    AddFileIfAccepted(path);
+}
+
+}  // namespace
+
+std::vector<Text> SplitCommandText(TextView text) {
+  std::vector<Text> tokens;
+  Text pending;
+  auto append = [&pending](char16_t c) {
+    if (pending.size() < kMaxTokenUnits) pending.push_back(c);
+  };
+  auto emit = [&tokens, &pending] {
+    tokens.push_back(pending);
+    pending.clear();
+  };
+  // The texts come from fixed buffers as well, so a zero unit ends the text like its end.
+  size_t i = 0;
+  auto atEnd = [&] { return i >= text.size() || text[i] == 0; };
+  while (!atEnd()) {
+    char16_t c = text[i++];
+    if (c == u'"') {
+      // A quote throws away whatever unquoted text came before it: ab"x y" is one token.
+      pending.assign(1, u'"');
+      while (!atEnd()) {
+        char16_t q = text[i++];
+        append(q);
+        if (q == u'"') break;
+      }
+      emit();
+    } else if (c == u' ') {
+      if (!pending.empty()) emit();
+    } else {
+      append(c);
+    }
+  }
+  if (!pending.empty()) emit();
+  return tokens;
+}
+
+void ParseCommandText(TextView text) {
+  RunTrapped("ParseCommandText", [&](int& step) {
+    step = 1;
+    Text own;
+    if (text.empty() || text[0] == 0) {
+      own = ProcessCommandLine();
+      text = own;
+    }
+    step = 2;
+    for (const Text& token : SplitCommandText(text)) AddCommandToken(token);
+  });
+}
+
+void AddCommandToken(TextView token) {
+  size_t first = token.find_first_not_of(u'"');
+  if (first == TextView::npos) {
+    AddPath(TextView());
+    return;
+  }
+  size_t last = token.find_last_not_of(u'"');
+  AddPath(token.substr(first, last - first + 1));
+}
+
+int32_t AddPath(TextView path) {
+  RunTrapped("AddPath", [&](int& step) {
+    Text cut = Cut(path, kMaxTokenUnits);
+    step = 1;
+    // Tested for every path: a command line of several paths keeps only the last one's files.
+    if (ClearRequested()) ClearFileList();
+    step = 2;
+    AddFolderOrFile(cut);
+    step = 3;
+    RefreshFileCount();
+    step = 4;
+    FileListUpdateExtent();
+  });
+  return 1;
+}
+
+int32_t AddDroppedPaths(const std::vector<Text>& paths) {
+  RunTrapped("AddDroppedPaths", [&](int& step) {
+    step = 1;
+    // One drop is one batch: it replaces the list as a whole.
+    if (ClearRequested()) ClearFileList();
+    step = 3;
+    for (const Text& path : paths) AddFolderOrFile(Cut(path, kMaxTokenUnits));
+    step = 4;
+    RefreshFileCount();
+    FileListUpdateExtent();
+  });
+  return static_cast<int32_t>(paths.size());
+}
+
+void AddFolderFiles(TextView folder) {
+  // The folder text is joined as given, trailing separator or not, so that entries read
+  // the same whichever way the folder arrived. A folder that cannot be listed adds nothing.
+  Text prefix = Text(folder) + kPathSeparator;
+  FsListFolder(folder, [&prefix](const FolderEntry& entry) {
+    if (entry.isHidden || entry.isSystem || entry.isDirectory) return;
+    AddFileIfAccepted(prefix + entry.name);
+  });
+}
+
+int32_t AddFileIfAccepted(TextView path) {
+  Text ext = FileExtension(path);
+  if (ext.empty()) return 0;
+  ext = ToLower(ext) + u",";
+  Text filter = Cut(UiFilterText(), kMaxFilterUnits);
+  if (filter.empty()) filter = kDefaultFilter;
+  filter = Cut(ToLower(filter) + u",", kMaxFilterUnits);
+  // A plain substring test, so "peg," and "g," pass the default filter through "jpeg,"
+  // and "jpg,"; users rely on the filter being forgiving, not exact.
+  if (filter.find(ext) != Text::npos && FileListFind(path) < 0) FileListAppend(path);
+  return 1;
+}
+
+void ClearFileList() {
+  FileListClear();
+  RefreshFileCount();
+}
+
+void RefreshFileCount() {
+  int32_t n = FileListCount();
+  UiSetPageCount(u"Всего:" + NumberWithBlank(n));
+  UiSetStatusLine(u"Всего файлов в списке:" + NumberWithBlank(n));
+  UiEnableStart(n != 0);
+}
+
+Text NormaliseFilterText(TextView editText) {
+  Text t = ToLower(Cut(editText, kMaxFilterUnits));
+  t = ReplaceAll(t, u",,,", u",");
+  t = ReplaceAll(t, u",,", u",");
+  t = ReplaceAll(t, u",,", u",");
+  t = StripBlanksAndCommas(t);
+  // Characters go after the commas were merged, so "jpg, ,png" ends as "jpg,,png"; a
+  // doubled comma does no harm to the substring test, so no further pass is needed.
+  return RemoveUnits(t, kFilterStrays);
+}
+
+std::vector<Text> FillFilterChoices(TextView presets, Text* cleanedPresets) {
+  Text s = Cut(ToLower(presets), kMaxPresetUnits);
+  s = ReplaceAll(s, u",,", u",");
+  s = StripBlanksAndCommas(s);
+  s = RemoveUnits(s, kPresetStrays);
+  if (cleanedPresets) *cleanedPresets = s;
+
+  std::vector<Text> items;
+  Text all = Text(kDefaultFilter) + u"|" + s;
+  size_t at = 0;
+  // The built-in filter and at most 19 presets; an empty field ends the list early.
+  for (int i = 1; i <= 20 && at <= all.size(); ++i) {
+    size_t bar = all.find(u'|', at);
+    size_t end = bar == Text::npos ? all.size() : bar;
+    Text field = Cut(TextView(all).substr(at, end - at), kMaxPresetUnits);
+    if (field.empty()) break;
+    items.push_back(field);
+    if (bar == Text::npos) break;
+    at = bar + 1;
+  }
+  return items;
+}
