@@ -1,0 +1,366 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "engine/ui_port.h"
+#include "input/collect.h"
+#include "input/file_list.h"
+#include "settings/app_settings.h"
+#include "tests/fake_ui_port.h"
+#include "tests/test_support.h"
+
+namespace {
+
+std::vector<Text> Entries() {
+  std::vector<Text> out;
+  for (int32_t i = 0; i < FileListCount(); ++i) out.push_back(FileListText(i));
+  return out;
+}
+
+std::vector<Text> Sorted(std::vector<Text> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+class Collect : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = gAppSettings;
+    gAppSettings.ClearListOnAdd = 0;
+    ResetFakeUi();
+    FileListClear();
+  }
+  void TearDown() override {
+    FileListClear();
+    gAppSettings = saved_;
+  }
+  // Makes a folder of the scratch area holding the given files (sub/x makes sub too).
+  Text Folder(const std::string& name, std::initializer_list<std::string> files) {
+    std::filesystem::create_directories(dir.path() + "/" + name);
+    for (const auto& f : files) {
+      std::filesystem::path p = std::filesystem::path(dir.path()) / name / f;
+      std::filesystem::create_directories(p.parent_path());
+      dir.Write(name + "/" + f, "x");
+    }
+    return dir.Path(name);
+  }
+  void ExpectCounters(int n) {
+    EXPECT_EQ(gFakePageCount, u"Всего: " + NumberText(n));
+    EXPECT_EQ(gFakeStatusLine, u"Всего файлов в списке: " + NumberText(n));
+    EXPECT_EQ(gFakeStartEnabled, n > 0);
+  }
+  ScratchFolder dir;
+
+ private:
+  AppSettings saved_;
+};
+
+// --- the command-text scanner ----------------------------------------------------------
+
+TEST(SplitCommandText, Tokens) {
+  struct Row {
+    Text text;
+    std::vector<Text> tokens;
+  } rows[] = {
+      {u"\"/pics/my folder\" /pics/a.jpg", {u"\"/pics/my folder\"", u"/pics/a.jpg"}},
+      // a quote in the middle drops what came before it
+      {u"ab\"x y\"", {u"\"x y\""}},
+      {u"ab\"x y\"cd", {u"\"x y\"", u"cd"}},
+      {u"a \"b c", {u"a", u"\"b c"}},  // ends inside quotes
+      {u"a \"", {u"a", u"\""}},
+      {u"a\tb c", {u"a\tb", u"c"}},  // only the blank separates
+      {u"   a    b   ", {u"a", u"b"}},
+      {u"\"a\"\"b\"", {u"\"a\"", u"\"b\""}},
+      {u"\"\" x", {u"\"\"", u"x"}},
+      {u"a\"", {u"\""}},
+      {Text(u"a b\0c d", 7), {u"a", u"b"}},  // a zero unit ends the text
+      {u"", {}},
+      {u"    ", {}},
+  };
+  for (const auto& row : rows) EXPECT_EQ(SplitCommandText(row.text), row.tokens) << TextToUtf8(row.text);
+}
+
+TEST(SplitCommandText, TokensKeepAt275Units) {
+  auto tokens = SplitCommandText(Text(300, u'x') + u" y");
+  ASSERT_EQ(tokens.size(), 2u);
+  EXPECT_EQ(tokens[0], Text(275, u'x'));
+  EXPECT_EQ(tokens[1], u"y");
+
+  tokens = SplitCommandText(u"\"" + Text(300, u'q') + u"\" z");
+  ASSERT_EQ(tokens.size(), 2u);
+  EXPECT_EQ(tokens[0], u"\"" + Text(274, u'q')) << "the opening quote counts, the closing one is lost";
+  EXPECT_EQ(tokens[1], u"z");
+}
+
+// --- the extension filter ----------------------------------------------------------------
+
+TEST_F(Collect, FilterIsASubstringTestOnLowerCase) {
+  struct Row {
+    Text filter;
+    const char16_t* path;
+    int32_t result;
+    bool added;
+  } rows[] = {
+      {u"", u"/p/a.jpg", 1, true},
+      {u"", u"/p/a.JPEG", 1, true},
+      {u"", u"/p/a.peg", 1, true},  // inside "jpeg,"
+      {u"", u"/p/a.g", 1, true},    // inside "jpg,"
+      {u"", u"/p/a.tiff", 1, false},
+      {u"", u"/p/a.exe", 1, false},
+      {u"", u"/p/a.tar.psd", 1, true},
+      {u"png", u"/p/a.PNG", 1, true},
+      {u"png", u"/p/a.jpg", 1, false},
+      {u"PNG", u"/p/a.png", 1, true},
+      // Only the comma separates, so "jpg" is no longer an item of "jpgpng"; "png," still
+      // occurs in "jpgpng," though, and the substring test lets png through.
+      {u"jpgpng", u"/p/a.jpg", 1, false},
+      {u"jpgpng", u"/p/a.png", 1, true},
+      {u"jpg,,png", u"/p/a.png", 1, true},
+      {u"exe", u"/p/tool.exe", 1, true},
+      {Text(74, u'x') + u",png", u"/p/a.png", 1, true},   // 78 units and the comma fit
+      {Text(75, u'x') + u",png", u"/p/a.png", 1, false},  // 79 units: no room for the comma
+      {u"", u"/p/noext", 0, false},
+      {u"", u"/p/dot.", 0, false},
+      {u"", u"/p.jpg/noext", 0, false},  // the dot must be in the last component
+      {u"", u"/p/.jpg", 1, true},
+  };
+  for (const auto& row : rows) {
+    FileListClear();
+    gFakeFilterText = row.filter;
+    EXPECT_EQ(AddFileIfAccepted(row.path), row.result) << TextToUtf8(row.filter) << " " << TextToUtf8(row.path);
+    EXPECT_EQ(FileListCount(), row.added ? 1 : 0) << TextToUtf8(row.filter) << " " << TextToUtf8(row.path);
+  }
+}
+
+TEST_F(Collect, PathsLongerThan260UnitsAreNeverAdded) {
+  Text at260 = u"/" + Text(255, u'a') + u".jpg";
+  Text at261 = u"/" + Text(256, u'a') + u".jpg";
+  ASSERT_EQ(at260.size(), 260u);
+  EXPECT_EQ(AddFileIfAccepted(at261), 0);
+  EXPECT_EQ(FileListCount(), 0);
+  EXPECT_EQ(AddFileIfAccepted(at260), 1);
+  EXPECT_EQ(Entries(), std::vector<Text>{at260});
+}
+
+TEST_F(Collect, MissingFilesAreTakenAsFiles) {
+  AddPath(dir.Path("nowhere/ghost.png"));
+  EXPECT_EQ(Entries(), std::vector<Text>{dir.Path("nowhere/ghost.png")});
+}
+
+TEST_F(Collect, DuplicatesUnderAnyCaseLeaveOneEntry) {
+  Text file = dir.Path("Photo.jpg");
+  dir.Write("Photo.jpg", "x");
+  AddPath(file);
+  AddPath(file);
+  AddPath(ToUpper(file));
+  AddPath(ToLower(file));
+  EXPECT_EQ(Entries(), std::vector<Text>{file}) << "the first spelling stays";
+  EXPECT_EQ(AddFileIfAccepted(file), 1) << "a refused duplicate still counts as having an extension";
+  ExpectCounters(1);
+}
+
+// --- folders -------------------------------------------------------------------------------
+
+TEST_F(Collect, FolderGivesOnlyVisibleTopLevelFiles) {
+  Text folder = Folder("in", {"a.jpg", "B.PNG", "notes.txt", "noext", ".hidden.jpg", "sub/c.jpg", "deep/er/d.png"});
+  std::filesystem::create_directory(dir.path() + "/in/dir.jpg");  // a folder with an image name
+  AddPath(folder);
+  EXPECT_EQ(Sorted(Entries()), Sorted({folder + u"/B.PNG", folder + u"/a.jpg"}));
+  ExpectCounters(2);
+}
+
+TEST_F(Collect, FolderTextIsJoinedUnchanged) {
+  Text folder = Folder("in", {"a.jpg"});
+  AddPath(folder + u"/");
+  EXPECT_EQ(Entries(), std::vector<Text>{folder + u"//a.jpg"});
+}
+
+TEST_F(Collect, FolderThatCannotBeListedAddsNothing) {
+  AddFolderFiles(dir.Path("missing"));
+  EXPECT_EQ(FileListCount(), 0);
+}
+
+// --- command text --------------------------------------------------------------------------
+
+TEST_F(Collect, QuotedFolderWithBlankThenFile) {
+  Text folder = Folder("my pics", {"a.jpg", "skip.txt", "sub/b.jpg"});
+  Text file = Folder("other", {"z.png"}) + u"/z.png";
+  ParseCommandText(u"\"" + folder + u"\" " + file);
+  EXPECT_EQ(Entries(), (std::vector<Text>{folder + u"/a.jpg", file}));
+  ExpectCounters(2);
+}
+
+TEST_F(Collect, TokenQuotesAreStrippedOnBothEnds) {
+  AddCommandToken(u"\"\"/p/a.jpg\"");
+  AddCommandToken(u"/p/b.jpg\"\"\"");
+  AddCommandToken(u"/p/c.jpg");
+  AddCommandToken(u"\"\"");
+  EXPECT_EQ(Entries(), (std::vector<Text>{u"/p/a.jpg", u"/p/b.jpg", u"/p/c.jpg"}));
+}
+
+TEST_F(Collect, OwnCommandLineStartsWithTheProgram) {
+  std::vector<Text> tokens = SplitCommandText(ProcessCommandLine());
+  ASSERT_FALSE(tokens.empty());
+  Text first = tokens[0];
+  first.erase(std::remove(first.begin(), first.end(), u'"'), first.end());
+  EXPECT_TRUE(first.size() >= 13 && first.compare(first.size() - 13, 13, u"tessaly_tests") == 0)
+      << TextToUtf8(first);
+}
+
+TEST_F(Collect, EmptyTextParsesOwnCommandLineWhichStillClears) {
+  AddFileIfAccepted(u"/p/a.jpg");
+  ParseCommandText(u"");
+  EXPECT_EQ(Entries(), std::vector<Text>{u"/p/a.jpg"}) << "the program path is refused by the filter";
+  ExpectCounters(1);
+
+  gAppSettings.ClearListOnAdd = 8;
+  ParseCommandText(u"");
+  EXPECT_EQ(FileListCount(), 0);
+  ExpectCounters(0);
+}
+
+// --- ClearListOnAdd and Ctrl -----------------------------------------------------------------
+
+TEST_F(Collect, CommandLineOfThreePathsKeepsOnlyTheLastOnesFiles) {
+  Text one = Folder("one", {"1.jpg"});
+  Text two = Folder("two", {"2.jpg"});
+  Text three = Folder("three", {"3a.jpg", "3b.png"});
+  AddFileIfAccepted(u"/earlier/e.jpg");
+  gAppSettings.ClearListOnAdd = 8;
+  ParseCommandText(one + u" " + two + u" " + three);
+  EXPECT_EQ(Sorted(Entries()), Sorted({three + u"/3a.jpg", three + u"/3b.png"}));
+  ExpectCounters(2);
+}
+
+TEST_F(Collect, CtrlHeldKeepsEarlierEntries) {
+  Text one = Folder("one", {"1.jpg"});
+  Text two = Folder("two", {"2.jpg"});
+  AddFileIfAccepted(u"/earlier/e.jpg");
+  gAppSettings.ClearListOnAdd = 8;
+  gFakeCtrlHeld = true;
+  ParseCommandText(one + u" " + two);
+  EXPECT_EQ(Entries(), (std::vector<Text>{u"/earlier/e.jpg", one + u"/1.jpg", two + u"/2.jpg"}));
+  AddDroppedPaths({u"/p/d.png"});
+  EXPECT_EQ(FileListCount(), 4);
+  ExpectCounters(4);
+
+  gFakeCtrlHeld = false;
+  gAppSettings.ClearListOnAdd = 0;
+  AddPath(u"/p/e.png");
+  AddDroppedPaths({u"/p/f.png"});
+  EXPECT_EQ(FileListCount(), 6) << "with clearing off nothing is removed either";
+}
+
+TEST_F(Collect, DropOfThreeFilesReplacesTheList) {
+  AddFileIfAccepted(u"/earlier/e.jpg");
+  AddFileIfAccepted(u"/earlier/f.jpg");
+  gAppSettings.ClearListOnAdd = 8;
+  EXPECT_EQ(AddDroppedPaths({u"/p/a.jpg", u"/p/b.png", u"/p/c.gif"}), 3);
+  EXPECT_EQ(Entries(), (std::vector<Text>{u"/p/a.jpg", u"/p/b.png", u"/p/c.gif"}));
+  ExpectCounters(3);
+}
+
+TEST_F(Collect, DropMixesFoldersAndFilesAndCountsEveryName) {
+  Text folder = Folder("in", {"a.jpg", "sub/b.jpg", ".h.jpg"});
+  EXPECT_EQ(AddDroppedPaths({folder, u"/p/x.txt", u"/p/y.png"}), 3);
+  EXPECT_EQ(Entries(), (std::vector<Text>{folder + u"/a.jpg", u"/p/y.png"}));
+}
+
+// --- counters --------------------------------------------------------------------------------
+
+TEST_F(Collect, CountersFollowEveryBatch) {
+  RefreshFileCount();
+  ExpectCounters(0);
+  AddPath(u"/p/a.jpg");
+  ExpectCounters(1);
+  AddDroppedPaths({u"/p/b.jpg", u"/p/c.jpg"});
+  ExpectCounters(3);
+  for (int i = 0; i < 1234 - 3; ++i) FileListAppend(u"/q/" + NumberText(i) + u".jpg");
+  AddPath(u"/p/c.JPG");
+  EXPECT_EQ(gFakePageCount, u"Всего: 1234");
+  ClearFileList();
+  ExpectCounters(0);
+  // A batch that clears and then adds nothing leaves the counters at zero and Start off.
+  AddFileIfAccepted(u"/p/a.jpg");
+  gAppSettings.ClearListOnAdd = 8;
+  EXPECT_EQ(AddDroppedPaths({u"/p/readme.txt"}), 1) << "refused names are still dropped items";
+  ExpectCounters(0);
+}
+
+TEST_F(Collect, AddingDuringARunEnablesStartAgain) {
+  // The main window disables Start while a run is active; an addition turns it back on.
+  UiEnableStart(false);
+  AddDroppedPaths({u"/p/a.jpg"});
+  EXPECT_TRUE(gFakeStartEnabled);
+}
+
+// --- filter clean-up and drop-down choices ----------------------------------------------------
+
+TEST(NormaliseFilterText, CleanUp) {
+  struct Row {
+    Text edit;
+    Text clean;
+  } rows[] = {
+      {u"JPG; PNG", u"jpgpng"},
+      {u"jpg, ,png", u"jpg,,png"},
+      {u"jpg,,,,png", u"jpg,png"},
+      {u"a" + Text(16, u',') + u"b", u"a,,b"},  // exactly one ",,," pass and two ",," passes
+      {u"a" + Text(8, u',') + u"b", u"a,b"},
+      {u"  ,Jpg,PNG,  ", u"jpg,png"},
+      {u" ;,jpg", u",jpg"},  // characters go after the strip
+      {u"*.jpg|*.png", u"jpgpng"},
+      {u" `|.!@#$%^&*()_-=+~{}[]\"><?/\\:;'webp", u"webp"},
+      {u"jpg\tpng", u"jpg\tpng"},
+      {u"ПНГ,Jpg", u"пнг,jpg"},
+      {u"", u""},
+      {u" , ;.", u""},
+      {Text(100, u'A'), Text(79, u'a')},
+  };
+  for (const auto& row : rows) EXPECT_EQ(NormaliseFilterText(row.edit), row.clean) << TextToUtf8(row.edit);
+}
+
+TEST(FillFilterChoices, DefaultPresets) {
+  Text cleaned;
+  auto items = FillFilterChoices(kDefaultExtensionList, &cleaned);
+  EXPECT_EQ(items, (std::vector<Text>{u"jpeg,jpg,png,gif,bmp,webp,tif,pcx,psd", u"jpg", u"png", u"gif", u"webp",
+                                      u"bmp", u"psd", u"bmp,tiff,pcx,psd"}));
+  EXPECT_EQ(cleaned, kDefaultExtensionList);
+}
+
+TEST(FillFilterChoices, AtMostNineteenPresets) {
+  Text presets;
+  for (int i = 1; i <= 25; ++i) presets += (i > 1 ? u"|p" : u"p") + NumberText(i);
+  auto items = FillFilterChoices(presets, nullptr);
+  ASSERT_EQ(items.size(), 20u);
+  EXPECT_EQ(items.front(), kDefaultFilter);
+  EXPECT_EQ(items[1], u"p1");
+  EXPECT_EQ(items.back(), u"p19");
+}
+
+TEST(FillFilterChoices, CleanUpAndEarlyEnd) {
+  struct Row {
+    Text presets;
+    Text cleaned;
+    std::vector<Text> presetsShown;
+  } rows[] = {
+      {u"", u"", {}},
+      {u"jpg||png", u"jpg||png", {u"jpg"}},
+      {u"|jpg", u"|jpg", {}},
+      {u"  ,JPG , PNG|Gif,,  ", u"jpg,png|gif", {u"jpg,png", u"gif"}},
+      {u"*.jpg|*.png", u"jpg|png", {u"jpg", u"png"}},
+      {u"jpg,,,png", u"jpg,,png", {u"jpg,,png"}},  // only one ",," pass here
+      {u"jpg|png|", u"jpg|png|", {u"jpg", u"png"}},
+      {Text(200, u'b'), Text(127, u'b'), {Text(127, u'b')}},
+  };
+  for (const auto& row : rows) {
+    Text cleaned;
+    auto items = FillFilterChoices(row.presets, &cleaned);
+    EXPECT_EQ(cleaned, row.cleaned) << TextToUtf8(row.presets);
+    std::vector<Text> expected{kDefaultFilter};
+    expected.insert(expected.end(), row.presetsShown.begin(), row.presetsShown.end());
+    EXPECT_EQ(items, expected) << TextToUtf8(row.presets);
+  }
+}
+
+}  // namespace
