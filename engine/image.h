@@ -54,13 +54,38 @@ Image ColorQuantizeWu(const Image& image);
 Image ConvertToStandardBitmap(const Image& image);
 Image RescaleLanczos3(const Image& image, int32_t width, int32_t height);
 
+// Whether the image carries transparency: an alpha channel or a palette with
+// transparent entries.
+bool ImageHasAlpha(const Image& image);
+// True for 8-bit images whose palette is a plain grey ramp.
+bool IsGreyscale(const Image& image);
+
 // Writes the IPTC key "Software"; false when FreeImage refused it.
 bool SetSoftwareTag(const Image& image, const char* value);
 
 // Whether the encoder of formatId declares that it can take this image as it is.
 bool CanEncode(int32_t formatId, const Image& image);
+// Whether FreeImage has a writer for the format at all (read-only formats have none).
+bool CanWriteFormat(int32_t formatId);
 // Encodes into memory with the given save flags; false when the encoder fails.
 bool EncodeImage(const Image& image, int32_t formatId, int32_t flags, std::vector<uint8_t>* out);
+
+// Sample images for tests and benchmarks: a smooth pattern of the given kind, so every
+// pixel type FreeImage decodes can be produced without sample files.
+enum class SampleKind {
+  Mono1,         // 1 bit, black and white palette
+  Palette8,      // 8 bits, colour palette
+  Palette8Clear, // 8 bits, colour palette whose first entry is transparent
+  Grey8,         // 8 bits, grey ramp
+  Rgb24,
+  Rgba32,        // with a varying alpha channel
+  Grey16,        // 16 bits per pixel, one channel
+  Rgb48,         // 16 bits per channel
+  Rgba64,
+  GreyFloat,     // 32-bit float, one channel
+  RgbFloat,      // 32-bit float per channel
+};
+Image CreateSampleImage(SampleKind kind, uint32_t width, uint32_t height);
 
 Text ImageLibraryVersion();
 Text ImageLibraryCopyright();
