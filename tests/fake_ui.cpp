@@ -4,14 +4,17 @@
 
 std::vector<ShownBox> gShownBoxes;
 std::deque<int32_t> gBoxAnswers;
+std::function<void(const ShownBox&)> gOnBoxShown;
 
 void ResetBoxes() {
   gShownBoxes.clear();
   gBoxAnswers.clear();
+  gOnBoxShown = nullptr;
 }
 
 int32_t TimedMessageBox(TextView text, TextView caption, WindowRef, int32_t kind, uint32_t timeoutMs) {
   gShownBoxes.push_back({Text(text), Text(caption), kind, timeoutMs});
+  if (gOnBoxShown) gOnBoxShown(gShownBoxes.back());
   if (gBoxAnswers.empty()) return MessageBoxHasYesNo(kind) ? kIdTimeout : kIdOk;
   int32_t answer = gBoxAnswers.front();
   gBoxAnswers.pop_front();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,4 +32,7 @@ struct ShownBox {
 };
 extern std::vector<ShownBox> gShownBoxes;
 extern std::deque<int32_t> gBoxAnswers;
+// Runs while a box is shown, before it is answered: lets a test act as the user would
+// while a question waits (press Stop, delete entries). Cleared by ResetBoxes.
+extern std::function<void(const ShownBox&)> gOnBoxShown;
 void ResetBoxes();

@@ -1,0 +1,300 @@
+// The per-file conversion: output path, skip test, read, decode, depth, resize, tag,
+// encode, write, stamp. Every buffer and image is owned by the step that made it and
+// is gone when that step returns, so a run holds one file's data at a time.
+#include "engine/pipeline.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include "diag/filesys.h"
+#include "diag/paths.h"
+#include "diag/utils.h"
+#include "engine/formats.h"
+#include "engine/image.h"
+#include "engine/run.h"
+#include "input/file_list.h"
+
+namespace {
+
+constexpr uint32_t kMinimumFileBytes = 50;
+constexpr uint32_t kQuestionTimeoutMs = 6000;
+constexpr int32_t kQuestionKind = 6;  // Yes/No with the question icon
+
+struct Reason {
+  int32_t code;
+  const char16_t* text;
+  const char16_t* codeText;
+};
+const Reason kReasons[] = {
+    {kErrorEmptyList, u"Список файлов пуст", u" - Error1"},
+    {kErrorNoOutputFolder, u"Не указана выходная директория", u" - Error: 2"},
+    {kErrorEmptyInputName, u"Пустое имя входного файла", u" - Error: 3"},
+    {kErrorReadToBuffer, u"Ошибка чтения файла в буфер", u" - Error: 4"},
+    {kErrorNotReadable, u"Формат не поддерживается", u" - Error: 7"},
+    {kErrorUnknownFormat, u"Формат не поддерживается", u" - Error: 8"},
+    {kErrorBufferUnreadable, u"Ошибка чтения файла из буфера", u" - Error: 9"},
+    {kErrorWriteFile, u"Ошибка записи файла", u" - Error: 10"},
+    {kErrorCannotEncode, u"Формат не поддерживается для записи", u" - Error: 11"},
+    {kErrorUnknownTarget, u"Неизвестный выходной формат", u" - Error: 12"},
+};
+
+struct RunContext {
+  uint32_t signature = 0;
+  int32_t count = 0;
+  Text outputFolder;  // mode 0 only
+};
+
+enum class Outcome { Converted, Skipped, Failed };
+
+struct EntryResult {
+  Outcome outcome = Outcome::Failed;
+  int32_t answer = 0;
+  Text fileName;
+};
+
+int32_t TargetId() {
+  return FormatIdFromName(FieldView(gAppSettings.TargetFormat));
+}
+
+int32_t TargetFlags() {
+  return SaveFlagsFor(gAppSettings, gAppSettings.FormatId);
+}
+
+// The checks before the first file. A code other than 0 ends the run after its
+// question, whatever the answer.
+int32_t PrepareRun(RunContext* run) {
+  run->signature = SettingsSignature(gAppSettings, true);
+  run->count = FileListCount();
+  if (run->count == 0) return kErrorEmptyList;
+  if (gAppSettings.OutputMode == 0) {
+    TextView folder = FieldView(gAppSettings.OutputFolder);
+    if (folder.empty()) return kErrorNoOutputFolder;
+    run->outputFolder = WithTrailingBackslash(folder);
+  }
+  if (!CanWriteFormat(TargetId())) return kErrorUnknownTarget;
+  if (gAppSettings.OutputMode == 0) FsCreateDirectory(run->outputFolder);
+  return 0;
+}
+
+int32_t RoundHalfEven(double value) {
+  // nearbyint rounds halves to even under the default rounding mode.
+  double r = std::nearbyint(value);
+  return r >= 0 && r <= INT32_MAX ? static_cast<int32_t>(r) : 0;
+}
+
+ResizePlan Resized(double width, double height) {
+  return ResizePlan{true, RoundHalfEven(width), RoundHalfEven(height)};
+}
+
+// Replaces the current image by a later stage's, releasing the earlier one at once;
+// a stage that yields nothing leaves the current image in place.
+void KeepIfMade(Image* current, Image made) {
+  if (made) *current = std::move(made);
+}
+
+Image AdaptDepth(const Image& image, int32_t targetId) {
+  switch (targetId) {
+    case kFormatJpeg: return ImageBpp(image) != 24 ? ConvertTo24Bits(image) : Image();
+    case kFormatWebp: return ConvertTo32Bits(image);
+    case kFormatPng: return HasFlag(TargetFlags(), kPng256ColourFlag) ? ColorQuantizeWu(image) : Image();
+    case kFormatGif: return ImageBpp(image) != 8 ? ColorQuantizeWu(image) : Image();
+    default: return Image();
+  }
+}
+
+// The decoded image made ready for the target: 8 bits per channel first (16-bit and
+// float pictures have no encoder among the targets), then depth, then size.
+Image PrepareImage(Image image, int32_t targetId) {
+  uint32_t width = ImageWidth(image), height = ImageHeight(image);
+  if (!IsStandardBitmap(image)) KeepIfMade(&image, ConvertToStandardBitmap(image));
+  KeepIfMade(&image, AdaptDepth(image, targetId));
+  ResizePlan size = PlanResize(ResizeRuleFrom(gAppSettings), width, height);
+  if (size.resize) KeepIfMade(&image, RescaleLanczos3(image, size.width, size.height));
+  return image;
+}
+
+// An encoder is never handed an image it does not declare it can take; the wider
+// forms are the ones every target here accepts.
+Image EncodableForm(Image image, int32_t targetId) {
+  if (CanEncode(targetId, image)) return image;
+  if (ImageHasAlpha(image)) {
+    Image withAlpha = ConvertTo32Bits(image);
+    if (CanEncode(targetId, withAlpha)) return withAlpha;
+  }
+  Image plain = ConvertTo24Bits(image);
+  return CanEncode(targetId, plain) ? std::move(plain) : Image();
+}
+
+int32_t EncodeToMemory(Image image, int32_t targetId, std::vector<uint8_t>* encoded) {
+  image = EncodableForm(std::move(image), targetId);
+  if (!image) return kErrorCannotEncode;
+  SetSoftwareTag(image, kSoftwareTag);  // a refused tag is no reason to fail the file
+  return EncodeImage(image, targetId, TargetFlags(), encoded) ? 0 : kErrorCannotEncode;
+}
+
+// The file's bytes live only until the image is decoded.
+int32_t ReadAndDecode(TextView path, Image* image, uint32_t* bytesRead) {
+  std::vector<uint8_t> buffer;
+  *bytesRead = ReadFileToBuffer(path, &buffer);
+  if (*bytesRead < kMinimumFileBytes) return kErrorReadToBuffer;
+  int32_t error = 0;
+  *image = LoadImageFromBuffer(buffer.data(), *bytesRead, &error);
+  // A recognised format whose reader still gave no image cannot be read either.
+  if (error == 0 && !*image) error = kErrorNotReadable;
+  return error;
+}
+
+// Read to encoded bytes; the images are released before the bytes are written.
+int32_t EncodeFile(const RunContext& run, int32_t index, const OutputPlan& plan, std::vector<uint8_t>* encoded) {
+  Image decoded;
+  uint32_t bytesRead = 0;
+  int32_t error = ReadAndDecode(plan.inputPath, &decoded, &bytesRead);
+  if (error != 0) return error;
+  ShowProgress(index, run.count, bytesRead, plan.fileName);
+  int32_t targetId = TargetId();
+  return EncodeToMemory(PrepareImage(std::move(decoded), targetId), targetId, encoded);
+}
+
+// Encodes first and writes through a temporary file, so an earlier output is never
+// replaced by an empty or partial one.
+int32_t ConvertOne(const RunContext& run, int32_t index, const OutputPlan& plan) {
+  std::vector<uint8_t> encoded;
+  int32_t error = EncodeFile(run, index, plan, &encoded);
+  if (error != 0) return error;
+  return FsWriteFileReplacing(plan.outputPath, encoded.data(), encoded.size()) ? 0 : kErrorWriteFile;
+}
+
+bool IsUpToDate(const RunContext& run, int32_t index, const OutputPlan& plan) {
+  return FileListStamp(index) == run.signature && FsFileExists(plan.outputPath);
+}
+
+// The stamp goes to the entry only while it still holds the file that was converted:
+// entries deleted during the run shift the later ones down.
+void Stamp(const RunContext& run, int32_t index, const OutputPlan& plan) {
+  if (FileListText(index) == plan.inputPath) FileListSetStamp(index, run.signature);
+}
+
+EntryResult ProcessEntry(const RunContext& run, int32_t index) {
+  OutputPlan plan = PlanOutput(gAppSettings, FileListText(index), run.outputFolder);
+  EntryResult entry;
+  entry.fileName = plan.fileName;
+  int32_t error = plan.error;
+  if (error == 0) {
+    if (gAppSettings.OutputMode == 1 && IsDirectory(plan.outputFolder) != 16) FsCreateDirectory(plan.outputFolder);
+    if (IsUpToDate(run, index, plan)) {
+      ShowProgress(index, run.count, 0, plan.fileName);
+      entry.outcome = Outcome::Skipped;
+      return entry;
+    }
+    error = ConvertOne(run, index, plan);
+  }
+  if (error == 0) {
+    Stamp(run, index, plan);
+    entry.outcome = Outcome::Converted;
+  } else {
+    entry.answer = ReportConvertError(error, plan.fileName);
+  }
+  return entry;
+}
+
+void Count(RunResult* result, Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Converted: ++result->converted; break;
+    case Outcome::Skipped: ++result->skipped; break;
+    case Outcome::Failed: ++result->failed; break;
+  }
+}
+
+}  // namespace
+
+Text BaseName(TextView fileName) {
+  size_t dot = fileName.rfind(u'.');
+  return Text(dot == TextView::npos ? fileName : fileName.substr(0, dot));
+}
+
+OutputPlan PlanOutput(const AppSettings& settings, TextView inputPath, TextView runOutputFolder) {
+  OutputPlan plan;
+  plan.inputPath = Text(inputPath);
+  PathParts parts = SplitPath(inputPath);
+  plan.fileName = parts.name;
+  if (inputPath.empty() || parts.folder.empty()) {
+    plan.error = kErrorEmptyInputName;
+    return plan;
+  }
+  plan.sourceFolder = WithTrailingBackslash(parts.folder);
+  Text extension = ToLower(FieldView(settings.TargetFormat));
+  Text base = BaseName(parts.name);
+  Text outputName = base + u"." + extension;
+  if (settings.OutputMode == 2) {
+    plan.outputFolder = plan.sourceFolder;
+    outputName = base + u"_c." + extension;
+  } else if (settings.OutputMode == 1) {
+    plan.outputFolder = WithTrailingBackslash(plan.sourceFolder + Text(FieldView(settings.SubfolderName)));
+  } else {
+    plan.outputFolder = Text(runOutputFolder);
+  }
+  // Only a damaged settings file has a mode without a folder; never write beside the
+  // current directory instead.
+  if (plan.outputFolder.empty()) plan.error = kErrorNoOutputFolder;
+  plan.outputPath = plan.outputFolder + outputName;
+  return plan;
+}
+
+ResizeRule ResizeRuleFrom(const AppSettings& s) {
+  return ResizeRule{s.ResizeMode, s.ResizeSide, s.TargetSize, s.ScalePercent, s.NoEnlarge != 0};
+}
+
+ResizePlan PlanResize(const ResizeRule& rule, uint32_t width, uint32_t height) {
+  double w = width, h = height;
+  if (rule.mode == 2) return Resized(rule.percent * w / 100, rule.percent * h / 100);
+  if (rule.mode != 1) return ResizePlan();
+  double t = rule.targetSize;
+  // The longer side decides for every side choice.
+  if (rule.noEnlarge && std::max(w, h) < t) return ResizePlan();
+  switch (rule.side) {
+    case 1: return h <= w ? Resized(t, h * (t / w)) : Resized(w * (t / h), t);
+    case 2: return h < w ? Resized(w * (t / h), t) : Resized(t, h * (t / w));
+    case 3: return Resized(t, h * (t / w));
+    case 4: return Resized(w * (t / h), t);
+    default: return Resized(w, h);
+  }
+}
+
+uint32_t ReadFileToBuffer(TextView path, std::vector<uint8_t>* buffer) {
+  if (FsReadWholeFile(path, buffer) != ReadResult::Ok) {
+    buffer->clear();
+    return 0;
+  }
+  return static_cast<uint32_t>(buffer->size());
+}
+
+Text ConvertErrorText(int32_t code, TextView fileName) {
+  Text reason;
+  for (const Reason& row : kReasons)
+    if (row.code == code) reason = Text(row.text) + row.codeText;
+  return Text(fileName) + u"\r\n" + reason + u"\r\n" + u"Продолжить выполнение ?";
+}
+
+int32_t ReportConvertError(int32_t code, TextView fileName) {
+  return TimedMessageBox(ConvertErrorText(code, fileName), u"Ошибка выполнения преобразования", 0, kQuestionKind,
+                         kQuestionTimeoutMs);
+}
+
+void ConvertFiles(RunResult* result) {
+  RunContext run;
+  if (int32_t error = PrepareRun(&run)) {
+    result->runError = error;
+    ReportConvertError(error, Text());
+    return;
+  }
+  for (int32_t i = 0; i < run.count; ++i) {
+    // Entries deleted during the run leave indexes past the end: nothing left to do.
+    if (i >= FileListCount()) return;
+    EntryResult entry = ProcessEntry(run, i);
+    Count(result, entry.outcome);
+    if (entry.outcome == Outcome::Skipped) continue;  // a skipped file is no processed file
+    if (entry.answer == kIdNo || gRunState.load() == kRunIdle) return;
+    DebugTrace(u"Index:" + NumberWithBlank(i) + u", Name: " + entry.fileName);
+  }
+}

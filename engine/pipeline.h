@@ -1,0 +1,85 @@
+// The body of a conversion run: every FileList entry is read, decoded, adapted to the
+// target's depth, resized, tagged, encoded, written and stamped, one file at a time.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "diag/text.h"
+#include "settings/app_settings.h"
+
+// Error codes a run reports through the error question. 7, 8 and 9 come from the
+// decoder (engine/image.h).
+constexpr int32_t kErrorEmptyList = 1;        // ends the run
+constexpr int32_t kErrorNoOutputFolder = 2;   // ends the run
+constexpr int32_t kErrorEmptyInputName = 3;
+constexpr int32_t kErrorReadToBuffer = 4;
+// Codes of our own for what the decoder and encoder alone cannot tell:
+// 10: the encoded bytes could not be written to the output path (folder missing or
+//     not writable, disk full). The file is written to a temporary name and renamed
+//     over the target, so an earlier output stays whole.
+// 11: the target's encoder refused this image even in its 24- or 32-bit form, or
+//     produced nothing. Nothing is written.
+// 12: the target name is not a format FreeImage can write (not in the format table,
+//     or a read-only format). No file could ever succeed, so it is asked once at the
+//     start and ends the run like codes 1 and 2.
+constexpr int32_t kErrorWriteFile = 10;
+constexpr int32_t kErrorCannotEncode = 11;
+constexpr int32_t kErrorUnknownTarget = 12;
+
+// The metadata value every converted image carries under the IPTC key "Software".
+constexpr char kSoftwareTag[] = "KRV-Delmo-Tessaly-V1.X";
+
+// What a run did, for front ends that print a summary (the window ignores it).
+struct RunResult {
+  int32_t converted = 0;
+  int32_t skipped = 0;
+  int32_t failed = 0;
+  int32_t runError = 0;  // 1, 2 or 12 when the run ended before its first file
+  bool faulted = false;  // a run-time fault ended the run (it was logged and shown)
+};
+
+// Walks the list once with the settings of gAppSettings, counting into *result as it
+// goes so the counts survive a fault. Runs on the worker thread; stops early on a "No"
+// answer or when gRunState turns Idle after a processed file.
+void ConvertFiles(RunResult* result);
+
+// The question shown for a failed file: name, reason line, "Продолжить выполнение ?".
+Text ConvertErrorText(int32_t code, TextView fileName);
+// Shows that question for six seconds and returns the answer (kIdNo ends the run).
+int32_t ReportConvertError(int32_t code, TextView fileName);
+
+// Reads the whole file into buffer; the number of bytes read, 0 on any failure
+// (missing file, 4 GiB or more). Long-path forms are the file-system port's business.
+uint32_t ReadFileToBuffer(TextView path, std::vector<uint8_t>* buffer);
+
+// Where one input file's result goes. error is 3 when the input path cannot be split.
+struct OutputPlan {
+  Text inputPath;
+  Text sourceFolder;
+  Text fileName;
+  Text outputFolder;
+  Text outputPath;
+  int32_t error = 0;
+};
+// runOutputFolder is the run's folder for mode 0 (already with its separator) and is
+// ignored by modes 1 and 2. Creates nothing.
+OutputPlan PlanOutput(const AppSettings& settings, TextView inputPath, TextView runOutputFolder);
+// The file name up to its last '.', or the whole name when it has none.
+Text BaseName(TextView fileName);
+
+// The new size of a w x h image, or resize == false when it stays as it is.
+struct ResizeRule {
+  int32_t mode = 0;  // 0 none, 1 pixels, 2 percent
+  int32_t side = 0;  // 1 longer, 2 shorter, 3 width, 4 height
+  int32_t targetSize = 0;
+  int32_t percent = 0;
+  bool noEnlarge = false;
+};
+struct ResizePlan {
+  bool resize = false;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+ResizeRule ResizeRuleFrom(const AppSettings& settings);
+ResizePlan PlanResize(const ResizeRule& rule, uint32_t width, uint32_t height);

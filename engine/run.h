@@ -1,0 +1,67 @@
+// Run control shared by every platform: the run state, the block the worker signals
+// its end through, the worker's entry, the progress and elapsed-time lines.
+//
+// The thread itself is created by the platform: in the Winelib build a std::thread is
+// not a Wine thread and must never call Win32, so the window creates the worker with
+// CreateThread and a small WINAPI trampoline around ConvertThreadMain:
+//
+//   RunBlock block;
+//   if (!BeginRun(&block)) return;
+//   HANDLE thread = CreateThread(nullptr, 0, WorkerEntry, &block, 0, &id);
+//   if (!thread) { AbandonRun(&block); ReportThreadFailure(SystemErrorText(GetLastError())); return; }
+//   WaitForWorker(block, [] { Sleep(10); PumpMessages(); });
+//   CloseHandle(thread);
+//
+// tessaly-batch and the tests use std::thread the same way.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "diag/text.h"
+#include "engine/pipeline.h"
+
+constexpr int32_t kRunIdle = 0;
+constexpr int32_t kRunRunning = 2;
+
+// Written by the main thread only; the worker reads it after each processed file, and
+// Idle seen during a run means a stop was asked for. Atomic because two threads touch it.
+extern std::atomic<int32_t> gRunState;
+
+// Shared by address between the thread that starts a run and its worker.
+struct RunBlock {
+  std::atomic<bool> ended{false};
+  RunResult result;
+};
+
+// Claims the one worker slot. False while a worker of an earlier run is still
+// finishing its file (after a stop the Start button is enabled again at once): the
+// start request must then be refused so two workers never walk the same list.
+bool BeginRun(RunBlock* block);
+// Gives the slot back when the platform could not create the thread.
+void AbandonRun(RunBlock* block);
+// True while a worker exists.
+bool WorkerActive();
+
+// The worker's body: trace, a short pause, ConvertFiles inside the fault trap, a short
+// pause, trace, then the end signal. Returns 0 (a thread exit code).
+uint32_t ConvertThreadMain(void* block);
+
+// Calls waitStep until the worker has signalled its end; the window's waitStep sleeps
+// 10 ms and pumps its messages, a console's just sleeps.
+void WaitForWorker(const RunBlock& block, const std::function<void()>& waitStep);
+
+// "Can't create thread: " + the system's text, caption "Error", closing after 10 s.
+void ReportThreadFailure(TextView systemText);
+
+// Selects the entry and puts its progress line in the status line. size 0 means the
+// file was skipped.
+void ShowProgress(int32_t index, int32_t count, uint64_t size, TextView fileName);
+Text ProgressText(int32_t index, int32_t count, uint64_t size, TextView fileName);
+
+// The elapsed-time line: one more tick, or a fresh count when flag is 0.
+Text ElapsedTimeText(int32_t flag);
+Text ElapsedText(uint32_t seconds);
+// Timer ticks since the run started; only the main thread touches it.
+extern uint32_t gElapsedSeconds;

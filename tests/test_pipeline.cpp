@@ -1,0 +1,381 @@
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "tests/conversion_fixture.h"
+
+namespace {
+
+const char16_t kAsk[] = u"Продолжить выполнение ?";
+
+TEST(OutputPlan, ModesNamesAndBadPaths) {
+  AppSettings s{};
+  SetField(s.SubfolderName, u"Out");
+  struct Row {
+    int32_t mode;
+    const char16_t* target;
+    Text input;
+    Text output;
+    const char16_t* outputFolder;
+    int32_t error;
+  } rows[] = {
+      {2, u"JPG", u"/pics/a.png", u"/pics/a_c.jpg", u"/pics/", 0},
+      {1, u"JPG", u"/pics/a.png", u"/pics/Out/a.jpg", u"/pics/Out/", 0},
+      {0, u"JPG", u"/pics/a.png", u"/res/a.jpg", u"/res/", 0},
+      {2, u"JPG", u"/pics/archive.tar.png", u"/pics/archive.tar_c.jpg", u"/pics/", 0},
+      {0, u"WEBP", u"/pics/README", u"/res/README.webp", u"/res/", 0},
+      {1, u"png", u"/x.y/photo.JPG", u"/x.y/Out/photo.png", u"/x.y/Out/", 0},
+      {2, u"JPG", u"/.hidden", u"/_c.jpg", u"/", 0},
+      {2, u"JPG", u"a.png", u"", u"", kErrorEmptyInputName},
+      {2, u"JPG", u"", u"", u"", kErrorEmptyInputName},
+      {2, u"JPG", u"/" + Text(260, u'a'), u"", u"", kErrorEmptyInputName},
+      {2, u"JPG", u"/" + Text(259, u'a'), u"/" + Text(259, u'a') + u"_c.jpg", u"/", 0},
+  };
+  for (const Row& row : rows) {
+    s.OutputMode = row.mode;
+    SetField(s.TargetFormat, row.target);
+    OutputPlan plan = PlanOutput(s, row.input, u"/res/");
+    EXPECT_EQ(plan.error, row.error) << TextToUtf8(row.input);
+    if (row.error != 0) continue;
+    EXPECT_EQ(plan.outputPath, row.output) << TextToUtf8(row.input);
+    EXPECT_EQ(plan.outputFolder, row.outputFolder) << TextToUtf8(row.input);
+  }
+}
+
+TEST(OutputPlan, ModeWithoutFolderNeverWritesBesideTheWorkingDirectory) {
+  AppSettings s{};
+  SetField(s.TargetFormat, u"JPG");
+  s.OutputMode = 3;
+  EXPECT_EQ(PlanOutput(s, u"/pics/a.png", u"").error, kErrorNoOutputFolder);
+}
+
+TEST(Resize, Table) {
+  struct Row {
+    ResizeRule rule;
+    uint32_t w, h;
+    bool resize;
+    int32_t nw, nh;
+  } rows[] = {
+      {{1, 1, 2000, 0, false}, 4000, 3000, true, 2000, 1500},
+      {{1, 2, 2000, 0, false}, 4000, 3000, true, 2667, 2000},
+      {{1, 3, 2000, 0, false}, 4000, 3000, true, 2000, 1500},
+      {{1, 4, 2000, 0, false}, 4000, 3000, true, 2667, 2000},
+      {{1, 1, 2000, 0, false}, 3000, 4000, true, 1500, 2000},
+      {{1, 2, 2000, 0, false}, 3000, 4000, true, 2000, 2667},
+      {{1, 1, 100, 0, false}, 50, 50, true, 100, 100},
+      {{1, 2, 100, 0, false}, 50, 50, true, 100, 100},
+      {{1, 1, 2000, 0, true}, 1500, 1000, false, 0, 0},
+      {{1, 1, 2000, 0, false}, 1500, 1000, true, 2000, 1333},
+      // NoEnlarge looks at the longer side whatever side is chosen.
+      {{1, 3, 2000, 0, true}, 1000, 1500, false, 0, 0},
+      {{1, 2, 2000, 0, true}, 3000, 1500, true, 4000, 2000},
+      {{1, 1, 2000, 0, true}, 2000, 1000, true, 2000, 1000},
+      // Halves go to the even neighbour: 2 * (5 / 4) = 2.5 and 2 * (3 / 4) = 1.5.
+      {{1, 3, 5, 0, false}, 4, 2, true, 5, 2},
+      {{1, 3, 3, 0, false}, 4, 2, true, 3, 2},
+      {{1, 9, 2000, 0, false}, 300, 200, true, 300, 200},
+      {{2, 0, 0, 50, false}, 5, 3, true, 2, 2},
+      {{2, 0, 0, 150, false}, 3, 3, true, 4, 4},
+      {{2, 0, 0, 1, false}, 10, 10, true, 0, 0},
+      {{2, 1, 2000, 100, true}, 10, 10, true, 10, 10},
+      {{0, 1, 2000, 50, false}, 4000, 3000, false, 0, 0},
+      {{3, 1, 2000, 50, false}, 4000, 3000, false, 0, 0},
+  };
+  for (const Row& row : rows) {
+    ResizePlan plan = PlanResize(row.rule, row.w, row.h);
+    SCOPED_TRACE(testing::Message() << "mode " << row.rule.mode << " side " << row.rule.side << " " << row.w << "x"
+                                    << row.h);
+    EXPECT_EQ(plan.resize, row.resize);
+    if (!row.resize) continue;
+    EXPECT_EQ(plan.width, row.nw);
+    EXPECT_EQ(plan.height, row.nh);
+  }
+}
+
+TEST(ErrorQuestion, TextCaptionKindAndTimeout) {
+  ResetBoxes();
+  gBoxAnswers = {kIdNo};
+  EXPECT_EQ(ReportConvertError(kErrorReadToBuffer, u"a.jpg"), kIdNo);
+  ASSERT_EQ(gShownBoxes.size(), 1u);
+  EXPECT_EQ(gShownBoxes[0].text, Text(u"a.jpg\r\nОшибка чтения файла в буфер - Error: 4\r\n") + kAsk);
+  EXPECT_EQ(gShownBoxes[0].caption, u"Ошибка выполнения преобразования");
+  EXPECT_EQ(gShownBoxes[0].kind, 6);
+  EXPECT_EQ(gShownBoxes[0].timeoutMs, 6000u);
+  EXPECT_EQ(ConvertErrorText(1, u""), Text(u"\r\nСписок файлов пуст - Error1\r\n") + kAsk);
+  EXPECT_EQ(ConvertErrorText(5, u"x"), Text(u"x\r\n\r\n") + kAsk);
+}
+
+class Pipeline : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetConversion(scratch);
+    gAppSettings.OutputMode = 2;
+  }
+  void TearDown() override { gRunState = kRunIdle; }
+  ScratchFolder scratch;
+};
+
+TEST_F(Pipeline, EachModeWritesWhereItShould) {
+  WriteSample(scratch, "a.png", 64, 48);
+  AddEntry(scratch, "a.png");
+  RunResult result = RunConversion();
+  EXPECT_EQ(result.converted, 1);
+  Opened out = OpenResult(scratch, "a_c.jpg");
+  EXPECT_TRUE(out.ok);
+  EXPECT_EQ(out.width, 64u);
+  EXPECT_EQ(out.height, 48u);
+  EXPECT_EQ(out.bpp, 24u);
+
+  gAppSettings.OutputMode = 1;
+  SetField(gAppSettings.SubfolderName, u"Out");
+  RunConversion();
+  EXPECT_TRUE(OpenResult(scratch, "Out/a.jpg").ok);
+
+  gAppSettings.OutputMode = 0;
+  SetField(gAppSettings.OutputFolder, scratch.Path("res"));
+  RunConversion();
+  EXPECT_TRUE(OpenResult(scratch, "res/a.jpg").ok);
+  EXPECT_TRUE(gShownBoxes.empty());
+}
+
+TEST_F(Pipeline, FortyNineBytesAreError4AndFiftyReachTheDecoder) {
+  scratch.Write("short.jpg", std::string(49, 'x'));
+  scratch.Write("fifty.jpg", std::string(50, 'x'));
+  AddEntry(scratch, "short.jpg");
+  AddEntry(scratch, "fifty.jpg");
+  AddEntry(scratch, "missing.jpg");
+  RunResult result = RunConversion();
+  ASSERT_EQ(gShownBoxes.size(), 3u);
+  EXPECT_EQ(gShownBoxes[0].text.substr(0, 9), u"short.jpg");
+  EXPECT_EQ(BoxReason(0), u"Ошибка чтения файла в буфер - Error: 4");
+  EXPECT_EQ(BoxReason(1), u"Формат не поддерживается - Error: 8");
+  EXPECT_EQ(BoxReason(2), u"Ошибка чтения файла в буфер - Error: 4");
+  EXPECT_EQ(result.failed, 3);
+  EXPECT_EQ(FileListStamp(1), 0u);
+}
+
+TEST_F(Pipeline, EmptyListIsError1ShownOnceWhateverTheAnswer) {
+  gBoxAnswers = {kIdYes};
+  RunResult result = RunConversion();
+  ASSERT_EQ(gShownBoxes.size(), 1u);
+  EXPECT_EQ(gShownBoxes[0].text, Text(u"\r\nСписок файлов пуст - Error1\r\n") + kAsk);
+  EXPECT_EQ(result.runError, kErrorEmptyList);
+}
+
+TEST_F(Pipeline, ModeZeroWithoutFolderIsError2ShownOnceAndReadsNothing) {
+  WriteSample(scratch, "a.png", 8, 8);
+  AddEntry(scratch, "a.png");
+  AddEntry(scratch, "a.png");
+  gAppSettings.OutputMode = 0;
+  SetField(gAppSettings.OutputFolder, u"");
+  RunResult result = RunConversion();
+  ASSERT_EQ(gShownBoxes.size(), 1u);
+  EXPECT_EQ(BoxReason(0), u"Не указана выходная директория - Error: 2");
+  EXPECT_EQ(result.runError, kErrorNoOutputFolder);
+  EXPECT_EQ(result.converted + result.failed + result.skipped, 0);
+  EXPECT_TRUE(gFakeStatusHistory.empty());
+}
+
+TEST_F(Pipeline, SecondRunSkipsAndAQualityChangeConvertsAgain) {
+  WriteSample(scratch, "a.png", 16, 16);
+  WriteSample(scratch, "b.png", 16, 16);
+  AddEntry(scratch, "a.png");
+  AddEntry(scratch, "b.png");
+  EXPECT_EQ(RunConversion().converted, 2);
+  uint32_t stamp = FileListStamp(0);
+  EXPECT_EQ(stamp, SettingsSignature(gAppSettings, true));
+
+  gFakeStatusHistory.clear();
+  RunResult again = RunConversion();
+  EXPECT_EQ(again.skipped, 2);
+  EXPECT_EQ(again.converted, 0);
+  ASSERT_EQ(gFakeStatusHistory.size(), 2u);
+  EXPECT_EQ(gFakeStatusHistory[0], u"Пропущен: ( 1/ 2)  Имя: a.png");
+
+  // A missing output is converted again even with a matching stamp.
+  std::filesystem::remove(scratch.path() + "/b_c.jpg");
+  RunResult one = RunConversion();
+  EXPECT_EQ(one.skipped, 1);
+  EXPECT_EQ(one.converted, 1);
+
+  SetFlagValue(gAppSettings.SaveFlags[kFormatJpeg], 50);
+  EXPECT_EQ(RunConversion().converted, 2);
+  EXPECT_NE(FileListStamp(0), stamp);
+  EXPECT_TRUE(gShownBoxes.empty());
+}
+
+TEST_F(Pipeline, ProgressLineCarriesPositionNameAndSize) {
+  WriteSample(scratch, "a.png", 16, 16);
+  uint64_t size = scratch.Read("a.png").size();
+  AddEntry(scratch, "a.png");
+  RunConversion();
+  ASSERT_EQ(gFakeStatusHistory.size(), 1u);
+  EXPECT_EQ(gFakeStatusHistory[0], u"Выполняется: ( 1/ 1)  Имя: a.png , " + FormatByteSize64(size));
+}
+
+TEST_F(Pipeline, NoEndsTheRunAfterThatFileAndATimeOutContinues) {
+  scratch.Write("bad1.jpg", std::string(100, 'x'));
+  WriteSample(scratch, "good.png", 8, 8);
+  scratch.Write("bad2.jpg", std::string(100, 'x'));
+  for (const char* name : {"bad1.jpg", "good.png", "bad2.jpg"}) AddEntry(scratch, name);
+
+  RunResult timedOut = RunConversion();  // unanswered questions time out
+  EXPECT_EQ(gShownBoxes.size(), 2u);
+  EXPECT_EQ(timedOut.converted, 1);
+  EXPECT_EQ(timedOut.failed, 2);
+
+  std::filesystem::remove(scratch.path() + "/good_c.jpg");
+  ResetBoxes();
+  gBoxAnswers = {kIdNo};
+  RunResult stopped = RunConversion();
+  EXPECT_EQ(gShownBoxes.size(), 1u);
+  EXPECT_EQ(stopped.converted, 0);
+  EXPECT_FALSE(scratch.Exists("good_c.jpg"));
+}
+
+TEST_F(Pipeline, StopEndsTheRunAfterTheFileBeingProcessed) {
+  scratch.Write("bad.jpg", std::string(100, 'x'));
+  WriteSample(scratch, "a.png", 8, 8);
+  AddEntry(scratch, "bad.jpg");
+  AddEntry(scratch, "a.png");
+  // The user presses Stop while the question about the first file is open.
+  gOnBoxShown = [](const ShownBox&) { gRunState = kRunIdle; };
+  RunResult result = RunConversion();
+  EXPECT_EQ(result.failed, 1);
+  EXPECT_EQ(result.converted, 0);
+  EXPECT_FALSE(scratch.Exists("a_c.jpg"));
+}
+
+TEST_F(Pipeline, StopDuringSkippedEntriesStillConvertsTheNextFile) {
+  for (const char* name : {"a.png", "b.png", "c.png", "d.png"}) WriteSample(scratch, name, 8, 8);
+  AddEntry(scratch, "a.png");
+  AddEntry(scratch, "b.png");
+  RunConversion();
+  AddEntry(scratch, "c.png");
+  AddEntry(scratch, "d.png");
+  gRunState = kRunIdle;
+  RunResult result = RunConversion();
+  EXPECT_EQ(result.skipped, 2);
+  EXPECT_EQ(result.converted, 1);
+  EXPECT_TRUE(scratch.Exists("c_c.jpg"));
+  EXPECT_FALSE(scratch.Exists("d_c.jpg"));
+}
+
+TEST_F(Pipeline, TextFileNamedJpgIsCode8) {
+  scratch.Write("notes.jpg", "These are just words, long enough to pass the fifty-byte read test.\n");
+  AddEntry(scratch, "notes.jpg");
+  RunConversion();
+  ASSERT_EQ(gShownBoxes.size(), 1u);
+  EXPECT_EQ(gShownBoxes[0].text, Text(u"notes.jpg\r\nФормат не поддерживается - Error: 8\r\n") + kAsk);
+  EXPECT_FALSE(scratch.Exists("notes_c.jpg"));
+}
+
+TEST_F(Pipeline, DecodingThatYieldsNoImageIsCode7AndKeepsTheOldOutput) {
+  // A PNG signature is enough to be recognised; the rest cannot be decoded.
+  scratch.Write("broken.png", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(80, '\x11'));
+  scratch.Write("broken_c.jpg", "earlier result");
+  AddEntry(scratch, "broken.png");
+  RunResult result = RunConversion();
+  ASSERT_EQ(gShownBoxes.size(), 1u);
+  EXPECT_EQ(BoxReason(0), u"Формат не поддерживается - Error: 7");
+  EXPECT_EQ(result.failed, 1);
+  EXPECT_EQ(scratch.Read("broken_c.jpg"), "earlier result");
+  EXPECT_EQ(FileListStamp(0), 0u);
+}
+
+TEST_F(Pipeline, TargetThatCannotBeWrittenIsReportedOnceAndTouchesNothing) {
+  WriteSample(scratch, "a.png", 8, 8);
+  AddEntry(scratch, "a.png");
+  AddEntry(scratch, "a.png");
+  for (const char16_t* target : {u"JPGX", u"PCD", u""}) {
+    ResetBoxes();
+    SetTarget(target);
+    std::string old = "a_c." + TextToUtf8(ToLower(target));
+    scratch.Write(old, "earlier result");
+    RunResult result = RunConversion();
+    ASSERT_EQ(gShownBoxes.size(), 1u) << TextToUtf8(target);
+    EXPECT_EQ(BoxReason(0), u"Неизвестный выходной формат - Error: 12");
+    EXPECT_EQ(result.runError, kErrorUnknownTarget);
+    EXPECT_EQ(scratch.Read(old), "earlier result");
+    EXPECT_EQ(FileListStamp(0), 0u);
+  }
+}
+
+TEST_F(Pipeline, UnwritableOutputLosesNothingAndIsNotStamped) {
+  WriteSample(scratch, "a.png", 8, 8);
+  std::string source = scratch.Read("a.png");
+  scratch.Write("blocker", "a file where a folder should be");
+  AddEntry(scratch, "a.png");
+  gAppSettings.OutputMode = 0;
+  SetField(gAppSettings.OutputFolder, scratch.Path("blocker/out"));
+  RunResult result = RunConversion();
+  ASSERT_EQ(gShownBoxes.size(), 1u);
+  EXPECT_EQ(BoxReason(0), u"Ошибка записи файла - Error: 10");
+  EXPECT_EQ(result.failed, 1);
+  EXPECT_EQ(FileListStamp(0), 0u);
+  EXPECT_EQ(scratch.Read("blocker"), "a file where a folder should be");
+  EXPECT_EQ(scratch.Read("a.png"), source);
+
+  // An output name taken by a folder is not replaced either.
+  ResetBoxes();
+  gAppSettings.OutputMode = 2;
+  std::filesystem::create_directory(scratch.path() + "/a_c.jpg");
+  scratch.Write("a_c.jpg/keep", "inside");
+  RunConversion();
+  EXPECT_EQ(BoxReason(0), u"Ошибка записи файла - Error: 10");
+  EXPECT_EQ(scratch.Read("a_c.jpg/keep"), "inside");
+}
+
+TEST_F(Pipeline, PathOf261UnitsIsError3) {
+  FileListAppend(u"/" + Text(260, u'a'));
+  RunConversion();
+  ASSERT_EQ(gShownBoxes.size(), 1u);
+  EXPECT_EQ(gShownBoxes[0].text, Text(u"\r\nПустое имя входного файла - Error: 3\r\n") + kAsk);
+}
+
+TEST_F(Pipeline, EntriesDeletedDuringTheRunEndItCleanly) {
+  scratch.Write("bad.jpg", std::string(100, 'x'));
+  WriteSample(scratch, "a.png", 8, 8);
+  WriteSample(scratch, "b.png", 8, 8);
+  for (const char* name : {"bad.jpg", "a.png", "b.png"}) AddEntry(scratch, name);
+  // While the first question is open the user deletes the two later entries.
+  gOnBoxShown = [](const ShownBox&) {
+    FileListDelete(2);
+    FileListDelete(1);
+  };
+  RunResult result = RunConversion();
+  EXPECT_EQ(gShownBoxes.size(), 1u);
+  EXPECT_EQ(result.failed, 1);
+  EXPECT_EQ(result.converted, 0);
+}
+
+TEST_F(Pipeline, ResizeRulesOnRealImages) {
+  struct Row {
+    uint32_t w, h;
+    int32_t mode, side, size, percent, noEnlarge;
+    uint32_t ow, oh;
+  } rows[] = {
+      {1500, 1000, 1, 1, 2000, 0, 1, 1500, 1000},
+      {1500, 1000, 1, 1, 2000, 0, 0, 2000, 1333},
+      {5, 3, 2, 1, 0, 50, 0, 2, 2},
+      {10, 10, 2, 1, 0, 1, 0, 10, 10},
+  };
+  for (const Row& row : rows) {
+    WriteSample(scratch, "r.jpg", row.w, row.h, SampleKind::Rgb24, kFormatJpeg);
+    FileListClear();
+    AddEntry(scratch, "r.jpg");
+    gAppSettings.ResizeMode = row.mode;
+    gAppSettings.ResizeSide = row.side;
+    gAppSettings.TargetSize = row.size;
+    gAppSettings.ScalePercent = row.percent;
+    gAppSettings.NoEnlarge = row.noEnlarge;
+    RunConversion();
+    Opened out = OpenResult(scratch, "r_c.jpg");
+    EXPECT_TRUE(out.ok);
+    EXPECT_EQ(out.width, row.ow) << row.w << "x" << row.h;
+    EXPECT_EQ(out.height, row.oh) << row.w << "x" << row.h;
+  }
+  EXPECT_TRUE(gShownBoxes.empty());
+}
+
+}  // namespace
