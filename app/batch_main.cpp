@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/batch_options.h"
+#include "app/batch_run.h"
 #include "app/startup.h"
 #include "diag/console_answer.h"
 #include "engine/image.h"
@@ -25,7 +26,9 @@ int main(int argc, char** argv) {
     std::fputs(BatchUsage(), stdout);
     return 0;
   }
+  gConsoleAnswer = AnswerPolicy(options.onError, ::isatty(STDIN_FILENO) != 0);
   InitImageLibrary();
+  QuietTiffWarnings();
   Text configPath = options.configPath.empty() ? ConfigPath() : options.configPath;
   if (LoadStartupSettings(configPath) == ConfigResult::ReadFailed) {
     std::fprintf(stderr, "tessaly-batch: cannot read %s\n", TextToUtf8(configPath).c_str());
@@ -33,6 +36,12 @@ int main(int argc, char** argv) {
   }
   ApplyOverrides(options, &gAppSettings);
   if (options.showSettings) std::fputs(SettingsListing(gAppSettings).c_str(), stdout);
+  int status = 0;
+  if (!options.paths.empty()) {
+    BatchOutcome outcome = RunBatch(options.paths);
+    std::printf("%s\n", SummaryLine(outcome).c_str());
+    status = ExitStatus(outcome.result);
+  }
   if (options.save) {
     MemoryProfileList profiles;
     LoadConfig(configPath, &profiles);
@@ -42,5 +51,5 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  return 0;
+  return status;
 }

@@ -12,11 +12,14 @@ file(GLOB NATIVE_PORTS CONFIGURE_DEPENDS
 target_sources(tessaly_core PRIVATE ${NATIVE_PORTS})
 
 # tessaly-batch: app/batch_*.cpp and the console forms of the message box and labels.
-file(GLOB BATCH_SOURCES CONFIGURE_DEPENDS app/batch_*.cpp diag/*_console.cpp engine/*_console.cpp input/*_console.cpp)
+# The console ports are objects of the program itself, not of a library: the core calls
+# them, and a static library linked before the core is not searched again for them.
+file(GLOB BATCH_SOURCES CONFIGURE_DEPENDS app/batch_*.cpp)
 list(FILTER BATCH_SOURCES EXCLUDE REGEX "batch_main\\.cpp$")
+file(GLOB CONSOLE_PORTS CONFIGURE_DEPENDS diag/*_console.cpp engine/*_console.cpp input/*_console.cpp)
 add_library(tessaly_batch_lib STATIC ${BATCH_SOURCES})
 target_link_libraries(tessaly_batch_lib PUBLIC tessaly_core)
-add_executable(tessaly-batch app/batch_main.cpp)
+add_executable(tessaly-batch app/batch_main.cpp ${CONSOLE_PORTS})
 target_link_libraries(tessaly-batch PRIVATE tessaly_batch_lib tessaly_core)
 
 enable_testing()

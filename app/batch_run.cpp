@@ -1,0 +1,95 @@
+#include "app/batch_run.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <thread>
+
+#include "diag/filesys.h"
+#include "engine/run.h"
+#include "input/collect.h"
+#include "input/file_list.h"
+
+namespace {
+
+Text WorkingFolder() {
+  char buf[PATH_MAX];
+  return ::getcwd(buf, sizeof buf) ? TextFromUtf8(buf) : Text();
+}
+
+const char* RunErrorText(int32_t code) {
+  switch (code) {
+    case kErrorEmptyList: return "no file to convert (the list is empty)";
+    case kErrorNoOutputFolder: return "no output folder for --out-mode folder";
+    case kErrorUnknownTarget: return "the target format cannot be written";
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+Text AbsolutePath(TextView path, TextView workingFolder) {
+  // Quotes around a token are AddCommandToken's to strip; the folder goes inside them.
+  size_t start = path.find_first_not_of(u'"');
+  if (start == TextView::npos || IsPathSeparator(path[start]) || workingFolder.empty()) return Text(path);
+  Text folder(workingFolder);
+  if (!IsPathSeparator(folder.back())) folder.push_back(kPathSeparator);
+  return Text(path.substr(0, start)) + folder + Text(path.substr(start));
+}
+
+BatchOutcome RunBatch(const std::vector<Text>& paths) {
+  Text here = WorkingFolder();
+  for (const Text& path : paths) AddCommandToken(AbsolutePath(path, here));
+  BatchOutcome outcome;
+  outcome.listed = FileListCount();
+  auto start = std::chrono::steady_clock::now();
+  RunBlock block;
+  if (BeginRun(&block)) {
+    gRunState = kRunRunning;
+    std::thread worker(ConvertThreadMain, &block);
+    worker.join();
+    gRunState = kRunIdle;
+  }
+  outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  outcome.result = block.result;
+  return outcome;
+}
+
+std::string SummaryLine(const BatchOutcome& outcome) {
+  const RunResult& r = outcome.result;
+  char buf[160];
+  std::snprintf(buf, sizeof buf, "Done: %d converted, %d skipped, %d failed in %.2f s", r.converted, r.skipped,
+                r.failed, outcome.seconds);
+  std::string line = buf;
+  int32_t reached = r.converted + r.skipped + r.failed;
+  if (const char* reason = RunErrorText(r.runError)) line += std::string("; ") + reason;
+  else if (reached < outcome.listed) line += "; " + std::to_string(outcome.listed - reached) + " not reached";
+  if (r.faulted) line += "; ended by an unexpected fault (see the error log)";
+  return line;
+}
+
+int ExitStatus(const RunResult& result) {
+  return result.failed > 0 || result.runError != 0 || result.faulted ? 1 : 0;
+}
+
+ConsoleAnswer AnswerPolicy(OnErrorPolicy policy, bool stdinIsTerminal) {
+  switch (policy) {
+    case OnErrorPolicy::Continue: return ConsoleAnswer::Continue;
+    case OnErrorPolicy::Stop: return ConsoleAnswer::Stop;
+    case OnErrorPolicy::Ask: return ConsoleAnswer::Ask;
+    case OnErrorPolicy::Default: break;
+  }
+  return stdinIsTerminal ? ConsoleAnswer::Ask : ConsoleAnswer::Continue;
+}
+
+void QuietTiffWarnings() {
+  using Handler = void (*)(const char*, const char*, va_list);
+  using SetHandler = Handler (*)(Handler);
+  for (const char* name : {"TIFFSetWarningHandler", "TIFFSetErrorHandler"}) {
+    if (auto set = reinterpret_cast<SetHandler>(::dlsym(RTLD_DEFAULT, name))) set(nullptr);
+  }
+}
