@@ -1,0 +1,155 @@
+// The yardstick for tessaly-batch: the same FreeImage calls per file in a bare loop,
+// with no list, settings, progress or safe writing around them. Also draws the
+// photo-like sample files the benchmark converts.
+//
+//   bench_freeimage_loop --generate DIR COUNT WIDTH HEIGHT
+//   bench_freeimage_loop --job jpg2jpg|jpg2webp|png2jpg OUTDIR FILE...
+#include <FreeImage.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kJpegFlags = 0x2000 | 84;  // progressive, quality 84
+constexpr int kWebpFlags = 90;
+
+bool ReadWhole(const char* path, std::vector<uint8_t>* out) {
+  FILE* f = std::fopen(path, "rb");
+  if (!f) return false;
+  std::fseek(f, 0, SEEK_END);
+  long size = std::ftell(f);
+  std::fseek(f, 0, SEEK_SET);
+  out->resize(static_cast<size_t>(size));
+  bool ok = std::fread(out->data(), 1, out->size(), f) == out->size();
+  std::fclose(f);
+  return ok;
+}
+
+bool WriteWhole(const std::string& path, const BYTE* data, DWORD size) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(data, 1, size, f) == size;
+  return std::fclose(f) == 0 && ok;
+}
+
+std::string OutputPath(const std::string& folder, const char* input, const char* extension) {
+  std::string name = input;
+  size_t slash = name.rfind('/');
+  if (slash != std::string::npos) name = name.substr(slash + 1);
+  size_t dot = name.rfind('.');
+  return folder + "/" + name.substr(0, dot) + "." + extension;
+}
+
+FIBITMAP* Decode(const std::vector<uint8_t>& bytes) {
+  FIMEMORY* in = FreeImage_OpenMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+  FREE_IMAGE_FORMAT fif = FreeImage_GetFileTypeFromMemory(in, 0);
+  FIBITMAP* dib = fif != FIF_UNKNOWN && FreeImage_FIFSupportsReading(fif) ? FreeImage_LoadFromMemory(fif, in, 0) : nullptr;
+  FreeImage_CloseMemory(in);
+  return dib;
+}
+
+// One file: the calls the pipeline makes for this job, in the same order.
+bool ConvertOne(const std::string& job, const char* input, const std::string& folder) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWhole(input, &bytes)) return false;
+  FIBITMAP* dib = Decode(bytes);
+  bytes = std::vector<uint8_t>();
+  if (!dib) return false;
+  bool webp = job == "jpg2webp";
+  if (webp || FreeImage_GetBPP(dib) != 24) {
+    FIBITMAP* adapted = webp ? FreeImage_ConvertTo32Bits(dib) : FreeImage_ConvertTo24Bits(dib);
+    FreeImage_Unload(dib);
+    dib = adapted;
+  }
+  if (job == "jpg2jpg") {
+    unsigned w = FreeImage_GetWidth(dib), h = FreeImage_GetHeight(dib);
+    int nw = w >= h ? 2000 : static_cast<int>(std::nearbyint(w * (2000.0 / h)));
+    int nh = w >= h ? static_cast<int>(std::nearbyint(h * (2000.0 / w))) : 2000;
+    FIBITMAP* resized = FreeImage_Rescale(dib, nw, nh, FILTER_LANCZOS3);
+    FreeImage_Unload(dib);
+    dib = resized;
+  }
+  FreeImage_SetMetadataKeyValue(FIMD_IPTC, dib, "Software", "KRV-Delmo-Tessaly-V1.X");
+  FIMEMORY* out = FreeImage_OpenMemory(nullptr, 0);
+  bool ok = FreeImage_SaveToMemory(webp ? FIF_WEBP : FIF_JPEG, dib, out, webp ? kWebpFlags : kJpegFlags);
+  BYTE* data = nullptr;
+  DWORD size = 0;
+  if (ok) ok = FreeImage_AcquireMemory(out, &data, &size) && WriteWhole(OutputPath(folder, input, webp ? "webp" : "jpg"), data, size);
+  FreeImage_CloseMemory(out);
+  FreeImage_Unload(dib);
+  return ok;
+}
+
+// xorshift: fast, and the same pictures on every machine.
+struct Noise {
+  uint64_t s;
+  int Next(int amplitude) {
+    s ^= s << 13;
+    s ^= s >> 7;
+    s ^= s << 17;
+    return static_cast<int>(s % (2 * amplitude + 1)) - amplitude;
+  }
+};
+
+uint8_t Clamp(double v) {
+  return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+// Smooth gradients and soft waves, like sky and land, plus sensor-like noise, so the
+// files compress about as photos do.
+FIBITMAP* PhotoLike(unsigned w, unsigned h, unsigned seed) {
+  FIBITMAP* dib = FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h), 24);
+  Noise noise{0x9E3779B97F4A7C15ull * (seed + 1)};
+  double phase = seed * 0.7;
+  for (unsigned y = 0; y < h; ++y) {
+    BYTE* line = FreeImage_GetScanLine(dib, y);
+    double fy = double(y) / h;
+    for (unsigned x = 0; x < w; ++x) {
+      double fx = double(x) / w;
+      double wave = 40 * std::sin(6.0 * fx + phase) * std::cos(4.0 * fy - phase);
+      BYTE* p = line + 3 * x;
+      p[FI_RGBA_RED] = Clamp(90 + 120 * fy + wave + noise.Next(6));
+      p[FI_RGBA_GREEN] = Clamp(120 + 60 * fx - 30 * fy + wave / 2 + noise.Next(6));
+      p[FI_RGBA_BLUE] = Clamp(200 - 150 * fy + 20 * fx + noise.Next(6));
+    }
+  }
+  return dib;
+}
+
+int Generate(const char* folder, int count, unsigned w, unsigned h) {
+  for (int i = 0; i < count; ++i) {
+    FIBITMAP* dib = PhotoLike(w, h, static_cast<unsigned>(i));
+    char name[64];
+    std::snprintf(name, sizeof name, "/photo_%02d", i);
+    std::string base = std::string(folder) + name;
+    bool ok = FreeImage_Save(FIF_JPEG, dib, (base + ".jpg").c_str(), 92) && FreeImage_Save(FIF_PNG, dib, (base + ".png").c_str(), 0);
+    FreeImage_Unload(dib);
+    if (!ok) {
+      std::fprintf(stderr, "cannot write %s\n", base.c_str());
+      return 1;
+    }
+    std::fprintf(stderr, "\r  drew %d of %d", i + 1, count);
+  }
+  std::fprintf(stderr, "\n");
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 6 && std::strcmp(argv[1], "--generate") == 0)
+    return Generate(argv[2], std::atoi(argv[3]), static_cast<unsigned>(std::atoi(argv[4])), static_cast<unsigned>(std::atoi(argv[5])));
+  if (argc >= 4 && std::strcmp(argv[1], "--job") == 0) {
+    int failed = 0;
+    for (int i = 4; i < argc; ++i) failed += ConvertOne(argv[2], argv[i], argv[3]) ? 0 : 1;
+    return failed == 0 ? 0 : 1;
+  }
+  std::fprintf(stderr, "usage: %s --generate DIR COUNT WIDTH HEIGHT | --job jpg2jpg|jpg2webp|png2jpg OUTDIR FILE...\n", argv[0]);
+  return 2;
+}
