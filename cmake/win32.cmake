@@ -1,1 +1,90 @@
 # The Win32 program: wine (Winelib) and windows (MinGW) builds share these sources.
+#
+#   wine     wineg++, host libfreeimage.so; Tessaly.exe.so plus its launcher script
+#   windows  MinGW-w64 (posix threads), FreeImage.dll through an import library made
+#            from cmake/FreeImage.def; everything else linked statically
+
+set(TESSALY_WIN32_LIBS user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 advapi32 uuid)
+
+# Both compilers must see the same Windows: wide-character APIs, no min/max macros.
+target_compile_definitions(tessaly_core PUBLIC
+  UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601 _WIN32_IE=0x0800 WINVER=0x0601)
+
+# The Win32 side of the ports goes into the core library itself, as the native build
+# does with its own. The exported routines are kept out of the library: nothing in the
+# program calls them, so a library member holding them would never be linked and their
+# exports would vanish.
+file(GLOB WIN32_PORTS CONFIGURE_DEPENDS
+  diag/*_win32.cpp settings/*_win32.cpp engine/*_win32.cpp input/*_win32.cpp)
+set(WIN32_EXPORTS ${CMAKE_SOURCE_DIR}/diag/exports_win32.cpp)
+list(REMOVE_ITEM WIN32_PORTS ${WIN32_EXPORTS})
+target_sources(tessaly_core PRIVATE ${WIN32_PORTS})
+
+if(TESSALY_PLATFORM STREQUAL "wine")
+  # wineg++ already searches /usr/include (after Wine's own headers) and the host's
+  # library folders; CMake's find_library does not know winegcc's architecture folder,
+  # so the host library is named directly. The core's std::mutex runs on host threads.
+  target_link_libraries(tessaly_core PUBLIC freeimage pthread ${TESSALY_WIN32_LIBS})
+  # The program is a shared object, so thread_local goes through __tls_get_addr. GCC
+  # emits that call inside WINAPI/CALLBACK (ms_abi) functions as if it kept rdi and rsi,
+  # which the System V routine does not: a window or timer procedure touching a
+  # thread_local then writes through a stale register. TLS descriptors keep every
+  # register, which makes thread_local safe everywhere.
+  target_compile_options(tessaly_core PUBLIC -mtls-dialect=gnu2)
+  # Winelib takes the export table from a .spec file, not from dllexport attributes.
+  set(TESSALY_EXPORT_SPEC ${CMAKE_SOURCE_DIR}/cmake/Tessaly.exe.spec)
+else()
+  # MinGW must not see /usr/include (glibc headers would take over the Windows
+  # compile): a folder holding only FreeImage.h stands in for it.
+  set(FREEIMAGE_HEADER_DIR ${CMAKE_BINARY_DIR}/freeimage-include)
+  file(COPY /usr/include/FreeImage.h DESTINATION ${FREEIMAGE_HEADER_DIR})
+  set(FREEIMAGE_IMPORT_LIB ${CMAKE_BINARY_DIR}/libFreeImage.dll.a)
+  add_custom_command(
+    OUTPUT ${FREEIMAGE_IMPORT_LIB}
+    COMMAND x86_64-w64-mingw32-dlltool -d ${CMAKE_SOURCE_DIR}/cmake/FreeImage.def -l ${FREEIMAGE_IMPORT_LIB}
+    DEPENDS ${CMAKE_SOURCE_DIR}/cmake/FreeImage.def
+    COMMENT "Import library for FreeImage.dll")
+  add_custom_target(freeimage_import DEPENDS ${FREEIMAGE_IMPORT_LIB})
+  add_dependencies(tessaly_core freeimage_import)
+  target_include_directories(tessaly_core SYSTEM PUBLIC ${FREEIMAGE_HEADER_DIR})
+  target_link_libraries(tessaly_core PUBLIC ${FREEIMAGE_IMPORT_LIB} ${TESSALY_WIN32_LIBS})
+endif()
+
+# The program: its entry, windows and registry code (the *_win32.cpp files of app/, ui/
+# and shell/; their portable files are already in the core) and, once they exist, its
+# resources (icons, logo, manifest).
+file(GLOB APP_SOURCES CONFIGURE_DEPENDS app/*_win32.cpp ui/*_win32.cpp shell/*_win32.cpp)
+file(GLOB APP_RESOURCES CONFIGURE_DEPENDS resources/*.rc)
+if(APP_RESOURCES)
+  enable_language(RC)
+  if(TESSALY_PLATFORM STREQUAL "windows")
+    # The resource scripts are UTF-8 (Russian texts).
+    set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+  endif()
+endif()
+add_executable(Tessaly WIN32 ${APP_SOURCES} ${WIN32_EXPORTS} ${APP_RESOURCES})
+target_link_libraries(Tessaly PRIVATE tessaly_core)
+target_link_options(Tessaly PRIVATE -municode -mwindows)
+if(TESSALY_PLATFORM STREQUAL "wine")
+  target_link_options(Tessaly PRIVATE ${TESSALY_EXPORT_SPEC})
+  set_property(TARGET Tessaly APPEND PROPERTY LINK_DEPENDS ${TESSALY_EXPORT_SPEC})
+else()
+  target_link_options(Tessaly PRIVATE -static)
+endif()
+
+# Checks that only the Win32 side can make (message boxes, files through the Win32
+# calls, the exported routines), run under Wine by scripts/test-win32.sh.
+if(TESSALY_PLATFORM STREQUAL "wine")
+  file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
+  if(WIN32_TEST_SOURCES)
+    add_executable(tessaly_win32_tests ${WIN32_TEST_SOURCES} ${WIN32_EXPORTS})
+    target_link_libraries(tessaly_win32_tests PRIVATE tessaly_core)
+    target_link_options(tessaly_win32_tests PRIVATE -mconsole ${TESSALY_EXPORT_SPEC})
+    set_property(TARGET tessaly_win32_tests APPEND PROPERTY LINK_DEPENDS ${TESSALY_EXPORT_SPEC})
+  endif()
+endif()
+
+# The end-to-end driver, run under Wine and Xvfb by scripts/test-e2e.sh.
+if(TESSALY_PLATFORM STREQUAL "wine" AND EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
+  add_subdirectory(tests/e2e)
+endif()

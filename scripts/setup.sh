@@ -8,6 +8,7 @@ packages=(
   wine64 wine64-tools libwine-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   xvfb xauth x11-utils imagemagick
+  file coreutils
 )
 missing=()
 for p in "${packages[@]}"; do

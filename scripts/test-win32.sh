@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The Win32 builds: builds the wine and windows presets, checks the Windows executable's
+# shape, and runs the Winelib program and the Win32 checks under Wine in a private,
+# throw-away WINEPREFIX (the checks that show message boxes run under Xvfb).
+# Needs no display and no standard input; exits non-zero on the first failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+fail() {
+  echo "test-win32: FAILED: $*" >&2
+  exit 1
+}
+
+echo "-- FreeImage.def lists every FreeImage function the program calls"
+used=$( (grep -rhoE --include='*.cpp' --include='*.h' 'FreeImage_[A-Za-z0-9_]+[[:space:]]*\(' \
+  app diag engine input settings shell ui 2>/dev/null || true) | sed -E 's/[[:space:]]*\($//' | sort -u)
+[ -n "$used" ] || fail "found no FreeImage call in the sources"
+for name in $used; do
+  grep -qE "^[[:space:]]*${name}([[:space:]]|$)" cmake/FreeImage.def || fail "cmake/FreeImage.def lacks $name"
+done
+
+echo "-- wine build"
+cmake --preset wine >/dev/null
+cmake --build --preset wine
+
+echo "-- windows build"
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+
+echo "-- build/windows/Tessaly.exe"
+exe=build/windows/Tessaly.exe
+[ -f "$exe" ] || fail "$exe was not built"
+file "$exe" | grep -q 'PE32+ executable (GUI) x86-64' || fail "$exe is not a 64-bit GUI PE32+ file: $(file "$exe")"
+headers=$(x86_64-w64-mingw32-objdump -p "$exe")
+exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers")
+for name in FormatByteSize64 MWRITEFILE; do
+  grep -qE "\] ${name}\$" <<<"$exports" || fail "$exe does not export $name undecorated"
+done
+# Linked statically: nothing but Windows' own DLLs and FreeImage.dll may be needed.
+dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | sort -u)
+for dll in $dlls; do
+  case "$dll" in
+    freeimage.dll | kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | comdlg32.dll | shell32.dll | \
+      shlwapi.dll | ole32.dll | oleaut32.dll | advapi32.dll | msvcrt.dll | api-ms-win-*) ;;
+    *) fail "$exe needs $dll beside it" ;;
+  esac
+done
+
+echo "-- Wine: private prefix"
+prefix=$(mktemp -d /tmp/tessaly-wine.XXXXXX)
+scratch=$(mktemp -d /tmp/tessaly-run.XXXXXX)
+export WINEPREFIX="$prefix"
+export WINEDEBUG=-all
+# No Mono or Gecko installers: they would ask questions nobody is there to answer.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$prefix" "$scratch"
+}
+trap cleanup EXIT
+timeout 300 wineboot -i >/dev/null 2>&1 || fail "wineboot -i did not finish"
+# Without a window manager (Xvfb), Wine waits two seconds for every managed window that
+# closes; unmanaged windows close at once, so time-outs can be measured.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
+  fail "could not set the X11 driver's Managed value"
+# A Wine session keeps the display it started with: let this display-less one end
+# before anything runs under Xvfb.
+wineserver -w
+
+echo "-- Wine: Tessaly starts, loads its settings and ends with 0"
+# A copy in a folder of its own, so it reads no Config.dat left in the build folder.
+cp build/wine/Tessaly.exe.so "$scratch/"
+status=0
+timeout 120 wine "$scratch/Tessaly.exe.so" >"$scratch/tessaly.log" 2>&1 || status=$?
+[ "$status" -eq 0 ] || fail "Tessaly.exe.so exited with $status (124 means it did not end in time)"
+if grep -q 'Unhandled' "$scratch/tessaly.log"; then fail "Tessaly.exe.so crashed: $(cat "$scratch/tessaly.log")"; fi
+wineserver -w
+
+echo "-- Wine: Win32 checks under Xvfb"
+log="$scratch/win32-checks.log"
+status=0
+timeout 300 xvfb-run -a wine build/wine/tessaly_win32_tests.exe.so >"$log" 2>&1 || status=$?
+grep -E '^(ok|FAIL) ' "$log" || true
+[ "$status" -eq 0 ] || fail "tessaly_win32_tests exited with $status (124 means it did not end in time)"
+# A crash inside Wine can still end with 0: the summary line is the proof of a full run.
+grep -q '^0 check(s) failed$' "$log" || fail "tessaly_win32_tests did not finish all its checks: $(tail -3 "$log")"
+if grep -q '^FAIL ' "$log"; then fail "Win32 checks failed"; fi
+
+echo "test-win32: all Win32 builds and checks passed."

@@ -1,0 +1,504 @@
+// Checks of the Win32 side that the native unit tests cannot make: real message boxes
+// that end themselves (alone, on two threads at once, one over another), the file-system
+// port over the Win32 file calls, the shell folder lookup and the two exported routines.
+// A Winelib console program; it needs a display (Xvfb) and prints one line per check.
+// Exit status: the number of failed checks.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/main_window_win32.h"
+#include "diag/error_log.h"
+#include "diag/filesys.h"
+#include "diag/filesys_win32.h"
+#include "diag/paths.h"
+#include "diag/pump_win32.h"
+#include "diag/shell_win32.h"
+#include "diag/utils.h"
+
+extern "C" {
+const WCHAR* __stdcall FormatByteSize64(uint32_t bytes);
+void __stdcall MWRITEFILE(const WCHAR* fileName, const uint8_t* const* data);
+}
+
+namespace {
+
+int gFailures = 0;
+
+void Check(bool ok, const std::string& what) {
+  std::printf("%s %s\n", ok ? "ok  " : "FAIL", what.c_str());
+  std::fflush(stdout);
+  if (!ok) ++gFailures;
+}
+
+std::string Utf8(TextView text) {
+  return TextToUtf8(text);
+}
+
+const wchar_t* Wide(const Text& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+Text WindowText(HWND window) {
+  char16_t buffer[4096] = {};
+  int n = GetWindowTextW(window, reinterpret_cast<wchar_t*>(buffer), 4096);
+  return Text(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+bool ClassIs(HWND window, const char* name) {
+  char buffer[64] = {};
+  GetClassNameA(window, buffer, sizeof buffer);
+  return lstrcmpiA(buffer, name) == 0;
+}
+
+// ---- message boxes --------------------------------------------------------------
+
+// What a watcher saw of a box shown by another thread, and what it pressed.
+struct BoxSeen {
+  DWORD boxThread = 0;     // in: the thread that shows the box
+  DWORD holdMs = 0;        // in: how long to leave the box open before pressing
+  int press = 0;           // in: the button to press (IDOK, IDYES, IDNO)
+  bool found = false;
+  Text caption;
+  size_t textLength = 0;   // the longest static text: the message itself
+  bool hasOk = false, hasYes = false, hasNo = false;
+  bool topmost = false;
+  HWND owner = nullptr;
+};
+
+struct FindBox {
+  DWORD thread;
+  HWND box;
+};
+
+BOOL CALLBACK FindBoxOfThread(HWND window, LPARAM param) {
+  auto* find = reinterpret_cast<FindBox*>(param);
+  if (GetWindowThreadProcessId(window, nullptr) == find->thread && ClassIs(window, "#32770") &&
+      IsWindowVisible(window)) {
+    find->box = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK LongestStatic(HWND child, LPARAM param) {
+  auto* longest = reinterpret_cast<size_t*>(param);
+  if (ClassIs(child, "Static")) {
+    size_t n = static_cast<size_t>(GetWindowTextLengthW(child));
+    if (n > *longest) *longest = n;
+  }
+  return TRUE;
+}
+
+HWND WaitForBox(DWORD thread, DWORD withinMs) {
+  for (DWORD waited = 0; waited < withinMs; waited += 50) {
+    FindBox find = {thread, nullptr};
+    EnumWindows(FindBoxOfThread, reinterpret_cast<LPARAM>(&find));
+    if (find.box) return find.box;
+    Sleep(50);
+  }
+  return nullptr;
+}
+
+DWORD WINAPI WatchBox(void* param) {
+  auto* seen = static_cast<BoxSeen*>(param);
+  HWND box = WaitForBox(seen->boxThread, 10000);
+  if (!box) return 0;
+  seen->found = true;
+  seen->caption = WindowText(box);
+  EnumChildWindows(box, LongestStatic, reinterpret_cast<LPARAM>(&seen->textLength));
+  seen->hasOk = GetDlgItem(box, IDOK) != nullptr;
+  seen->hasYes = GetDlgItem(box, IDYES) != nullptr;
+  seen->hasNo = GetDlgItem(box, IDNO) != nullptr;
+  seen->topmost = (GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+  seen->owner = GetWindow(box, GW_OWNER);
+  Sleep(seen->holdMs);
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(seen->press, BN_CLICKED), 0);
+  return 0;
+}
+
+HANDLE StartThread(LPTHREAD_START_ROUTINE routine, void* param) {
+  return CreateThread(nullptr, 0, routine, param, 0, nullptr);
+}
+
+void Finish(HANDLE thread) {
+  WaitForSingleObject(thread, 30000);
+  CloseHandle(thread);
+}
+
+// One timed box on a thread of its own, measured.
+struct TimedCall {
+  int32_t kind = 6;
+  uint32_t timeoutMs = 0;
+  Text caption;
+  int32_t result = -1;
+  DWORD elapsedMs = 0;
+};
+
+DWORD WINAPI ShowTimed(void* param) {
+  auto* call = static_cast<TimedCall*>(param);
+  DWORD start = GetTickCount();
+  call->result = TimedMessageBox(u"Вопрос без ответа", call->caption, 0, call->kind, call->timeoutMs);
+  call->elapsedMs = GetTickCount() - start;
+  return 0;
+}
+
+void TestBoxTimesOut() {
+  TimedCall call;
+  call.timeoutMs = 1500;
+  ShowTimed(&call);
+  Check(call.result == kIdTimeout, "kind 6 with 1500 ms returns 32000 by itself (got " + std::to_string(call.result) + ")");
+  Check(call.elapsedMs >= 1400 && call.elapsedMs < 4000,
+        "it closes after about 1500 ms (" + std::to_string(call.elapsedMs) + " ms)");
+}
+
+void TestTwoThreadsTimeOutOnTheirOwn() {
+  TimedCall quick, slow;
+  quick.timeoutMs = 1000;
+  quick.caption = u"quick";
+  slow.timeoutMs = 3500;
+  slow.caption = u"slow";
+  HANDLE a = StartThread(ShowTimed, &quick);
+  HANDLE b = StartThread(ShowTimed, &slow);
+  Finish(a);
+  Finish(b);
+  Check(quick.result == kIdTimeout && slow.result == kIdTimeout, "two threads' boxes both time out");
+  Check(quick.elapsedMs >= 900 && quick.elapsedMs < 3000,
+        "the 1000 ms box ends on its own time (" + std::to_string(quick.elapsedMs) + " ms)");
+  Check(slow.elapsedMs >= 3400 && slow.elapsedMs < 6000,
+        "the 3500 ms box is not ended by the other thread's timer (" + std::to_string(slow.elapsedMs) + " ms)");
+}
+
+// The inner box of the nesting check, shown from a timer that the outer box's loop runs.
+TimedCall gInner;
+
+void CALLBACK ShowInnerBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  ShowTimed(&gInner);
+}
+
+void TestNestedBoxes() {
+  gInner = TimedCall();
+  gInner.kind = 1;
+  gInner.timeoutMs = 1000;
+  TimedCall outer;
+  outer.timeoutMs = 4000;
+  SetTimer(nullptr, 0, 300, ShowInnerBox);
+  ShowTimed(&outer);
+  Check(gInner.result == kIdTimeout && gInner.elapsedMs >= 900 && gInner.elapsedMs < 3500,
+        "a box shown over another times out on its own time (" + std::to_string(gInner.elapsedMs) + " ms)");
+  Check(outer.result == kIdTimeout && outer.elapsedMs >= 3900 && outer.elapsedMs < 6500,
+        "the box under it keeps its own time-out (" + std::to_string(outer.elapsedMs) + " ms)");
+}
+
+void TestAnsweredBox() {
+  HWND mainWindow = CreateWindowExW(0, L"STATIC", L"main", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
+                                    GetModuleHandleW(nullptr), nullptr);
+  Check(mainWindow != nullptr, "a stand-in main window is made (is there a display?)");
+  SetMainWindow(mainWindow);
+  BoxSeen seen;
+  seen.boxThread = GetCurrentThreadId();
+  seen.press = IDNO;
+  HANDLE watcher = StartThread(WatchBox, &seen);
+  DWORD start = GetTickCount();
+  int32_t result = TimedMessageBox(Text(3000, u'x'), u"", 0, 6, 10000);
+  DWORD elapsed = GetTickCount() - start;
+  Finish(watcher);
+  SetMainWindow(nullptr);
+  DestroyWindow(mainWindow);
+  Check(seen.found, "the box appears");
+  Check(result == kIdNo && elapsed < 9000, "an answered box returns the button (got " + std::to_string(result) + ")");
+  Check(seen.caption == ProgramBaseName(), "an empty caption shows the program name (" + Utf8(seen.caption) + ")");
+  Check(seen.textLength == 2047, "the text is cut to 2047 units (" + std::to_string(seen.textLength) + ")");
+  Check(seen.hasYes && seen.hasNo && !seen.hasOk, "kind 6 has Yes and No only");
+  Check(seen.topmost, "the box is topmost");
+  Check(seen.owner == mainWindow, "owner 0 means the main window");
+}
+
+void TestBoxWithoutTimeOutWaits() {
+  BoxSeen seen;
+  seen.boxThread = GetCurrentThreadId();
+  seen.press = IDOK;
+  seen.holdMs = 2500;
+  HANDLE watcher = StartThread(WatchBox, &seen);
+  DWORD start = GetTickCount();
+  int32_t result = TimedMessageBox(u"Ждёт ответа", Text(100, u'c'), 0, 4, 0);
+  DWORD elapsed = GetTickCount() - start;
+  Finish(watcher);
+  Check(result == kIdOk && elapsed >= 2400, "a box without time-out waits for its answer (" + std::to_string(elapsed) + " ms)");
+  Check(seen.caption.size() == 63, "the caption is cut to 63 units (" + std::to_string(seen.caption.size()) + ")");
+  Check(seen.hasOk && !seen.hasYes, "kind 4 has OK only");
+}
+
+// ---- file-system port ----------------------------------------------------------
+
+std::vector<uint8_t> Bytes(const std::string& text) {
+  return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+std::vector<uint8_t> ReadAll(const Text& path) {
+  std::vector<uint8_t> bytes;
+  return FsReadWholeFile(path, &bytes) == ReadResult::Ok ? bytes : std::vector<uint8_t>{};
+}
+
+bool Write(const Text& path, const std::string& text) {
+  return FsWriteFileReplacing(path, text.data(), text.size());
+}
+
+Text MakeScratchFolder() {
+  char16_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, reinterpret_cast<wchar_t*>(temp));
+  // Wine reuses process ids from one run to the next; the tick count tells runs apart.
+  Text folder = WithTrailingBackslash(Text(temp)) + u"tessaly-test-" + NumberText(GetCurrentProcessId()) + u"-" +
+                NumberText(GetTickCount());
+  return !FsIsDirectory(folder) && FsCreateDirectory(folder) ? folder : Text();
+}
+
+void RemoveTree(const Text& folder) {
+  FsListFolder(folder, [&](const FolderEntry& e) {
+    Text path = folder + u"\\" + e.name;
+    if (e.isDirectory) {
+      RemoveTree(path);
+    } else {
+      FsDeleteFile(path);
+    }
+  });
+  RemoveDirectoryW(Wide(Win32FilePath(folder)));
+}
+
+std::vector<FolderEntry> Listing(const Text& folder) {
+  std::vector<FolderEntry> entries;
+  FsListFolder(folder, [&](const FolderEntry& e) { entries.push_back(e); });
+  return entries;
+}
+
+const FolderEntry* Named(const std::vector<FolderEntry>& entries, TextView name) {
+  for (const FolderEntry& e : entries)
+    if (e.name == name) return &e;
+  return nullptr;
+}
+
+void TestPathRules() {
+  Check(kPathSeparator == u'\\' && IsPathSeparator(u'\\') && IsPathSeparator(u':') && !IsPathSeparator(u'/'),
+        "paths split at '\\' and ':'");
+  Text at255 = u"C:\\" + Text(252, u'a');
+  Text at256 = at255 + u"b";
+  Check(Win32FilePath(at255) == at255, "a path of 255 units is used as it is");
+  Check(Win32FilePath(at256) == u"\\\\?\\" + at256, "a path of 256 units gets the \\\\?\\ prefix");
+  Text unc = u"\\\\server\\share\\" + Text(250, u'u');
+  Check(Win32FilePath(unc) == u"\\\\?\\UNC\\" + unc.substr(2), "a long network path gets the UNC form");
+  Text program = FsProgramPath();
+  Check(program.size() > 4 && ProgramBaseName() == u"tessaly_win32_tests",
+        "the program path names this program (" + Utf8(program) + ")");
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  Check(FsLocalTime().year == now.wYear && FsLocalTime().month == now.wMonth, "local time comes from the system clock");
+}
+
+void TestWriteReplaceRead(const Text& folder) {
+  Text file = folder + u"\\data.bin";
+  Check(Write(file, "first content") && ReadAll(file) == Bytes("first content"), "a new file is written and read back");
+  Check(Write(file, "2nd") && ReadAll(file) == Bytes("2nd"), "writing again replaces the whole content");
+  Check(FsFileExists(file) && !FsIsDirectory(file), "the file exists and is no folder");
+  std::vector<FolderEntry> entries = Listing(folder);
+  Check(entries.size() == 1 && entries[0].name == u"data.bin", "no temporary file is left beside it");
+  std::vector<uint8_t> head;
+  uint64_t size = 0;
+  Check(FsReadFileHead(file, 2, &head, &size) == ReadResult::Ok && head == Bytes("2n") && size == 3,
+        "the head of a file is read with the full size");
+  Check(FsAppendToFile(file, "+x", 2) && FsAppendToFile(file, "+y", 2) && ReadAll(file) == Bytes("2nd+x+y"),
+        "appending adds at the end");
+  Check(FsDeleteFile(file) && !FsFileExists(file) && !FsDeleteFile(file), "a file is deleted once");
+  std::vector<uint8_t> none;
+  Check(FsReadWholeFile(file, &none) == ReadResult::CannotOpen, "a missing file cannot be opened");
+  Check(!Write(folder + u"\\missing\\x.bin", "x"), "writing into a missing folder fails");
+}
+
+void TestListingFlags(const Text& folder) {
+  Text listed = folder + u"\\listed";
+  Check(FsCreateDirectory(listed + u"\\") && FsIsDirectory(listed), "a folder is created (trailing separator allowed)");
+  Check(FsCreateDirectory(listed), "creating an existing folder succeeds");
+  Write(listed + u"\\visible.jpg", "v");
+  Write(listed + u"\\hidden.jpg", "h");
+  Write(listed + u"\\system.jpg", "s");
+  FsCreateDirectory(listed + u"\\sub");
+  SetFileAttributesW(Wide(listed + u"\\hidden.jpg"), FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesW(Wide(listed + u"\\system.jpg"), FILE_ATTRIBUTE_SYSTEM);
+  std::vector<FolderEntry> entries = Listing(listed);
+  Check(entries.size() == 4, "the listing holds four entries, no '.' or '..' (" + std::to_string(entries.size()) + ")");
+  const FolderEntry* visible = Named(entries, u"visible.jpg");
+  const FolderEntry* hidden = Named(entries, u"hidden.jpg");
+  const FolderEntry* system = Named(entries, u"system.jpg");
+  const FolderEntry* sub = Named(entries, u"sub");
+  Check(visible && !visible->isHidden && !visible->isSystem && !visible->isDirectory, "a plain file has no flag");
+  Check(hidden && hidden->isHidden && !hidden->isDirectory, "a hidden file is flagged hidden");
+  Check(system && system->isSystem && !system->isHidden, "a system file is flagged system");
+  Check(sub && sub->isDirectory && !sub->isHidden, "a subfolder is flagged as folder");
+  std::vector<Text> shown;
+  for (const FolderEntry& e : entries)
+    if (!e.isHidden && !e.isSystem && !e.isDirectory) shown.push_back(e.name);
+  Check(shown.size() == 1 && shown[0] == u"visible.jpg", "skipping hidden, system and folders leaves visible.jpg");
+  Check(!FsListFolder(folder + u"\\nothing-here", [](const FolderEntry&) {}), "a missing folder cannot be listed");
+}
+
+void TestLongPaths(const Text& folder) {
+  Text deep = folder;
+  for (int level = 0; level < 3; ++level) {
+    deep += u"\\" + Text(90, static_cast<char16_t>(u'k' + level));
+    FsCreateDirectory(deep);
+  }
+  Check(deep.size() > 255 && FsIsDirectory(deep), "a folder deeper than 255 units is created (" +
+        std::to_string(deep.size()) + ")");
+  Text file = deep + u"\\long.bin";
+  Check(Write(file, "far away") && ReadAll(file) == Bytes("far away"), "a file beyond 255 units is written and read");
+  std::vector<FolderEntry> entries = Listing(deep);
+  Check(entries.size() == 1 && entries[0].name == u"long.bin", "a folder beyond 255 units is listed");
+  Check(FsDeleteFile(file) && !FsFileExists(file), "a file beyond 255 units is deleted");
+}
+
+// ---- shell, pump and exported routines ----------------------------------------
+
+// The folder browser shown by this thread, answered by a watcher with OK or Cancel.
+Text BrowseAndPress(const Text& start, int press, BoxSeen* seen) {
+  seen->boxThread = GetCurrentThreadId();
+  seen->press = press;
+  seen->holdMs = 500;
+  HANDLE watcher = StartThread(WatchBox, seen);
+  Text chosen = BrowseForFolder(nullptr, start, u"Выберите папку", 0);
+  Finish(watcher);
+  return chosen;
+}
+
+void TestBrowseForFolder(const Text& folder) {
+  Text start = folder + u"\\start";
+  FsCreateDirectory(start);
+  BoxSeen accepted;
+  Text chosen = BrowseAndPress(start, IDOK, &accepted);
+  Check(accepted.found && chosen == start, "the folder browser opens at the start folder (" + Utf8(chosen) + ")");
+  BoxSeen cancelled;
+  chosen = BrowseAndPress(start, IDCANCEL, &cancelled);
+  Check(cancelled.found && chosen.empty(), "a cancelled browser gives an empty path");
+}
+
+int gPumped = 0;
+
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP) ++gPumped;
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void TestPumpMessages() {
+  WNDCLASSW type = {};
+  type.lpfnWndProc = CountingProc;
+  type.hInstance = GetModuleHandleW(nullptr);
+  type.lpszClassName = L"TessalyPumpCheck";
+  RegisterClassW(&type);
+  HWND window = CreateWindowExW(0, L"TessalyPumpCheck", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  for (int i = 0; i < 3; ++i) PostMessageW(window, WM_APP, 0, 0);
+  PumpMessages(nullptr);
+  MSG left;
+  bool empty = !PeekMessageW(&left, nullptr, 0, 0, PM_NOREMOVE);
+  Check(window && gPumped == 3 && empty, "the pump dispatches every waiting message and returns (" +
+        std::to_string(gPumped) + ")");
+  DestroyWindow(window);
+}
+
+
+void TestSpecialFolder() {
+  Text pictures = GetSpecialFolder(kCsidlMyPictures);
+  Check(!pictures.empty() && pictures.back() != u'\\' && IsDirectory(pictures) == 16,
+        "the Pictures folder is found (" + Utf8(pictures) + ")");
+  Check(GetSpecialFolder(-5).empty(), "an unknown folder id gives an empty path");
+}
+
+using ByteSizeRoutine = const WCHAR*(__stdcall*)(uint32_t);
+using WriteRoutine = void(__stdcall*)(const WCHAR*, const uint8_t* const*);
+
+void* Exported(const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(nullptr), name));
+}
+
+void TestExportTable() {
+  ByteSizeRoutine byteSize = &FormatByteSize64;
+  WriteRoutine write = &MWRITEFILE;
+  void* exportedByteSize = Exported("FormatByteSize64");
+  Check(exportedByteSize == reinterpret_cast<void*>(byteSize), "FormatByteSize64 is exported under its name");
+  Check(Exported("MWRITEFILE") == reinterpret_cast<void*>(write), "MWRITEFILE is exported under its name");
+  if (!exportedByteSize) return;
+  // Called the way another program would: through the export table.
+  auto routine = reinterpret_cast<ByteSizeRoutine>(exportedByteSize);
+  auto text = [routine](uint32_t bytes) { return Text(reinterpret_cast<const char16_t*>(routine(bytes))); };
+  Check(text(1300000) == u"1.24 M" && text(4294967295u) == u"4.00 G" && text(512) == u"512 B" &&
+            text(1048576) == u"1024.00 K",
+        "the exported byte-size text is the program's");
+}
+
+BSTR Counted(const std::string& bytes) {
+  return SysAllocStringByteLen(bytes.data(), static_cast<UINT>(bytes.size()));
+}
+
+void WriteThroughExport(const Text& name, const std::string& data) {
+  BSTR fileName = SysAllocStringLen(Wide(name), static_cast<UINT>(name.size()));
+  BSTR bytes = Counted(data);
+  MWRITEFILE(fileName, reinterpret_cast<const uint8_t* const*>(&bytes));
+  SysFreeString(bytes);
+  SysFreeString(fileName);
+}
+
+void TestMWriteFile(const Text& folder) {
+  Text file = folder + u"\\written.dat";
+  WriteThroughExport(file, std::string("abc\0def", 7));
+  Check(ReadAll(file) == Bytes(std::string("abc\0def", 7)), "MWRITEFILE writes every byte, zeros included");
+  WriteThroughExport(file, "z");
+  Check(ReadAll(file) == Bytes("z"), "MWRITEFILE replaces an existing file's whole content");
+  WriteThroughExport(file, "");
+  Check(FsFileExists(file) && ReadAll(file).empty(), "MWRITEFILE with empty data leaves an empty file");
+
+  // A failure is trapped: logged with the file name, shown without it.
+  SetErrorLogPlace(ErrorLogPlace{folder + u"\\LOGFILE", u"conv", FsLocalTime});
+  Text bad = folder + u"\\no-such-folder\\x.dat";
+  BoxSeen seen;
+  seen.boxThread = GetCurrentThreadId();
+  seen.press = IDOK;
+  HANDLE watcher = StartThread(WatchBox, &seen);
+  WriteThroughExport(bad, "data");
+  Finish(watcher);
+  std::vector<uint8_t> log = ReadAll(folder + u"\\LOGFILE\\LOGFILE_conv_#0.TXT");
+  std::string line(log.begin(), log.end());
+  Check(seen.found && seen.caption == u"Fun MWRITEFILE", "a failed write shows the fault box (" + Utf8(seen.caption) + ")");
+  Check(line.rfind("1) ", 0) == 0 && line.find(", Fun MWRITEFILE, file: " + Utf8(bad) + "\r\n") != std::string::npos,
+        "a failed write is logged with its file name: " + line);
+}
+
+}  // namespace
+
+int main() {
+  CoInitialize(nullptr);
+  TestBoxTimesOut();
+  TestTwoThreadsTimeOutOnTheirOwn();
+  TestNestedBoxes();
+  TestAnsweredBox();
+  TestBoxWithoutTimeOutWaits();
+  TestPathRules();
+  Text folder = MakeScratchFolder();
+  Check(!folder.empty(), "a scratch folder is made (" + Utf8(folder) + ")");
+  if (!folder.empty()) {
+    TestWriteReplaceRead(folder);
+    TestListingFlags(folder);
+    TestLongPaths(folder);
+    TestMWriteFile(folder);
+    TestBrowseForFolder(folder);
+    RemoveTree(folder);
+    Check(!FsIsDirectory(folder), "the scratch folder is removed again");
+  }
+  TestSpecialFolder();
+  TestPumpMessages();
+  TestExportTable();
+  CoUninitialize();
+  std::printf("%d check(s) failed\n", gFailures);
+  return gFailures;
+}
