@@ -8,7 +8,6 @@
 #include "app/startup.h"
 #include "diag/filesys.h"
 #include "diag/utils.h"
-#include "ui/main_dialog_win32.h"
 
 UINT gHandoverMessage = 0;
 int32_t gToolTipSwitch = 0;
@@ -61,7 +60,6 @@ int RunLaterInstance() {
 int RunFirstInstance() {
   LoadSettings();
   SetToolTipSwitch();
-  ShowMainDialog();
   return 0;
 }
 
