@@ -1,0 +1,20 @@
+// The end-to-end checks. Each starts what it needs, leaves no program running, reports
+// what went wrong through Fail and returns whether it passed.
+#pragma once
+
+// The driver plays the running instance; later instances of the program hand over to it.
+bool SecondStartHandsOverItsArguments();
+bool SecondStartWithoutArgumentsStillHandsOver();
+bool LongTailArrivesCutTo2047Units();
+bool SimultaneousSendersLoseNothing();
+bool StartWithoutReceiverShowsRefusal();
+
+// The program's own main window.
+bool MainWindowAppears();
+bool EachTabScreenshot();
+bool ArgumentsListExactlyTheAcceptedFiles();
+bool SecondStartAddsFilesWithoutDuplicates();
+bool StartConvertsTheListedFiles();
+bool StopEndsAfterTheCurrentFile();
+bool CloseWritesConfigWithLaunchCountAndTab();
+bool DeleteKeyAndClearingFollowTheCounts();

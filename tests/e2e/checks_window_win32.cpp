@@ -1,0 +1,372 @@
+// Checks of the main window: the program started with arguments, read and driven from
+// outside through window messages that Wine carries across processes, and the files it
+// leaves (outputs, Config.dat).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "settings/app_settings.h"
+#include "tests/e2e/checks_win32.h"
+#include "tests/e2e/e2e_win32.h"
+
+// The ids are written out here rather than taken from the program's headers, so that a
+// changed header cannot hide a changed id.
+namespace {
+
+constexpr int kIdElapsed = 1009;
+constexpr int kIdStatus = 1010;
+constexpr int kIdTabs = 2001;
+constexpr int kIdStart = 2101;
+constexpr int kIdStop = 2102;
+constexpr int kIdFileList = 4020;
+constexpr int kIdPageCount = 4011;
+
+// Reads Config.dat as the program left it.
+
+bool ReadConfig(AppSettings* settings, int64_t* size) {
+  std::vector<uint8_t> bytes = ReadFileBytes(ConfigFile());
+  *size = static_cast<int64_t>(bytes.size());
+  if (bytes.size() < sizeof(AppSettings)) return Fail("Config.dat holds " + std::to_string(bytes.size()) + " bytes");
+  std::memcpy(settings, bytes.data(), sizeof(AppSettings));
+  return true;
+}
+
+// A Config.dat of a program that has run once, with the results going to one folder.
+
+bool WriteConfigWithOutputFolder(TextView folder) {
+  AppSettings settings;
+  std::memset(&settings, 0, sizeof settings);
+  ApplyDefaultSettings(&settings, gSetup.work);
+  settings.LaunchCount = 1;
+  settings.OutputMode = 0;
+  SetField(settings.OutputFolder, folder);
+  return WriteFileBytes(ConfigFile(), &settings, sizeof settings) || Fail("cannot write Config.dat");
+}
+
+void ForgetConfig() {
+  DeleteFileIfAny(ConfigFile());
+}
+
+// The pieces of the main window the checks look at.
+
+struct MainWindow {
+  HWND dialog = nullptr;
+  HWND tabs = nullptr;
+  HWND status = nullptr;
+  HWND start = nullptr;
+  HWND stop = nullptr;
+  HWND list = nullptr;
+  HWND pageCount = nullptr;
+};
+
+bool FindMainWindow(Program* program, MainWindow* main) {
+  main->dialog = program->WaitMainWindow(kWindowWaitMs);
+  if (!main->dialog) return Fail("the main window did not appear");
+  main->tabs = FindDescendant(main->dialog, kIdTabs);
+  main->status = FindDescendant(main->dialog, kIdStatus);
+  main->start = FindDescendant(main->dialog, kIdStart);
+  main->stop = FindDescendant(main->dialog, kIdStop);
+  main->list = FindDescendant(main->dialog, kIdFileList, u"ListBox");
+  main->pageCount = FindDescendant(main->dialog, kIdPageCount);
+  if (!main->tabs) return Fail("no tab control 2001");
+  if (!main->status) return Fail("no status line 1010");
+  if (!main->start || !main->stop) return Fail("no Start/Stop buttons");
+  if (!main->list) return Fail("no file list 4020");
+  return true;
+}
+
+bool StartMain(Program* program, MainWindow* main, TextView arguments) {
+  return program->Start(arguments) && FindMainWindow(program, main);
+}
+
+void SelectTab(const MainWindow& main, int index) {
+  // TCM_SETCURFOCUS changes the page the way a click does, with the notifications.
+  Send(main.tabs, TCM_SETCURFOCUS, index, 0);
+  PumpFor(400);
+}
+
+bool WaitListCount(const MainWindow& main, int count) {
+  if (WaitUntil(10000, [&] { return ListCount(main.list) == count; })) return true;
+  return Fail("the list holds " + std::to_string(ListCount(main.list)) + " entries, expected " + std::to_string(count));
+}
+
+bool ExpectStatus(const MainWindow& main, TextView expected) {
+  if (WaitUntil(5000, [&] { return WindowText(main.status) == expected; })) return true;
+  return Fail("status line", WindowText(main.status));
+}
+
+bool ExpectListHolds(const MainWindow& main, std::vector<Text> expected) {
+  std::vector<Text> items = ListItems(main.list);
+  std::vector<Text> sortedItems = items;
+  std::sort(sortedItems.begin(), sortedItems.end());
+  std::sort(expected.begin(), expected.end());
+  if (sortedItems == expected) return true;
+  for (const Text& item : items) Fail("  listed", item);
+  for (const Text& item : expected) Fail("  expected", item);
+  return Fail("the list is not the expected set of files");
+}
+
+}  // namespace
+
+bool MainWindowAppears() {
+  ForgetConfig();
+  Program program;
+  MainWindow main;
+  if (!StartMain(&program, &main, u"")) return false;
+  if (WindowText(main.dialog) != u"TessalyEx ") return Fail("caption", WindowText(main.dialog));
+  LRESULT tabs = Send(main.tabs, TCM_GETITEMCOUNT, 0, 0);
+  if (tabs != 4) return Fail("the tab control has " + std::to_string(tabs) + " tabs");
+  if (!ExpectStatus(main, u"Всего файлов в списке: 0")) return false;
+  if (Send(main.tabs, TCM_GETCURSEL, 0, 0) != 1) return Fail("the parameters tab is not the first one shown");
+  if (IsWindowEnabled(main.start) || IsWindowEnabled(main.stop)) return Fail("Start or Stop enabled with an empty list");
+  Note("elapsed line " + Quote(WindowText(FindDescendant(main.dialog, kIdElapsed))));
+  return true;
+}
+
+bool EachTabScreenshot() {
+  ForgetConfig();
+  Program program;
+  MainWindow main;
+  if (!StartMain(&program, &main, Quoted(gSetup.work + u"in"))) return false;
+  WaitUntil(5000, [&] { return ListCount(main.list) > 0; });
+  static const char* kNames[] = {"tab1-file-list", "tab2-parameters", "tab3-settings", "tab4-about"};
+  bool ok = true;
+  for (int i = 0; i < 4; ++i) {
+    SelectTab(main, i);
+    if (Send(main.tabs, TCM_GETCURSEL, 0, 0) != i) ok = Fail("tab " + std::to_string(i + 1) + " not selected");
+    ok = Screenshot(kNames[i]) && ok;
+  }
+  return ok;
+}
+
+bool ArgumentsListExactlyTheAcceptedFiles() {
+  ForgetConfig();
+  Program program;
+  MainWindow main;
+  // A file with a blank, a file twice in other capitals, a rejected file and a folder
+  // (whose subfolder is not entered).
+  Text arguments = Quoted(DataPath(u"in\\x y.jpg")) + u" " + DataPath(u"in\\B.PNG") + u" " + DataPath(u"in\\b.png") + u" " + DataPath(u"in\\notes.txt") +
+                   u" " + Quoted(gSetup.work + u"in2");
+  if (!StartMain(&program, &main, arguments)) return false;
+  std::vector<Text> expected = {DataPath(u"in\\x y.jpg"), DataPath(u"in\\B.PNG"), gSetup.work + u"in2\\e.jpg",
+                                gSetup.work + u"in2\\f.png", gSetup.work + u"in2\\g.gif"};
+  if (!WaitListCount(main, static_cast<int>(expected.size()))) {
+    ExpectListHolds(main, expected);
+    return false;
+  }
+  PumpFor(500);
+  if (!ExpectListHolds(main, expected)) return false;
+  if (!ExpectStatus(main, u"Всего файлов в списке: 5")) return false;
+  if (WindowText(main.pageCount) != u"Всего: 5") return Fail("page count", WindowText(main.pageCount));
+  if (!IsWindowEnabled(main.start)) return Fail("Start is not enabled with files listed");
+  return true;
+}
+
+bool SecondStartAddsFilesWithoutDuplicates() {
+  ForgetConfig();
+  Program first;
+  MainWindow main;
+  if (!StartMain(&first, &main, Quoted(gSetup.work + u"in2"))) return false;
+  if (!WaitListCount(main, 3)) return false;
+  // One new file, one already listed, and the folder again.
+  if (!RunLaterInstance(Quoted(DataPath(u"in\\a.jpg")) + u" " + DataPath(u"in\\b.png") + u" " + gSetup.work + u"in2\\E.JPG " +
+                 Quoted(gSetup.work + u"in2")))
+    return false;
+  if (!WaitListCount(main, 5)) return false;
+  PumpFor(800);
+  if (!ExpectListHolds(main, {DataPath(u"in\\a.jpg"), DataPath(u"in\\b.png"), gSetup.work + u"in2\\e.jpg", gSetup.work + u"in2\\f.png",
+                              gSetup.work + u"in2\\g.gif"}))
+    return false;
+  if (!IsWindowVisible(main.dialog)) return Fail("the window is not visible after the hand-over");
+  Screenshot("after-hand-over");
+  return ExpectStatus(main, u"Всего файлов в списке: 5");
+}
+
+namespace {
+
+// Status texts seen while a run goes on, until the status line is empty, Start is
+
+// enabled and Stop disabled again.
+
+bool WaitRunEnd(const MainWindow& main, DWORD timeoutMs, std::vector<Text>* seen) {
+  return WaitUntil(timeoutMs, [&] {
+    Text status = WindowText(main.status);
+    if (seen->empty() || seen->back() != status) seen->push_back(status);
+    return status.empty() && IsWindowEnabled(main.start) && !IsWindowEnabled(main.stop);
+  });
+}
+
+void PressButton(const MainWindow& main, int id, HWND button) {
+  // Posted: Start returns only when the run has ended.
+  PostMessageW(main.dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+}  // namespace
+
+bool StartConvertsTheListedFiles() {
+  Text out = gSetup.work + u"out\\";
+  if (!WriteConfigWithOutputFolder(out)) return false;
+  Program program;
+  MainWindow main;
+  if (!StartMain(&program, &main, Quoted(gSetup.work + u"in2"))) return false;
+  if (!WaitListCount(main, 3)) return false;
+  PressButton(main, kIdStart, main.start);
+  if (!WaitUntil(5000, [&] { return IsWindowEnabled(main.stop) || !FolderFiles(out).empty(); }))
+    Note("Stop was never seen enabled (the run may have been quicker than the poll)");
+  std::vector<Text> seen;
+  bool ended = WaitRunEnd(main, 60000, &seen);
+  for (const Text& status : seen) Note("status " + Quote(status));
+  if (!ended) return Fail("the run did not end");
+  std::vector<Text> names = FolderFiles(out);
+  std::sort(names.begin(), names.end());
+  if (names != std::vector<Text>{u"e.jpg", u"f.jpg", u"g.jpg"}) {
+    for (const Text& name : names) Fail("  output", name);
+    return Fail("the output folder does not hold e.jpg, f.jpg, g.jpg");
+  }
+  for (const Text& name : names) {
+    std::vector<uint8_t> bytes = ReadFileBytes(out + name);
+    if (bytes.size() < 100 || bytes[0] != 0xFF || bytes[1] != 0xD8) return Fail("not a JPEG", name);
+  }
+  bool sawProgress = std::any_of(seen.begin(), seen.end(), [](const Text& s) { return s.rfind(u"Выполняется: (", 0) == 0; });
+  if (!sawProgress) Note("no progress line was caught while polling");
+  return true;
+}
+
+namespace {
+
+int ProgressIndex(TextView status) {
+  // "Выполняется: ( 3/ 40)  Имя: ..." -> 3
+  size_t open = status.find(u'(');
+  size_t slash = status.find(u'/');
+  if (status.rfind(u"Выполняется: (", 0) != 0 || open == TextView::npos || slash == TextView::npos) return -1;
+  int value = 0;
+  for (size_t i = open + 1; i < slash; ++i) {
+    if (status[i] >= u'0' && status[i] <= u'9') value = value * 10 + (status[i] - u'0');
+  }
+  return value;
+}
+
+}  // namespace
+
+bool StopEndsAfterTheCurrentFile() {
+  Text out = gSetup.work + u"out-stop\\";
+  if (!WriteConfigWithOutputFolder(out)) return false;
+  int total = static_cast<int>(FolderFiles(gSetup.work + u"many\\").size());
+  Program program;
+  MainWindow main;
+  if (!StartMain(&program, &main, Quoted(gSetup.work + u"many"))) return false;
+  if (!WaitListCount(main, total)) return false;
+  PressButton(main, kIdStart, main.start);
+  int current = -1;
+  if (!WaitUntil(30000, [&] { return (current = ProgressIndex(WindowText(main.status))) >= 2; }))
+    return Fail("the run never reached its second file");
+  PressButton(main, kIdStop, main.stop);
+  Note("Stop pressed while the status showed file " + std::to_string(current) + " of " + std::to_string(total));
+  std::vector<Text> seen;
+  if (!WaitRunEnd(main, 60000, &seen)) return Fail("the run did not end after Stop");
+  int written = static_cast<int>(FolderFiles(out).size());
+  Note(std::to_string(written) + " files were written");
+  if (written >= total) return Fail("the run went on to the end of the list");
+  if (written < current || written > current + 1) return Fail("the run did not end after the current file");
+  return true;
+}
+
+bool CloseWritesConfigWithLaunchCountAndTab() {
+  ForgetConfig();
+  {
+    Program program;
+    MainWindow main;
+    if (!StartMain(&program, &main, u"")) return false;
+    SelectTab(main, 2);
+    PostMessageW(main.dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    DWORD code = 1;
+    if (!program.WaitExit(kExitWaitMs, &code)) return Fail("the program did not end on SC_CLOSE");
+    if (code != 0) return Fail("exit code " + std::to_string(code));
+  }
+  AppSettings settings;
+  int64_t size = 0;
+  if (!ReadConfig(&settings, &size)) return false;
+  Note("Config.dat: " + std::to_string(size) + " bytes, ProfileCount " + std::to_string(settings.ProfileCount) +
+       ", LaunchCount " + std::to_string(settings.LaunchCount) + ", ActiveTab " + std::to_string(settings.ActiveTab));
+  if (size != 3394 + 1588 * static_cast<int64_t>(settings.ProfileCount)) return Fail("wrong Config.dat size");
+  if (settings.LaunchCount != 1) return Fail("LaunchCount is not 1");
+  if (settings.ActiveTab != 3) return Fail("ActiveTab is not the chosen tab 3");
+  // The next start shows that tab again and raises the count once more.
+  {
+    Program program;
+    MainWindow main;
+    if (!StartMain(&program, &main, u"")) return false;
+    if (Send(main.tabs, TCM_GETCURSEL, 0, 0) != 2) return Fail("the chosen tab was not restored");
+    DWORD code = 1;
+    if (!program.CloseAndWait(kExitWaitMs, &code) || code != 0) return Fail("the program did not end on command 2");
+  }
+  if (!ReadConfig(&settings, &size)) return false;
+  if (settings.LaunchCount != 2) return Fail("LaunchCount is not 2 after the second run");
+  return true;
+}
+
+namespace {
+
+bool DeleteKeyRemovesTheEntry(const MainWindow& main, int index, int countAfter) {
+  Send(main.list, LB_SETCURSEL, index, 0);
+  Send(main.list, WM_KEYDOWN, VK_DELETE, 0);
+  Send(main.list, WM_KEYUP, VK_DELETE, 0xC0000001);
+  if (!WaitListCount(main, countAfter)) return false;
+  Text status = u"Всего файлов в списке:" + NumberWithBlank(countAfter);
+  if (!ExpectStatus(main, status)) return false;
+  Text page = u"Всего:" + NumberWithBlank(countAfter);
+  if (WindowText(main.pageCount) != page) return Fail("page count", WindowText(main.pageCount));
+  return true;
+}
+
+// The context menu's "Очистить список": with no entry selected the menu is the add
+
+// item, the option, "Очистить список", a separator and "Отмена"; Up twice from the end
+
+// reaches it.
+
+bool ClearThroughTheMenu(Program* program, const MainWindow& main) {
+  Send(main.list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  RECT box;
+  GetWindowRect(main.list, &box);
+  PostMessageW(GetParent(main.list), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(main.list),
+               MAKELPARAM(box.left + 40, box.top + 40));
+  HWND menu = nullptr;
+  WaitUntil(5000, [&] {
+    for (HWND window : ProcessWindows(program->pid())) {
+      if (ClassName(window) == u"#32768") menu = window;
+    }
+    return menu != nullptr;
+  });
+  if (!menu) return Fail("the context menu did not open");
+  Screenshot("file-list-menu");
+  for (WPARAM key : {VK_UP, VK_UP, VK_RETURN}) {
+    PostMessageW(menu, WM_KEYDOWN, key, 0);
+    PumpFor(150);
+  }
+  return WaitListCount(main, 0);
+}
+
+}  // namespace
+
+bool DeleteKeyAndClearingFollowTheCounts() {
+  ForgetConfig();
+  Program program;
+  MainWindow main;
+  if (!StartMain(&program, &main, Quoted(gSetup.work + u"in2") + u" " + Quoted(gSetup.work + u"in"))) return false;
+  if (!WaitUntil(10000, [&] { return ListCount(main.list) >= 6; })) return Fail("the list did not fill");
+  PumpFor(500);
+  int count = ListCount(main.list);
+  std::vector<Text> before = ListItems(main.list);
+  if (!DeleteKeyRemovesTheEntry(main, 1, count - 1)) return false;
+  std::vector<Text> after = ListItems(main.list);
+  if (std::find(after.begin(), after.end(), before[1]) != after.end()) return Fail("the deleted entry is still listed");
+  // The last entry, then the caret is on the new last one.
+  if (!DeleteKeyRemovesTheEntry(main, count - 2, count - 2)) return false;
+  if (!ClearThroughTheMenu(&program, main)) return false;
+  if (!ExpectStatus(main, u"Всего файлов в списке: 0")) return false;
+  if (IsWindowEnabled(main.start)) return Fail("Start is enabled with an empty list");
+  return true;
+}
