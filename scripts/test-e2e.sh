@@ -70,6 +70,9 @@ timeout 120 wineserver -w || fail "wineboot did not settle"
 # two-second wait for a manager, so the message box's time-out can be measured.
 timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
   fail "could not set the X11 driver's Managed value"
+# A crash must end the process, not wait behind the debugger's dialog on the screen.
+timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 ||
+  fail "could not turn off the crash dialog"
 
 # The program in a folder of its own.
 program="$tmp/program"
