@@ -31,8 +31,8 @@ if(TESSALY_PLATFORM STREQUAL "wine")
   # thread_local then writes through a stale register. TLS descriptors keep every
   # register, which makes thread_local safe everywhere.
   target_compile_options(tessaly_core PUBLIC -mtls-dialect=gnu2)
-  # Winelib takes the export table from a .spec file, not from dllexport attributes.
-  set(TESSALY_EXPORT_SPEC ${CMAKE_SOURCE_DIR}/cmake/Tessaly.exe.spec)
+  # Winelib takes the export table from a .def file, not from dllexport attributes.
+  set(TESSALY_EXPORT_DEF ${CMAKE_SOURCE_DIR}/cmake/Tessaly.def)
 else()
   # MinGW must not see /usr/include (glibc headers would take over the Windows
   # compile): a folder holding only FreeImage.h stands in for it.
@@ -66,8 +66,8 @@ add_executable(Tessaly WIN32 ${APP_SOURCES} ${WIN32_EXPORTS} ${APP_RESOURCES})
 target_link_libraries(Tessaly PRIVATE tessaly_core)
 target_link_options(Tessaly PRIVATE -municode -mwindows)
 if(TESSALY_PLATFORM STREQUAL "wine")
-  target_link_options(Tessaly PRIVATE ${TESSALY_EXPORT_SPEC})
-  set_property(TARGET Tessaly APPEND PROPERTY LINK_DEPENDS ${TESSALY_EXPORT_SPEC})
+  target_link_options(Tessaly PRIVATE ${TESSALY_EXPORT_DEF})
+  set_property(TARGET Tessaly APPEND PROPERTY LINK_DEPENDS ${TESSALY_EXPORT_DEF})
 else()
   target_link_options(Tessaly PRIVATE -static)
 endif()
@@ -79,8 +79,8 @@ if(TESSALY_PLATFORM STREQUAL "wine")
   if(WIN32_TEST_SOURCES)
     add_executable(tessaly_win32_tests ${WIN32_TEST_SOURCES} ${WIN32_EXPORTS})
     target_link_libraries(tessaly_win32_tests PRIVATE tessaly_core)
-    target_link_options(tessaly_win32_tests PRIVATE -mconsole ${TESSALY_EXPORT_SPEC})
-    set_property(TARGET tessaly_win32_tests APPEND PROPERTY LINK_DEPENDS ${TESSALY_EXPORT_SPEC})
+    target_link_options(tessaly_win32_tests PRIVATE -mconsole ${TESSALY_EXPORT_DEF})
+    set_property(TARGET tessaly_win32_tests APPEND PROPERTY LINK_DEPENDS ${TESSALY_EXPORT_DEF})
   endif()
 endif()
 

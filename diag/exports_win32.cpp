@@ -11,7 +11,7 @@
 #include "diag/filesys_win32.h"
 #include "diag/utils.h"
 
-// Winelib builds the export table from cmake/Tessaly.exe.spec and ignores the attribute.
+// Winelib builds the export table from cmake/Tessaly.def and ignores the attribute.
 #if defined(__WINE__)
 #define TESSALY_EXPORT
 #else
