@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <set>
 
@@ -165,5 +166,53 @@ bool StartWithoutReceiverShowsRefusal() {
   Note("the box closed itself after about " + std::to_string(shownMs) + " ms");
   if (shownMs < 2000 || shownMs > 6000) return Fail("the box was not shown for about 3 s");
   if (code != 0) return Fail("exit code " + std::to_string(code));
+  return true;
+}
+
+// The first call with a name is the first instance; every later one, in this process or
+// another, is not. An empty name stands for the fallback name.
+bool InstanceMutexRule() {
+  Text unique = u"TessalyE2eMutex-" + NumberText(GetCurrentProcessId());
+  if (IsFirstInstance(unique) != 1) return Fail("a fresh name was not a first instance");
+  if (IsFirstInstance(unique) != 0) return Fail("the same name twice was a first instance again");
+  if (IsFirstInstance(u"") != 1) return Fail("the fallback name was taken already");
+  Text fallback(kFallbackMutexName);
+  HANDLE probe = CreateMutexW(nullptr, FALSE, Wide(fallback));
+  bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  if (probe) CloseHandle(probe);
+  if (!existed) return Fail("an empty name did not create the fallback mutex");
+  return true;
+}
+
+// Create and open refuse a block that is already open; the copies do nothing while no
+// block is open; a record written is read back whole.
+bool SharedBlockOperations() {
+  HandoverRecord record;
+  std::memset(&record, 0x5A, sizeof record);
+  SMB_GET(&record);
+  if (record.TargetWindow != 0x5A5A5A5Au) return Fail("SMB_GET changed the record with no block open");
+  if (SharedBlockOpen() != 0) return Fail("a block was opened where none exists");
+  SharedBlockClose();
+  if (SharedBlockCreate() != 1) return Fail("the block could not be created");
+  bool ok = true;
+  if (SharedBlockCreate() != 0 || SharedBlockOpen() != 0) ok = Fail("an open block was opened again");
+  HandoverRecord sent{};
+  sent.TargetWindow = 0x00012345;
+  SetHandoverText(&sent, u"Z:\\a b\\c.jpg");
+  SMB_SET(sent);
+  HandoverRecord got{};
+  SMB_GET(&got);
+  if (std::memcmp(&got, &sent, sizeof got) != 0) ok = Fail("the record did not come back whole");
+  if (ReceiveHandoverText() != u"Z:\\a b\\c.jpg") ok = Fail("ReceiveHandoverText", ReceiveHandoverText());
+  SharedBlockClose();
+  return ok;
+}
+
+bool SystemErrorTextNamesTheCode() {
+  Text text = SystemErrorText(ERROR_FILE_NOT_FOUND);
+  Note("SystemErrorText(2) = " + Quote(text));
+  if (text.rfind(u"2 ", 0) != 0 || text.size() <= 2) return Fail("not the code, a blank and the text");
+  Text unknown = SystemErrorText(0x7FFFFFF0);
+  if (unknown != NumberText(0x7FFFFFF0) + u" ") return Fail("unknown code", unknown);
   return true;
 }

@@ -2,6 +2,11 @@
 // what went wrong through Fail and returns whether it passed.
 #pragma once
 
+// The instance operations called directly.
+bool InstanceMutexRule();
+bool SharedBlockOperations();
+bool SystemErrorTextNamesTheCode();
+
 // The driver plays the running instance; later instances of the program hand over to it.
 bool SecondStartHandsOverItsArguments();
 bool SecondStartWithoutArgumentsStillHandsOver();

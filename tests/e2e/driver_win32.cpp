@@ -37,6 +37,9 @@ struct Check {
 };
 
 const Check kChecks[] = {
+    {"instance_mutex_rule", InstanceMutexRule},
+    {"shared_block_operations", SharedBlockOperations},
+    {"system_error_text_names_the_code", SystemErrorTextNamesTheCode},
     {"second_start_hands_over_its_arguments", SecondStartHandsOverItsArguments},
     {"second_start_without_arguments_still_hands_over", SecondStartWithoutArgumentsStillHandsOver},
     {"long_tail_arrives_cut_to_2047_units", LongTailArrivesCutTo2047Units},

@@ -76,7 +76,18 @@ void Note(const std::string& what) {
 }
 
 std::string Quote(TextView text) {
-  return "\"" + TextToUtf8(text) + "\"";
+  // Line breaks written out, so that one detail stays on one line.
+  std::string quoted = "\"";
+  for (char c : TextToUtf8(text)) {
+    if (c == '\r') {
+      quoted += "\\r";
+    } else if (c == '\n') {
+      quoted += "\\n";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "\"";
 }
 
 Text DataPath(TextView relative) {
