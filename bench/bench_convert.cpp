@@ -134,9 +134,12 @@ struct Job {
 std::vector<Job> Jobs() {
   return {
       {"jpg2jpg", "jpg",
-       {"--format", "jpg", "--quality", "84", "--progressive", "on", "--resize", "px", "--side", "long", "--size", "2000"},
+       {"--format", "jpg", "--quality", "84", "--progressive", "on", "--resize", "px", "--side", "long", "--size",
+        "2000"},
        {"-filter", "Lanczos", "-resize", "2000x2000", "-quality", "84", "-interlace", "Plane", "-format", "jpg"}},
-      {"jpg2webp", "jpg", {"--format", "webp", "--quality", "90", "--resize", "none"}, {"-quality", "90", "-format", "webp"}},
+      {"jpg2webp", "jpg",
+       {"--format", "webp", "--quality", "90", "--resize", "none"},
+       {"-quality", "90", "-format", "webp"}},
       {"png2jpg", "png",
        {"--format", "jpg", "--quality", "84", "--progressive", "on", "--resize", "none"},
        {"-quality", "84", "-interlace", "Plane", "-format", "jpg"}},
@@ -159,8 +162,8 @@ std::vector<std::string> TessalyArgs(const Job& job, const std::string& out, con
 }
 
 std::string Largest(const std::vector<std::string>& files) {
-  return *std::max_element(files.begin(), files.end(),
-                           [](const std::string& a, const std::string& b) { return fs::file_size(a) < fs::file_size(b); });
+  auto smaller = [](const std::string& a, const std::string& b) { return fs::file_size(a) < fs::file_size(b); };
+  return *std::max_element(files.begin(), files.end(), smaller);
 }
 
 void PrintRow(const char* who, const Measure& m, int count) {
@@ -184,7 +187,8 @@ JobFigures MeasureJob(const Job& job, const Options& o, bool mogrify, const std:
   for (int r = 0; r < o.repeat; ++r) {
     std::string out = FreshFolder(work, std::string("tessaly-") + job.name);
     KeepBest(&f.tessaly, RunChild(TessalyArgs(job, out, files)), r == 0);
-    std::vector<std::string> loop = {BENCH_LOOP_PATH, "--job", job.name, FreshFolder(work, std::string("loop-") + job.name)};
+    std::string loopOut = FreshFolder(work, std::string("loop-") + job.name);
+    std::vector<std::string> loop = {BENCH_LOOP_PATH, "--job", job.name, loopOut};
     loop.insert(loop.end(), files.begin(), files.end());
     KeepBest(&f.minimal, RunChild(loop), r == 0);
     if (!mogrify) continue;

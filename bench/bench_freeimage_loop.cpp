@@ -49,7 +49,8 @@ std::string OutputPath(const std::string& folder, const char* input, const char*
 FIBITMAP* Decode(const std::vector<uint8_t>& bytes) {
   FIMEMORY* in = FreeImage_OpenMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
   FREE_IMAGE_FORMAT fif = FreeImage_GetFileTypeFromMemory(in, 0);
-  FIBITMAP* dib = fif != FIF_UNKNOWN && FreeImage_FIFSupportsReading(fif) ? FreeImage_LoadFromMemory(fif, in, 0) : nullptr;
+  bool readable = fif != FIF_UNKNOWN && FreeImage_FIFSupportsReading(fif);
+  FIBITMAP* dib = readable ? FreeImage_LoadFromMemory(fif, in, 0) : nullptr;
   FreeImage_CloseMemory(in);
   return dib;
 }
@@ -80,7 +81,8 @@ bool ConvertOne(const std::string& job, const char* input, const std::string& fo
   bool ok = FreeImage_SaveToMemory(webp ? FIF_WEBP : FIF_JPEG, dib, out, webp ? kWebpFlags : kJpegFlags);
   BYTE* data = nullptr;
   DWORD size = 0;
-  if (ok) ok = FreeImage_AcquireMemory(out, &data, &size) && WriteWhole(OutputPath(folder, input, webp ? "webp" : "jpg"), data, size);
+  std::string path = OutputPath(folder, input, webp ? "webp" : "jpg");
+  if (ok) ok = FreeImage_AcquireMemory(out, &data, &size) && WriteWhole(path, data, size);
   FreeImage_CloseMemory(out);
   FreeImage_Unload(dib);
   return ok;
@@ -128,7 +130,8 @@ int Generate(const char* folder, int count, unsigned w, unsigned h) {
     char name[64];
     std::snprintf(name, sizeof name, "/photo_%02d", i);
     std::string base = std::string(folder) + name;
-    bool ok = FreeImage_Save(FIF_JPEG, dib, (base + ".jpg").c_str(), 92) && FreeImage_Save(FIF_PNG, dib, (base + ".png").c_str(), 0);
+    bool ok = FreeImage_Save(FIF_JPEG, dib, (base + ".jpg").c_str(), 92) &&
+              FreeImage_Save(FIF_PNG, dib, (base + ".png").c_str(), 0);
     FreeImage_Unload(dib);
     if (!ok) {
       std::fprintf(stderr, "cannot write %s\n", base.c_str());
@@ -144,12 +147,15 @@ int Generate(const char* folder, int count, unsigned w, unsigned h) {
 
 int main(int argc, char** argv) {
   if (argc == 6 && std::strcmp(argv[1], "--generate") == 0)
-    return Generate(argv[2], std::atoi(argv[3]), static_cast<unsigned>(std::atoi(argv[4])), static_cast<unsigned>(std::atoi(argv[5])));
+    return Generate(argv[2], std::atoi(argv[3]), static_cast<unsigned>(std::atoi(argv[4])),
+                    static_cast<unsigned>(std::atoi(argv[5])));
   if (argc >= 4 && std::strcmp(argv[1], "--job") == 0) {
     int failed = 0;
     for (int i = 4; i < argc; ++i) failed += ConvertOne(argv[2], argv[i], argv[3]) ? 0 : 1;
     return failed == 0 ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: %s --generate DIR COUNT WIDTH HEIGHT | --job jpg2jpg|jpg2webp|png2jpg OUTDIR FILE...\n", argv[0]);
+  std::fprintf(stderr,
+               "usage: %s --generate DIR COUNT WIDTH HEIGHT | --job jpg2jpg|jpg2webp|png2jpg OUTDIR FILE...\n",
+               argv[0]);
   return 2;
 }

@@ -20,6 +20,7 @@ namespace {
 constexpr uint32_t kMinimumFileBytes = 50;
 constexpr uint32_t kQuestionTimeoutMs = 6000;
 constexpr int32_t kQuestionKind = 6;  // Yes/No with the question icon
+constexpr int32_t kDirectoryAttribute = 16;  // what IsDirectory answers for a folder
 
 struct Reason {
   int32_t code;
@@ -181,7 +182,8 @@ EntryResult ProcessEntry(const RunContext& run, int32_t index) {
   entry.fileName = plan.fileName;
   int32_t error = plan.error;
   if (error == 0) {
-    if (gAppSettings.OutputMode == 1 && IsDirectory(plan.outputFolder) != 16) FsCreateDirectory(plan.outputFolder);
+    bool needsFolder = gAppSettings.OutputMode == 1 && IsDirectory(plan.outputFolder) != kDirectoryAttribute;
+    if (needsFolder) FsCreateDirectory(plan.outputFolder);
     if (IsUpToDate(run, index, plan)) {
       ShowProgress(index, run.count, 0, plan.fileName);
       entry.outcome = Outcome::Skipped;

@@ -1,5 +1,6 @@
 // Real files of many kinds, written by FreeImage itself, through the whole pipeline to
 // each target; every result must open again with the expected size and depth.
+#include "app/batch_run.h"
 #include "tests/conversion_fixture.h"
 
 namespace {
@@ -39,6 +40,7 @@ const Source kSources[] = {
 class RealImages : public testing::Test {
  protected:
   void SetUp() override {
+    QuietTiffWarnings();
     ResetConversion(scratch);
     gAppSettings.OutputMode = 2;
     for (const Source& s : kSources) {

@@ -88,22 +88,6 @@ TEST_F(Worker, OnlyOneWorkerAtATime) {
   EXPECT_FALSE(WorkerActive());
 }
 
-TEST_F(Worker, StopFromTheMainThreadEndsAfterTheCurrentFile) {
-  for (const char* name : {"a.png", "b.png", "c.png"}) {
-    WriteSample(scratch, name, 8, 8);
-    AddEntry(scratch, name);
-  }
-  RunBlock block;
-  ASSERT_TRUE(BeginRun(&block));
-  gRunState = kRunIdle;  // Stop pressed before the worker reached its first file
-  std::thread worker(ConvertThreadMain, &block);
-  WaitForWorker(block, [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); });
-  worker.join();
-  EXPECT_EQ(block.result.converted, 1);
-  EXPECT_TRUE(scratch.Exists("a_c.jpg"));
-  EXPECT_FALSE(scratch.Exists("b_c.jpg"));
-}
-
 TEST(ThreadFailure, MessageTextCaptionAndTimeout) {
   ResetBoxes();
   ReportThreadFailure(u"Not enough memory.");
