@@ -1,0 +1,4 @@
+// Control ids of the about page.
+#pragma once
+
+constexpr int kIdAboutText = 1014;
