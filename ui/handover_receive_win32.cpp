@@ -1,0 +1,43 @@
+// What the main window does with a hand-over: the text a later instance left in the
+// shared block goes the same way as the program's own command line.
+#include "ui/handover_receive_win32.h"
+
+#include "app/instance_win32.h"
+#include "input/collect.h"
+#include "input/file_list.h"
+#include "ui/main_dialog_ids.h"
+#include "ui/main_dialog_win32.h"
+#include "ui/tray_win32.h"
+#include "ui/window_rules.h"
+
+Text OwnCommandTail() {
+  return CommandLineTail(ProcessCommandLine());
+}
+
+bool OwnTailAsksHiddenStart() {
+  return WantsHiddenStart(OwnCommandTail());
+}
+
+void PublishMainDialog(HWND dialog) {
+  PublishHandoverTarget(dialog);
+}
+
+void ReceiveHandover(HWND dialog) {
+  // An empty text makes the parser read this process's own command line, which is how
+  // the program's own arguments arrive (the dialog posts itself a hand-over at start).
+  Text text = ReceiveHandoverText();
+  int32_t before = FileListCount();
+  ParseCommandText(text);
+  int32_t added = FileListCount() - before;
+  if (added > 0) {
+    SelectTab(dialog, kPageFileList);
+    TrayBalloon(u"Добавлены файлы", AddedFilesText(added), u"4", kBalloonMs);
+  }
+  ShowWindow(dialog, SW_SHOWNOACTIVATE);
+  SetFocus(dialog);
+  SetForegroundWindow(dialog);
+}
+
+void CloseHandoverBlock() {
+  SharedBlockClose();
+}

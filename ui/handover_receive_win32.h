@@ -1,0 +1,19 @@
+// The main window's side of the instance hand-over.
+#pragma once
+
+#include <windows.h>
+
+#include "diag/text.h"
+
+// This process's command-line tail: the arguments without the program's own path.
+Text OwnCommandTail();
+// True when that tail asks for a start hidden in the tray ("/auto").
+bool OwnTailAsksHiddenStart();
+
+// Publishes the dialog in the shared block, so a later instance finds it.
+void PublishMainDialog(HWND dialog);
+// A hand-over message arrived: the sender's text is parsed into the file list, a balloon
+// tells how many files were added (if any), and the window is shown and brought forward.
+void ReceiveHandover(HWND dialog);
+// The dialog is going: the shared block is released.
+void CloseHandoverBlock();
