@@ -7,7 +7,8 @@ packages=(
   libfreeimage-dev
   wine64 wine64-tools libwine-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils imagemagick xdotool
+  fonts-liberation
   file coreutils
 )
 missing=()
