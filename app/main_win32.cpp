@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "diag/filesys.h"
 #include "diag/utils.h"
+#include "ui/main_dialog_win32.h"
 
 UINT gHandoverMessage = 0;
 int32_t gToolTipSwitch = 0;
@@ -60,6 +61,7 @@ int RunLaterInstance() {
 int RunFirstInstance() {
   LoadSettings();
   SetToolTipSwitch();
+  ShowMainDialog();
   return 0;
 }
 
