@@ -4,6 +4,7 @@
 // receiver reads it, and the earlier command line would be lost. Senders therefore
 // queue on a named mutex and keep it until the receiver has copied their text (the gate
 // of handover_gate.h), or until a bounded wait runs out when the receiver is stuck.
+#include "diag/wide_win32.h"
 #include "app/instance_win32.h"
 
 #include <cstring>
@@ -16,10 +17,6 @@ namespace {
 constexpr size_t kMutexNameUnits = 275;
 constexpr size_t kBlockNameUnits = 19;
 constexpr DWORD kGatePollMs = 5;
-
-const wchar_t* Wide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
 
 // One named mapping as this process holds it: handle, view and the size mapped.
 struct NamedBlock {

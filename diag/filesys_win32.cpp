@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "diag/wide_win32.h"
 #include "diag/filesys.h"
 #include "diag/filesys_win32.h"
 
@@ -20,10 +21,6 @@ constexpr DWORD kProgramPathCapacity = 276;
 constexpr size_t kPlainPathLimit = 255;
 // WriteFile takes a 32-bit count; larger buffers go in pieces of this size.
 constexpr size_t kWriteChunk = size_t{1} << 30;
-
-const wchar_t* Wide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
 
 // Closes the handle on every path out.
 class FileHandle {

@@ -1,6 +1,7 @@
 // The FileList over the list box of the file-list page. Every operation is one
 // synchronous list-box message, so the conversion worker may call these from its own
 // thread: the user-interface thread serves the messages from its wait loop.
+#include "diag/wide_win32.h"
 #include "input/file_list_win32.h"
 
 #include <vector>
@@ -16,10 +17,6 @@ namespace {
 LRESULT ListMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
   HWND list = gFileListBox.load();
   return list ? SendMessageW(list, message, wParam, lParam) : LB_ERR;
-}
-
-const wchar_t* Wide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
 Text ItemText(HWND list, int32_t index) {

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "diag/wide_win32.h"
 #include "diag/error_log.h"
 #include "diag/shell_win32.h"
 #include "engine/run.h"
@@ -33,14 +34,6 @@ constexpr UINT kMenuFlags = TPM_RETURNCMD | TPM_VERTICAL;
 // object it was given and does not copy it.
 HFONT gListFont = nullptr;
 bool gFileListToolTipsDone = false;
-
-const wchar_t* Wide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
-const wchar_t* Wide(const char16_t* text) {
-  return reinterpret_cast<const wchar_t*>(text);
-}
 
 HWND CreateChild(HWND page, const char16_t* className, TextView text, DWORD style, DWORD exStyle, int id, int x, int y,
                  int w, int h) {

@@ -4,6 +4,7 @@
 // The dialog is created modeless and run by a loop of its own rather than by
 // DialogBox: a modal dialog box shows itself when its first timer message arrives, and
 // this one must be able to start hidden in the tray although its one-second timer runs.
+#include "diag/wide_win32.h"
 #include "ui/main_dialog_win32.h"
 
 #include <commctrl.h>
@@ -89,14 +90,6 @@ HBRUSH gHeaderBrush = nullptr;
 HBITMAP gLogo = nullptr;
 HICON gBigIcon = nullptr;
 HICON gSmallIcon = nullptr;
-
-const wchar_t* Wide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
-const wchar_t* Wide(const char16_t* text) {
-  return reinterpret_cast<const wchar_t*>(text);
-}
 
 HINSTANCE Instance() {
   return GetModuleHandleW(nullptr);

@@ -1,6 +1,7 @@
 // The notification-area icon. One record describes the icon for the whole process and
 // every call sends it whole, so a re-add after the taskbar restarted shows the last
 // balloon's texts again.
+#include "diag/wide_win32.h"
 #include "ui/tray_win32.h"
 
 #include <shellapi.h>
@@ -22,14 +23,6 @@ constexpr UINT kMenuFlags = TPM_RETURNCMD | TPM_VERTICAL;
 
 NOTIFYICONDATAW gTrayRecord = {};
 UINT gTaskbarCreated = 0;
-
-const wchar_t* Wide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
-const wchar_t* Wide(const char16_t* text) {
-  return reinterpret_cast<const wchar_t*>(text);
-}
 
 // Fixed-capacity WCHAR fields of the record, cut like every fixed field.
 template <size_t N>

@@ -1,4 +1,5 @@
 // The shared tooltip window and the small window routines.
+#include "diag/wide_win32.h"
 #include "ui/window_tools_win32.h"
 
 #include <commctrl.h>
@@ -19,10 +20,6 @@ HWND gToolTipWindow = nullptr;
 // One record reused for every tool. Its size is that of the real structure, so the
 // 64-bit layout (wider handles) is what the control reads.
 TTTOOLINFOW gToolRecord = {};
-
-const wchar_t* Wide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
 
 void CreateToolTipWindow(HWND owner) {
   INITCOMMONCONTROLSEX classes = {sizeof classes, kAllControlClasses};

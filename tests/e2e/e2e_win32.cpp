@@ -1,3 +1,4 @@
+#include "diag/wide_win32.h"
 #include "tests/e2e/e2e_win32.h"
 
 #include <tlhelp32.h>
@@ -11,10 +12,6 @@ namespace {
 
 constexpr wchar_t kMainCaption[] = {'T', 'e', 's', 's', 'a', 'l', 'y', 'E', 'x', ' ', 0};
 constexpr wchar_t kDialogClass[] = {'#', '3', '2', '7', '7', '0', 0};
-
-const wchar_t* Wide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
 
 Text FromWide(const wchar_t* text) {
   return Text(reinterpret_cast<const char16_t*>(text));
