@@ -105,10 +105,10 @@ uint8_t Clamp(double v) {
 
 // Smooth gradients and soft waves, like sky and land, plus sensor-like noise, so the
 // files compress about as photos do.
-FIBITMAP* PhotoLike(unsigned w, unsigned h, unsigned seed) {
+FIBITMAP* PhotoLike(unsigned w, unsigned h, unsigned variant) {
   FIBITMAP* dib = FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h), 24);
-  Noise noise{0x9E3779B97F4A7C15ull * (seed + 1)};
-  double phase = seed * 0.7;
+  Noise noise{0x9E3779B97F4A7C15ull * (variant + 1)};
+  double phase = variant * 0.7;
   for (unsigned y = 0; y < h; ++y) {
     BYTE* line = FreeImage_GetScanLine(dib, y);
     double fy = double(y) / h;

@@ -151,22 +151,9 @@ bool FsListFolder(TextView folder, const std::function<void(const FolderEntry&)>
 }
 
 ReadResult FsReadWholeFile(TextView path, std::vector<uint8_t>* out) {
-  out->clear();
-  FileHandle file(OpenForReading(path));
-  if (!file.valid()) return ReadResult::CannotOpen;
-  DWORD high = 0;
-  DWORD low = GetFileSize(file.get(), &high);
-  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return ReadResult::ReadError;
-  // One ReadFile call takes a 32-bit count: 4 GiB or more cannot be read whole.
-  if (high != 0) return ReadResult::TooLarge;
-  out->resize(low);
-  DWORD got = 0;
-  if (low > 0 && !ReadFile(file.get(), out->data(), low, &got, nullptr)) {
-    out->clear();
-    return ReadResult::ReadError;
-  }
-  out->resize(got);
-  return ReadResult::Ok;
+  // One ReadFile call takes a 32-bit count, so the head reader refuses 4 GiB or more.
+  uint64_t size = 0;
+  return FsReadFileHead(path, SIZE_MAX, out, &size);
 }
 
 ReadResult FsReadFileHead(TextView path, size_t maxBytes, std::vector<uint8_t>* out, uint64_t* fileSize) {

@@ -91,3 +91,14 @@ inline Text BoxReason(size_t n) {
   size_t second = text.find(u"\r\n", first + 2);
   return text.substr(first + 2, second - first - 2);
 }
+
+// A run beside the sources (output mode 2) in a scratch folder of its own.
+class ConversionTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetConversion(scratch);
+    gAppSettings.OutputMode = 2;
+  }
+  void TearDown() override { gRunState = kRunIdle; }
+  ScratchFolder scratch;
+};

@@ -105,15 +105,7 @@ TEST(ErrorQuestion, TextCaptionKindAndTimeout) {
   EXPECT_EQ(ConvertErrorText(5, u"x"), Text(u"x\r\n\r\n") + kAsk);
 }
 
-class Pipeline : public testing::Test {
- protected:
-  void SetUp() override {
-    ResetConversion(scratch);
-    gAppSettings.OutputMode = 2;
-  }
-  void TearDown() override { gRunState = kRunIdle; }
-  ScratchFolder scratch;
-};
+using Pipeline = ConversionTest;
 
 TEST_F(Pipeline, EachModeWritesWhereItShould) {
   WriteSample(scratch, "a.png", 64, 48);

@@ -41,15 +41,7 @@ TEST(Elapsed, CountsTicksAndRestartsOnFlagZero) {
   for (const Row& row : rows) EXPECT_EQ(ElapsedText(row.seconds), row.text);
 }
 
-class Worker : public testing::Test {
- protected:
-  void SetUp() override {
-    ResetConversion(scratch);
-    gAppSettings.OutputMode = 2;
-  }
-  void TearDown() override { gRunState = kRunIdle; }
-  ScratchFolder scratch;
-};
+using Worker = ConversionTest;
 
 TEST_F(Worker, RunsTheListOnItsOwnThreadAndSignalsTheEnd) {
   WriteSample(scratch, "a.png", 8, 8);
