@@ -21,5 +21,6 @@ bool ArgumentsListExactlyTheAcceptedFiles();
 bool SecondStartAddsFilesWithoutDuplicates();
 bool StartConvertsTheListedFiles();
 bool StopEndsAfterTheCurrentFile();
+bool CloseDuringARunLosesNothing();
 bool CloseWritesConfigWithLaunchCountAndTab();
 bool DeleteKeyAndClearingFollowTheCounts();

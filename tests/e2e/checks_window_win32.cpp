@@ -273,6 +273,38 @@ bool StopEndsAfterTheCurrentFile() {
   return true;
 }
 
+// Closing while converting: the worker finishes the file it is on, every output on disk
+// is a whole JPEG, no temporary file is left, and the settings are saved.
+bool CloseDuringARunLosesNothing() {
+  Text out = gSetup.work + u"out-close\\";
+  if (!WriteConfigWithOutputFolder(out)) return false;
+  int total = static_cast<int>(FolderFiles(gSetup.work + u"many\\").size());
+  Program program;
+  MainWindow main;
+  if (!StartMain(&program, &main, Quoted(gSetup.work + u"many"))) return false;
+  if (!WaitListCount(main, total)) return false;
+  PressButton(main, kIdStart, main.start);
+  if (!WaitUntil(30000, [&] { return ProgressIndex(WindowText(main.status)) >= 2; }))
+    return Fail("the run never reached its second file");
+  DWORD code = 1;
+  if (!program.CloseAndWait(60000, &code)) return Fail("the program did not end after closing during a run");
+  if (code != 0) return Fail("exit code " + std::to_string(code));
+  std::vector<Text> names = FolderFiles(out);
+  Note(std::to_string(names.size()) + " of " + std::to_string(total) + " files were written");
+  if (names.empty() || static_cast<int>(names.size()) >= total) return Fail("the run did not end early");
+  for (const Text& name : names) {
+    std::vector<uint8_t> bytes = ReadFileBytes(out + name);
+    bool whole = bytes.size() > 4 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[bytes.size() - 2] == 0xFF &&
+                 bytes[bytes.size() - 1] == 0xD9;
+    if (!whole) return Fail("not a whole JPEG (a temporary or cut file?)", name);
+  }
+  AppSettings settings;
+  int64_t size = 0;
+  if (!ReadConfig(&settings, &size)) return false;
+  if (settings.LaunchCount != 2) return Fail("the settings were not saved at the end");
+  return true;
+}
+
 bool CloseWritesConfigWithLaunchCountAndTab() {
   ForgetConfig();
   {
