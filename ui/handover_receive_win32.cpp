@@ -22,10 +22,20 @@ void PublishMainDialog(HWND dialog) {
   PublishHandoverTarget(dialog);
 }
 
-void ReceiveHandover(HWND dialog) {
+namespace {
+bool gOwnHandoverPending = false;
+}  // namespace
+
+void ExpectOwnHandover() {
+  gOwnHandoverPending = true;
+}
+
+void ReceiveHandover(HWND dialog, bool startedHidden) {
   // An empty text makes the parser read this process's own command line, which is how
   // the program's own arguments arrive (the dialog posts itself a hand-over at start).
   Text text = ReceiveHandoverText();
+  bool own = gOwnHandoverPending && text.empty();
+  if (own) gOwnHandoverPending = false;
   int32_t before = FileListCount();
   ParseCommandText(text);
   int32_t added = FileListCount() - before;
@@ -33,6 +43,9 @@ void ReceiveHandover(HWND dialog) {
     SelectTab(dialog, kPageFileList);
     TrayBalloon(u"Добавлены файлы", AddedFilesText(added), u"4", kBalloonMs);
   }
+  // Starting with Windows passes "/auto": that start belongs in the tray, and only files
+  // of its own, or a later instance, bring the window up.
+  if (own && startedHidden && added == 0) return;
   ShowWindow(dialog, SW_SHOWNOACTIVATE);
   SetFocus(dialog);
   SetForegroundWindow(dialog);

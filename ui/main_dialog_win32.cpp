@@ -223,7 +223,10 @@ void AddTopMostItem(HWND dialog) {
 void InitialiseMainDialog(HWND dialog) {
   Text tail = OwnCommandTail();
   // The program's own arguments take the same road as a later instance's.
-  if (!tail.empty() && gHandoverMessage) PostMessageW(dialog, gHandoverMessage, kHandoverCode, 0);
+  if (!tail.empty() && gHandoverMessage) {
+    ExpectOwnHandover();
+    PostMessageW(dialog, gHandoverMessage, kHandoverCode, 0);
+  }
   PublishMainDialog(dialog);
   DragAcceptFiles(dialog, TRUE);
   TrayAdd(dialog, kTrayTip, kTrayIconName, kTrayFirstTimeout);
@@ -463,7 +466,7 @@ INT_PTR OnSysCommand(HWND dialog, WPARAM wParam) {
 
 INT_PTR OnHandoverMessage(HWND dialog, WPARAM wParam) {
   if (gHandoverMessage < 0xC000 || LOWORD(wParam) != kHandoverCode) return FALSE;
-  ReceiveHandover(dialog);
+  ReceiveHandover(dialog, gStartHidden);
   return TRUE;
 }
 

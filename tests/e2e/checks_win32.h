@@ -21,6 +21,7 @@ bool ArgumentsListExactlyTheAcceptedFiles();
 bool SecondStartAddsFilesWithoutDuplicates();
 bool StartConvertsTheListedFiles();
 bool StopEndsAfterTheCurrentFile();
+bool AutoStartStaysInTheTray();
 bool CloseDuringARunLosesNothing();
 bool CloseWritesConfigWithLaunchCountAndTab();
 bool DeleteKeyAndClearingFollowTheCounts();

@@ -51,6 +51,7 @@ const Check kChecks[] = {
     {"second_start_adds_files_without_duplicates", SecondStartAddsFilesWithoutDuplicates},
     {"start_converts_the_listed_files", StartConvertsTheListedFiles},
     {"stop_ends_after_the_current_file", StopEndsAfterTheCurrentFile},
+    {"auto_start_stays_in_the_tray", AutoStartStaysInTheTray},
     {"close_during_a_run_loses_nothing", CloseDuringARunLosesNothing},
     {"close_writes_config_with_launch_count_and_tab", CloseWritesConfigWithLaunchCountAndTab},
     {"delete_key_and_clearing_follow_the_counts", DeleteKeyAndClearingFollowTheCounts},
