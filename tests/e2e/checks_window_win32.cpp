@@ -248,17 +248,25 @@ int ProgressIndex(TextView status) {
   return value;
 }
 
+// Starts the program on the folder of many large files, results into `out`, and presses
+// Start; *total is the number of files listed.
+bool StartLongRun(TextView out, Program* program, MainWindow* main, int* total) {
+  if (!WriteConfigWithOutputFolder(out)) return false;
+  *total = static_cast<int>(FolderFiles(gSetup.work + u"many\\").size());
+  if (!StartMain(program, main, Quoted(gSetup.work + u"many"))) return false;
+  if (!WaitListCount(*main, *total)) return false;
+  PressButton(*main, kIdStart, main->start);
+  return true;
+}
+
 }  // namespace
 
 bool StopEndsAfterTheCurrentFile() {
   Text out = gSetup.work + u"out-stop\\";
-  if (!WriteConfigWithOutputFolder(out)) return false;
-  int total = static_cast<int>(FolderFiles(gSetup.work + u"many\\").size());
+  int total = 0;
   Program program;
   MainWindow main;
-  if (!StartMain(&program, &main, Quoted(gSetup.work + u"many"))) return false;
-  if (!WaitListCount(main, total)) return false;
-  PressButton(main, kIdStart, main.start);
+  if (!StartLongRun(out, &program, &main, &total)) return false;
   int current = -1;
   if (!WaitUntil(30000, [&] { return (current = ProgressIndex(WindowText(main.status))) >= 2; }))
     return Fail("the run never reached its second file");
@@ -309,13 +317,10 @@ bool AutoStartStaysInTheTray() {
 // is a whole JPEG, no temporary file is left, and the settings are saved.
 bool CloseDuringARunLosesNothing() {
   Text out = gSetup.work + u"out-close\\";
-  if (!WriteConfigWithOutputFolder(out)) return false;
-  int total = static_cast<int>(FolderFiles(gSetup.work + u"many\\").size());
+  int total = 0;
   Program program;
   MainWindow main;
-  if (!StartMain(&program, &main, Quoted(gSetup.work + u"many"))) return false;
-  if (!WaitListCount(main, total)) return false;
-  PressButton(main, kIdStart, main.start);
+  if (!StartLongRun(out, &program, &main, &total)) return false;
   if (!WaitUntil(30000, [&] { return ProgressIndex(WindowText(main.status)) >= 2; }))
     return Fail("the run never reached its second file");
   DWORD code = 1;
