@@ -115,6 +115,11 @@ DWORD WINAPI WatchBox(void* param) {
   seen->hasNo = GetDlgItem(box, IDNO) != nullptr;
   seen->topmost = (GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
   seen->owner = GetWindow(box, GW_OWNER);
+  // The box answers a sent message only from its own message loop, that is after its
+  // initialisation (the folder browser's preselection included) has finished; on a busy
+  // machine that can take longer than the hold below.
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(box, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
   Sleep(seen->holdMs);
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(seen->press, BN_CLICKED), 0);
   return 0;
