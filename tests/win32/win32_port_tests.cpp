@@ -4,6 +4,7 @@
 // A Winelib console program; it needs a display (Xvfb) and prints one line per check.
 // Exit status: the number of failed checks.
 #include <windows.h>
+#include <commctrl.h>
 #include <oleauto.h>
 
 #include <cstdio>
@@ -61,6 +62,7 @@ struct BoxSeen {
   DWORD boxThread = 0;     // in: the thread that shows the box
   DWORD holdMs = 0;        // in: how long to leave the box open before pressing
   int press = 0;           // in: the button to press (IDOK, IDYES, IDNO)
+  Text awaitSelected;      // in: for a folder browser, the item to wait for before pressing
   bool found = false;
   Text caption;
   size_t textLength = 0;   // the longest static text: the message itself
@@ -103,6 +105,29 @@ HWND WaitForBox(DWORD thread, DWORD withinMs) {
   return nullptr;
 }
 
+// The text of the item selected in the folder browser's tree, empty when none is.
+Text SelectedTreeItem(HWND browser) {
+  HWND tree = FindWindowExW(browser, nullptr, WC_TREEVIEWW, nullptr);
+  if (!tree) return {};
+  auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  if (!item) return {};
+  char16_t buffer[MAX_PATH] = {};
+  TVITEMW info = {};
+  info.mask = TVIF_TEXT;
+  info.hItem = item;
+  info.pszText = reinterpret_cast<wchar_t*>(buffer);
+  info.cchTextMax = MAX_PATH;
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&info));
+  return Text(buffer);
+}
+
+// The browser applies its preselection during an initialisation that may answer sent
+// messages half-way (the shell's enumeration pumps), so only the tree itself tells when
+// the selection is in place.
+void AwaitSelection(HWND browser, const Text& item) {
+  for (DWORD waited = 0; waited < 15000 && SelectedTreeItem(browser) != item; waited += 50) Sleep(50);
+}
+
 DWORD WINAPI WatchBox(void* param) {
   auto* seen = static_cast<BoxSeen*>(param);
   HWND box = WaitForBox(seen->boxThread, 10000);
@@ -120,6 +145,7 @@ DWORD WINAPI WatchBox(void* param) {
   // machine that can take longer than the hold below.
   DWORD_PTR ignored = 0;
   SendMessageTimeoutW(box, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+  if (!seen->awaitSelected.empty()) AwaitSelection(box, seen->awaitSelected);
   Sleep(seen->holdMs);
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(seen->press, BN_CLICKED), 0);
   return 0;
@@ -371,6 +397,7 @@ Text BrowseAndPress(const Text& start, int press, BoxSeen* seen) {
   seen->boxThread = GetCurrentThreadId();
   seen->press = press;
   seen->holdMs = 500;
+  seen->awaitSelected = u"start";
   HANDLE watcher = StartThread(WatchBox, seen);
   Text chosen = BrowseForFolder(nullptr, start, u"Выберите папку", 0);
   Finish(watcher);
