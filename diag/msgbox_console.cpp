@@ -35,9 +35,10 @@ int32_t TimedMessageBox(TextView text, TextView caption, WindowRef, int32_t kind
   Text title = caption.empty() ? ProgramBaseName() : Cut(caption, 63);
   std::fprintf(stderr, "%s: %s\n", TextToUtf8(title).c_str(), TextToUtf8(Cut(text, 2047)).c_str());
   if (!MessageBoxHasYesNo(kind)) return kIdOk;
+  // A question the policy answers says so, or a log reader would wonder who answered it.
   switch (gConsoleAnswer) {
-    case ConsoleAnswer::Continue: return kIdYes;
-    case ConsoleAnswer::Stop: return kIdNo;
+    case ConsoleAnswer::Continue: std::fputs("[yes: --on-error continue]\n", stderr); return kIdYes;
+    case ConsoleAnswer::Stop: std::fputs("[no: --on-error stop]\n", stderr); return kIdNo;
     case ConsoleAnswer::Ask: return AskAtTerminal(timeoutMs);
   }
   return kIdYes;
