@@ -30,6 +30,52 @@ Image Wrap(FIBITMAP* dib) {
   return Image(reinterpret_cast<ImageHandle*>(dib));
 }
 
+// The JPEG reader fills what a cut-off file lacks with grey and only warns, where every
+// other reader fails; its first warning (later ones are not passed on) is the one sign
+// that the picture is incomplete.
+enum class ReaderWarning { None, DataEnded, Other };
+thread_local ReaderWarning tFirstWarning = ReaderWarning::None;
+
+void NoteLibraryMessage(FREE_IMAGE_FORMAT, const char* message) {
+  if (tFirstWarning != ReaderWarning::None) return;
+  bool ended = message && std::strncmp(message, "Premature end of JPEG file", 26) == 0;
+  tFirstWarning = ended ? ReaderWarning::DataEnded : ReaderWarning::Other;
+}
+
+FIBITMAP* DecodeNoting(FREE_IMAGE_FORMAT format, FIMEMORY* stream) {
+  static const bool listening = (FreeImage_SetOutputMessage(NoteLibraryMessage), true);
+  (void)listening;
+  tFirstWarning = ReaderWarning::None;
+  return FreeImage_LoadFromMemory(format, stream, 0);
+}
+
+// A file that lacks only its closing marker still holds the whole picture: given the
+// marker, it decodes without a word; one cut inside the picture data still warns.
+FIBITMAP* DecodeWithEndMarker(FREE_IMAGE_FORMAT format, const uint8_t* data, uint32_t size) {
+  std::vector<uint8_t> closed(data, data + size);
+  closed.push_back(0xFF);
+  closed.push_back(0xD9);
+  FIMEMORY* stream = FreeImage_OpenMemory(closed.data(), static_cast<DWORD>(closed.size()));
+  if (!stream) return nullptr;
+  FIBITMAP* dib = DecodeNoting(format, stream);
+  FreeImage_CloseMemory(stream);
+  if (dib && tFirstWarning != ReaderWarning::None) {
+    FreeImage_Unload(dib);
+    dib = nullptr;
+  }
+  return dib;
+}
+
+FIBITMAP* DecodeWhole(FREE_IMAGE_FORMAT format, FIMEMORY* stream, const uint8_t* data, uint32_t size,
+                      int32_t* errorCode) {
+  FIBITMAP* dib = DecodeNoting(format, stream);
+  if (!dib || tFirstWarning != ReaderWarning::DataEnded) return dib;
+  FreeImage_Unload(dib);
+  dib = size < UINT32_MAX - 2 ? DecodeWithEndMarker(format, data, size) : nullptr;
+  if (!dib) *errorCode = kErrorTruncated;
+  return dib;
+}
+
 }  // namespace
 
 Image& Image::operator=(Image&& other) noexcept {
@@ -66,7 +112,7 @@ Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode
   FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(stream, 0);
   if (format == FIF_UNKNOWN) *errorCode = kErrorUnknownFormat;
   else if (!FreeImage_FIFSupportsReading(format)) *errorCode = kErrorNotReadable;
-  else image = Wrap(FreeImage_LoadFromMemory(format, stream, 0));
+  else image = Wrap(DecodeWhole(format, stream, data, size, errorCode));
   FreeImage_CloseMemory(stream);
   return image;
 }

@@ -32,12 +32,13 @@ class Image {
 constexpr int32_t kErrorNotReadable = 7;      // recognised, but no reader
 constexpr int32_t kErrorUnknownFormat = 8;    // not recognised
 constexpr int32_t kErrorBufferUnreadable = 9; // no memory stream
+constexpr int32_t kErrorTruncated = 13;       // the data ends before the picture does
 
 void InitImageLibrary();
 
-// Detects the format from the bytes and decodes them. On failure writes 7, 8 or 9 into
-// *errorCode; a recognised, readable file that still yields no image returns an empty
-// Image and leaves *errorCode alone.
+// Detects the format from the bytes and decodes them. On failure writes 7, 8, 9 or 13
+// into *errorCode; a recognised, readable file that still yields no image returns an
+// empty Image and leaves *errorCode alone.
 Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode);
 
 uint32_t ImageWidth(const Image& image);

@@ -38,6 +38,7 @@ const Reason kReasons[] = {
     {kErrorWriteFile, u"Ошибка записи файла", u" - Error: 10"},
     {kErrorCannotEncode, u"Формат не поддерживается для записи", u" - Error: 11"},
     {kErrorUnknownTarget, u"Неизвестный выходной формат", u" - Error: 12"},
+    {kErrorTruncated, u"Файл повреждён: данные обрываются", u" - Error: 13"},
 };
 
 struct RunContext {

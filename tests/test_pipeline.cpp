@@ -275,6 +275,30 @@ TEST_F(Pipeline, DecodingThatYieldsNoImageIsCode7AndKeepsTheOldOutput) {
   EXPECT_EQ(FileListStamp(0), 0u);
 }
 
+// The JPEG reader would fill a cut-off picture with grey and call it done.
+TEST_F(Pipeline, JpegCutInsideThePictureIsCode13AndOnlyALostEndMarkerIsForgiven) {
+  std::vector<uint8_t> whole = SampleBytes(SampleKind::Rgb24, 320, 240, kFormatJpeg);
+  ASSERT_GT(whole.size(), 1000u);
+  ASSERT_EQ(whole[whole.size() - 2], 0xFF);
+  ASSERT_EQ(whole[whole.size() - 1], 0xD9);
+  WriteBytes(scratch, "half.jpg", std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() / 2));
+  WriteBytes(scratch, "open.jpg", std::vector<uint8_t>(whole.begin(), whole.end() - 2));
+  scratch.Write("half_c.jpg", "earlier result");
+  AddEntry(scratch, "half.jpg");
+  AddEntry(scratch, "open.jpg");
+  RunResult result = RunConversion();
+  ASSERT_EQ(gShownBoxes.size(), 1u);
+  EXPECT_EQ(gShownBoxes[0].text, Text(u"half.jpg\r\nФайл повреждён: данные обрываются - Error: 13\r\n") + kAsk);
+  EXPECT_EQ(result.failed, 1);
+  EXPECT_EQ(result.converted, 1);
+  EXPECT_EQ(scratch.Read("half_c.jpg"), "earlier result");
+  EXPECT_EQ(FileListStamp(0), 0u);
+  Opened open = OpenResult(scratch, "open_c.jpg");
+  EXPECT_TRUE(open.ok);
+  EXPECT_EQ(open.width, 320u);
+  EXPECT_EQ(open.height, 240u);
+}
+
 TEST_F(Pipeline, TargetThatCannotBeWrittenIsReportedOnceAndTouchesNothing) {
   WriteSample(scratch, "a.png", 8, 8);
   AddEntry(scratch, "a.png");
