@@ -23,6 +23,9 @@ struct FolderEntry {
 };
 
 bool FsIsDirectory(TextView path);
+// True when both paths name one existing file, whatever their spelling (letter case,
+// short names, links); false when either does not exist.
+bool FsSameFile(TextView a, TextView b);
 // True for an existing file that is not a folder.
 bool FsFileExists(TextView path);
 // Creates one level; true when the folder exists afterwards.

@@ -50,6 +50,13 @@ bool FsFileExists(TextView path) {
   return !path.empty() && ::stat(Native(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool FsSameFile(TextView a, TextView b) {
+  struct stat first, second;
+  if (a.empty() || b.empty()) return false;
+  if (::stat(Native(a).c_str(), &first) != 0 || ::stat(Native(b).c_str(), &second) != 0) return false;
+  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 bool FsCreateDirectory(TextView path) {
   std::string p = Native(path);
   while (p.size() > 1 && p.back() == '/') p.pop_back();

@@ -78,6 +78,14 @@ bool IsAbsoluteDrivePath(TextView path) {
   return path.size() >= 3 && path[1] == u':' && path[2] == u'\\';
 }
 
+bool FileIdentity(TextView path, BY_HANDLE_FILE_INFORMATION* info) {
+  if (path.empty()) return false;
+  Text full = Win32FilePath(path);
+  FileHandle file(CreateFileW(Wide(full), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return file.valid() && GetFileInformationByHandle(file.get(), info);
+}
+
 }  // namespace
 
 Text Win32FilePath(TextView path) {
@@ -114,6 +122,13 @@ bool FsIsDirectory(TextView path) {
 bool FsFileExists(TextView path) {
   DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool FsSameFile(TextView a, TextView b) {
+  BY_HANDLE_FILE_INFORMATION first = {}, second = {};
+  if (!FileIdentity(a, &first) || !FileIdentity(b, &second)) return false;
+  return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber && first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
 }
 
 bool FsCreateDirectory(TextView path) {

@@ -120,5 +120,7 @@ Text NumberText(int64_t value) {
 }
 
 Text NumberWithBlank(int64_t value) {
-  return value < 0 ? NumberText(value) : u" " + NumberText(value);
+  if (value < 0) return NumberText(value);
+  Text blank(1, u' ');
+  return blank += NumberText(value);
 }

@@ -39,6 +39,7 @@ const Reason kReasons[] = {
     {kErrorCannotEncode, u"Формат не поддерживается для записи", u" - Error: 11"},
     {kErrorUnknownTarget, u"Неизвестный выходной формат", u" - Error: 12"},
     {kErrorTruncated, u"Файл повреждён: данные обрываются", u" - Error: 13"},
+    {kErrorOutputIsSource, u"Результат заменил бы исходный файл", u" - Error: 14"},
 };
 
 struct RunContext {
@@ -185,6 +186,13 @@ EntryResult ProcessEntry(const RunContext& run, int32_t index) {
   if (error == 0) {
     bool needsFolder = gAppSettings.OutputMode == 1 && IsDirectory(plan.outputFolder) != kDirectoryAttribute;
     if (needsFolder) FsCreateDirectory(plan.outputFolder);
+    // An output folder that is the source folder and a target of the source's own type
+    // (IMG.JPG to IMG.jpg is one file on Windows) would put the converted picture in
+    // place of the original.
+    if (FsSameFile(plan.inputPath, plan.outputPath)) {
+      entry.answer = ReportConvertError(kErrorOutputIsSource, plan.fileName);
+      return entry;
+    }
     if (IsUpToDate(run, index, plan)) {
       ShowProgress(index, run.count, 0, plan.fileName);
       entry.outcome = Outcome::Skipped;

@@ -23,9 +23,13 @@ constexpr int32_t kErrorReadToBuffer = 4;
 // 12: the target name is not a format FreeImage can write (not in the format table,
 //     or a read-only format). No file could ever succeed, so it is asked once at the
 //     start and ends the run like codes 1 and 2.
+// 13 (from the decoder): a JPEG cut off inside its picture data.
+// 14: the output path names the source file itself; converting would replace the
+//     original, so the file is left alone.
 constexpr int32_t kErrorWriteFile = 10;
 constexpr int32_t kErrorCannotEncode = 11;
 constexpr int32_t kErrorUnknownTarget = 12;
+constexpr int32_t kErrorOutputIsSource = 14;  // the output would replace the file it comes from
 
 // The metadata value every converted image carries under the IPTC key "Software".
 constexpr char kSoftwareTag[] = "KRV-Delmo-Tessaly-V1.X";

@@ -69,7 +69,8 @@ void ReportThreadFailure(TextView systemText) {
 }
 
 Text ProgressText(int32_t index, int32_t count, uint64_t size, TextView fileName) {
-  Text position = u"(" + NumberWithBlank(int64_t{index} + 1) + u"/" + NumberWithBlank(count) + u")  Имя: ";
+  Text position(1, u'(');
+  position += NumberWithBlank(int64_t{index} + 1) + u"/" + NumberWithBlank(count) + u")  Имя: ";
   if (size == 0) return u"Пропущен: " + position + Text(fileName);
   return u"Выполняется: " + position + Text(fileName) + u" , " + FormatByteSize64(size);
 }

@@ -299,6 +299,34 @@ TEST_F(Pipeline, JpegCutInsideThePictureIsCode13AndOnlyALostEndMarkerIsForgiven)
   EXPECT_EQ(open.height, 240u);
 }
 
+TEST_F(Pipeline, AnOutputThatIsTheSourceItselfIsCode14AndTheOriginalStays) {
+  WriteSample(scratch, "same.png", 40, 30);
+  WriteSample(scratch, "other.png", 40, 30);
+  std::string original = scratch.Read("same.png");
+  SetTarget(u"PNG");
+  gAppSettings.OutputMode = 0;
+  SetField(gAppSettings.OutputFolder, scratch.Path());
+  gAppSettings.ResizeMode = 2;
+  gAppSettings.ScalePercent = 50;
+  AddEntry(scratch, "same.png");
+  AddEntry(scratch, "other.png");
+  // The same file spelled through another path to its folder.
+  FsCreateDirectory(scratch.Path("sub"));
+  FileListAppend(scratch.Path("sub") + Text(1, kPathSeparator) + u".." + Text(1, kPathSeparator) + u"other.png");
+  RunResult result = RunConversion();
+  ASSERT_EQ(gShownBoxes.size(), 3u);
+  EXPECT_EQ(BoxReason(0), u"Результат заменил бы исходный файл - Error: 14");
+  EXPECT_EQ(result.failed, 3);
+  EXPECT_EQ(scratch.Read("same.png"), original);
+  EXPECT_EQ(FileListStamp(0), 0u);
+  // A subfolder or suffix is the way to convert such files.
+  ResetBoxes();
+  gAppSettings.OutputMode = 2;
+  result = RunConversion();
+  EXPECT_EQ(result.converted, 3);
+  EXPECT_EQ(OpenResult(scratch, "same_c.png").width, 20u);
+}
+
 TEST_F(Pipeline, TargetThatCannotBeWrittenIsReportedOnceAndTouchesNothing) {
   WriteSample(scratch, "a.png", 8, 8);
   AddEntry(scratch, "a.png");

@@ -344,6 +344,12 @@ void TestWriteReplaceRead(const Text& folder) {
         "the head of a file is read with the full size");
   Check(FsAppendToFile(file, "+x", 2) && FsAppendToFile(file, "+y", 2) && ReadAll(file) == Bytes("2nd+x+y"),
         "appending adds at the end");
+  Check(FsSameFile(file, folder + u"\\DATA.BIN") && FsSameFile(file, folder + u"\\.\\sub\\..\\data.bin"),
+        "one file is recognised under another letter case and path");
+  Write(folder + u"\\data2.bin", "2nd+x+y");
+  Check(!FsSameFile(file, folder + u"\\data2.bin") && !FsSameFile(file, folder + u"\\none.bin"),
+        "a twin with the same content or a missing file is another file");
+  FsDeleteFile(folder + u"\\data2.bin");
   Check(FsDeleteFile(file) && !FsFileExists(file) && !FsDeleteFile(file), "a file is deleted once");
   std::vector<uint8_t> none;
   Check(FsReadWholeFile(file, &none) == ReadResult::CannotOpen, "a missing file cannot be opened");
