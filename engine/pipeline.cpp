@@ -106,14 +106,23 @@ Image AdaptDepth(const Image& image, int32_t targetId) {
   }
 }
 
+bool WantsPalette(int32_t targetId) {
+  return targetId == kFormatGif || (targetId == kFormatPng && HasFlag(TargetFlags(), kPng256ColourFlag));
+}
+
 // The decoded image made ready for the target: 8 bits per channel first (16-bit and
-// float pictures have no encoder among the targets), then depth, then size.
+// float pictures have no encoder among the targets), then depth, then size. The
+// rescale widens a colour palette to true colour, so a palette target that is resized
+// is reduced to its palette afterwards instead: otherwise a resized GIF could not be
+// written at all and a "256 colours" PNG would come out in full colour.
 Image PrepareImage(Image image, int32_t targetId) {
   uint32_t width = ImageWidth(image), height = ImageHeight(image);
   if (!IsStandardBitmap(image)) KeepIfMade(&image, ConvertToStandardBitmap(image));
-  KeepIfMade(&image, AdaptDepth(image, targetId));
   ResizePlan size = PlanResize(ResizeRuleFrom(gAppSettings), width, height);
+  bool paletteLast = size.resize && WantsPalette(targetId);
+  if (!paletteLast) KeepIfMade(&image, AdaptDepth(image, targetId));
   if (size.resize) KeepIfMade(&image, RescaleLanczos3(image, size.width, size.height));
+  if (paletteLast) KeepIfMade(&image, AdaptDepth(image, targetId));
   return image;
 }
 

@@ -52,7 +52,8 @@ class RealImages : public testing::Test {
 
   // Converts the whole list to the target and opens each result.
   void ConvertAll(const char16_t* target, const char* extension,
-                  const std::function<void(const Source&, const Opened&)>& check) {
+                  const std::function<void(const Source&, const Opened&)>& check, uint32_t width = kW,
+                  uint32_t height = kH) {
     SetTarget(target);
     RunResult result = RunConversion();
     EXPECT_EQ(result.converted, static_cast<int32_t>(std::size(kSources))) << TextToUtf8(target);
@@ -63,8 +64,8 @@ class RealImages : public testing::Test {
       Opened opened = OpenResult(scratch, out);
       SCOPED_TRACE(out);
       ASSERT_TRUE(opened.ok);
-      EXPECT_EQ(opened.width, kW);
-      EXPECT_EQ(opened.height, kH);
+      EXPECT_EQ(opened.width, width);
+      EXPECT_EQ(opened.height, height);
       check(s, opened);
     }
   }
@@ -119,6 +120,17 @@ TEST_F(RealImages, GifQuantisesAndBmpKeepsTheDepth) {
       EXPECT_EQ(o.bpp, 24u);
     }
   });
+}
+
+// A rescale widens a palette to true colour; palette targets must still get one.
+TEST_F(RealImages, ResizedPaletteTargetsKeepTheirPalette) {
+  gAppSettings.ResizeMode = 2;
+  gAppSettings.ScalePercent = 50;
+  SetFlag(gAppSettings.SaveFlags[kFormatPng], kPng256ColourFlag);
+  gAppSettings.FormatId = kFormatPng;
+  // 18.5 and 11.5 round to the even neighbour.
+  ConvertAll(u"PNG", "png", [](const Source&, const Opened& o) { EXPECT_EQ(o.bpp, 8u); }, 18, 12);
+  ConvertAll(u"GIF", "gif", [](const Source&, const Opened& o) { EXPECT_LE(o.bpp, 8u); }, 18, 12);
 }
 
 TEST_F(RealImages, ResultsCarryTheSoftwareTag) {
