@@ -1,6 +1,8 @@
 // The one translation unit that includes FreeImage.h.
 #include "engine/image.h"
 
+#include "engine/exif_orientation.h"
+
 #include <cstring>
 
 // Winelib's compiler defines the Windows macros, which would make FreeImage.h declare
@@ -46,7 +48,7 @@ FIBITMAP* DecodeNoting(FREE_IMAGE_FORMAT format, FIMEMORY* stream) {
   static const bool listening = (FreeImage_SetOutputMessage(NoteLibraryMessage), true);
   (void)listening;
   tFirstWarning = ReaderWarning::None;
-  return FreeImage_LoadFromMemory(format, stream, 0);
+  return FreeImage_LoadFromMemory(format, stream, format == FIF_JPEG ? JPEG_EXIFROTATE : 0);
 }
 
 // A file that lacks only its closing marker still holds the whole picture: given the
@@ -66,13 +68,41 @@ FIBITMAP* DecodeWithEndMarker(FREE_IMAGE_FORMAT format, const uint8_t* data, uin
   return dib;
 }
 
+// Replaces one metadata tag's value by a value of the same length.
+void ReplaceTagValue(FREE_IMAGE_MDMODEL model, FIBITMAP* dib, FITAG* tag, const void* value) {
+  FITAG* copy = FreeImage_CloneTag(tag);
+  if (!copy) return;
+  if (FreeImage_SetTagValue(copy, value)) FreeImage_SetMetadata(model, dib, FreeImage_GetTagKey(copy), copy);
+  FreeImage_DeleteTag(copy);
+}
+
+// Cameras store the picture as the sensor saw it and name the turn in the EXIF
+// Orientation tag; the JPEG reader turns it upright (PNG and a JPEG without metadata
+// would not carry the tag on). The EXIF that JPEG and WebP outputs keep must then say
+// "upright", or a viewer would turn the picture a second time.
+void MarkUpright(FIBITMAP* dib) {
+  FITAG* orientation = nullptr;
+  if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, dib, "Orientation", &orientation) || !orientation) return;
+  if (FreeImage_GetTagType(orientation) != FIDT_SHORT || FreeImage_GetTagCount(orientation) != 1) return;
+  const WORD upright = 1;
+  if (*static_cast<const WORD*>(FreeImage_GetTagValue(orientation)) == upright) return;
+  ReplaceTagValue(FIMD_EXIF_MAIN, dib, orientation, &upright);
+  FITAG* raw = nullptr;
+  if (!FreeImage_GetMetadata(FIMD_EXIF_RAW, dib, "ExifRaw", &raw) || !raw) return;
+  const auto* bytes = static_cast<const uint8_t*>(FreeImage_GetTagValue(raw));
+  std::vector<uint8_t> block(bytes, bytes + FreeImage_GetTagLength(raw));
+  if (MarkExifUpright(&block)) ReplaceTagValue(FIMD_EXIF_RAW, dib, raw, block.data());
+}
+
 FIBITMAP* DecodeWhole(FREE_IMAGE_FORMAT format, FIMEMORY* stream, const uint8_t* data, uint32_t size,
                       int32_t* errorCode) {
   FIBITMAP* dib = DecodeNoting(format, stream);
-  if (!dib || tFirstWarning != ReaderWarning::DataEnded) return dib;
-  FreeImage_Unload(dib);
-  dib = size < UINT32_MAX - 2 ? DecodeWithEndMarker(format, data, size) : nullptr;
-  if (!dib) *errorCode = kErrorTruncated;
+  if (dib && tFirstWarning == ReaderWarning::DataEnded) {
+    FreeImage_Unload(dib);
+    dib = size < UINT32_MAX - 2 ? DecodeWithEndMarker(format, data, size) : nullptr;
+    if (!dib) *errorCode = kErrorTruncated;
+  }
+  if (dib && format == FIF_JPEG) MarkUpright(dib);
   return dib;
 }
 

@@ -1,0 +1,60 @@
+#include "engine/exif_orientation.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr size_t kExifPrefix = 6;  // "Exif\0\0"
+constexpr uint16_t kOrientationTag = 0x0112;
+constexpr uint16_t kShortType = 3;
+constexpr size_t kEntrySize = 12;
+
+// Reads and writes the TIFF part in its own byte order, never past its end.
+class TiffView {
+ public:
+  TiffView(uint8_t* data, size_t size, bool bigEndian) : data_(data), size_(size), big_(bigEndian) {}
+  bool Fits(size_t offset, size_t count) const { return offset <= size_ && count <= size_ - offset; }
+  uint16_t Read16(size_t at) const {
+    return big_ ? static_cast<uint16_t>(data_[at] << 8 | data_[at + 1])
+                : static_cast<uint16_t>(data_[at + 1] << 8 | data_[at]);
+  }
+  uint32_t Read32(size_t at) const {
+    uint32_t high = Read16(big_ ? at : at + 2), low = Read16(big_ ? at + 2 : at);
+    return high << 16 | low;
+  }
+  void Write16(size_t at, uint16_t value) {
+    data_[big_ ? at : at + 1] = static_cast<uint8_t>(value >> 8);
+    data_[big_ ? at + 1 : at] = static_cast<uint8_t>(value & 0xFF);
+  }
+
+ private:
+  uint8_t* data_;
+  size_t size_;
+  bool big_;
+};
+
+}  // namespace
+
+bool MarkExifUpright(std::vector<uint8_t>* block) {
+  if (block->size() < kExifPrefix + 8 || std::memcmp(block->data(), "Exif\0\0", kExifPrefix) != 0) return false;
+  uint8_t* tiff = block->data() + kExifPrefix;
+  size_t size = block->size() - kExifPrefix;
+  bool big = tiff[0] == 'M' && tiff[1] == 'M';
+  if (!big && !(tiff[0] == 'I' && tiff[1] == 'I')) return false;
+  TiffView view(tiff, size, big);
+  if (view.Read16(2) != 42) return false;
+  size_t directory = view.Read32(4);
+  if (!view.Fits(directory, 2)) return false;
+  size_t entries = view.Read16(directory);
+  // A directory that claims more entries than the block holds is not trusted at all.
+  if (!view.Fits(directory + 2, entries * kEntrySize)) return false;
+  for (size_t i = 0; i < entries; ++i) {
+    size_t entry = directory + 2 + i * kEntrySize;
+    if (view.Read16(entry) != kOrientationTag) continue;
+    if (view.Read16(entry + 2) != kShortType || view.Read32(entry + 4) != 1) return false;
+    if (view.Read16(entry + 8) == 1) return false;
+    view.Write16(entry + 8, 1);
+    return true;
+  }
+  return false;
+}

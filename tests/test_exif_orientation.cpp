@@ -1,0 +1,114 @@
+// Phone photos name their turn in EXIF; results must look upright everywhere and never
+// be turned twice.
+#include <gtest/gtest.h>
+
+#include "engine/exif_orientation.h"
+#include "tests/conversion_fixture.h"
+
+namespace {
+
+// "Exif\0\0" and a TIFF block whose first directory holds a few tags, Orientation among
+// them, in either byte order.
+std::vector<uint8_t> ExifBlock(bool bigEndian, uint16_t orientation) {
+  std::vector<uint8_t> b = {'E', 'x', 'i', 'f', 0, 0};
+  auto put16 = [&](uint16_t v) {
+    if (bigEndian) b.insert(b.end(), {uint8_t(v >> 8), uint8_t(v)});
+    else b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)});
+  };
+  auto put32 = [&](uint32_t v) {
+    if (bigEndian) { put16(uint16_t(v >> 16)); put16(uint16_t(v)); }
+    else { put16(uint16_t(v)); put16(uint16_t(v >> 16)); }
+  };
+  b.push_back(bigEndian ? 'M' : 'I');
+  b.push_back(bigEndian ? 'M' : 'I');
+  put16(42);
+  put32(8);
+  put16(3);
+  put16(0x010F), put16(2), put32(4), b.insert(b.end(), {'A', 'B', 'C', 0});  // Make, inline
+  put16(0x0112), put16(3), put32(1), put16(orientation), put16(0);
+  put16(0x0131), put16(3), put32(1), put16(7), put16(0);
+  put32(0);
+  return b;
+}
+
+// A JPEG with the EXIF block as its APP1 segment, right after the start marker.
+std::vector<uint8_t> WithExif(const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& exif) {
+  size_t length = exif.size() + 2;
+  std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
+  out.insert(out.end(), {0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length)});
+  out.insert(out.end(), exif.begin(), exif.end());
+  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  return out;
+}
+
+}  // namespace
+
+TEST(ExifOrientation, OnlyTheOrientationValueChangesInEitherByteOrder) {
+  for (bool big : {false, true}) {
+    std::vector<uint8_t> block = ExifBlock(big, 6);
+    std::vector<uint8_t> expected = ExifBlock(big, 1);
+    EXPECT_TRUE(MarkExifUpright(&block)) << big;
+    EXPECT_EQ(block, expected) << big;
+    EXPECT_FALSE(MarkExifUpright(&block)) << "already upright";
+  }
+}
+
+TEST(ExifOrientation, MalformedBlocksAreLeftAlone) {
+  std::vector<uint8_t> good = ExifBlock(false, 8);
+  std::vector<std::vector<uint8_t>> bad = {
+      {},
+      std::vector<uint8_t>(good.begin(), good.begin() + 10),   // cut in the header
+      std::vector<uint8_t>(good.begin(), good.begin() + 30),   // cut inside the directory
+  };
+  std::vector<uint8_t> prefix = good;
+  prefix[0] = 'X';
+  bad.push_back(prefix);
+  std::vector<uint8_t> far = good;
+  far[10] = 0xF0;  // directory offset past the end
+  bad.push_back(far);
+  std::vector<uint8_t> many = good;
+  many[14] = 0xFF;  // more entries than the block holds
+  bad.push_back(many);
+  for (std::vector<uint8_t>& block : bad) {
+    std::vector<uint8_t> before = block;
+    EXPECT_FALSE(MarkExifUpright(&block));
+    EXPECT_EQ(block, before);
+  }
+}
+
+class TurnedPhoto : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetConversion(scratch);
+    gAppSettings.OutputMode = 2;
+    // 60 x 40 as stored, 40 x 60 as seen (orientation 6: turn a quarter clockwise).
+    WriteBytes(scratch, "turned.jpg", WithExif(SampleBytes(SampleKind::Rgb24, 60, 40, kFormatJpeg), ExifBlock(false, 6)));
+    AddEntry(scratch, "turned.jpg");
+  }
+  void TearDown() override { gRunState = kRunIdle; }
+  ScratchFolder scratch;
+};
+
+TEST_F(TurnedPhoto, ComesOutUprightInEveryTargetAndIsNotTurnedAgainWhenOpened) {
+  for (const char16_t* target : {u"JPG", u"WEBP", u"PNG"}) {
+    SetTarget(target);
+    RunResult result = RunConversion();
+    ASSERT_EQ(result.converted, 1) << TextToUtf8(target);
+    // The reader turns by the tag, so a result that still said "turned" would open
+    // as 60 x 40 again.
+    Opened opened = OpenResult(scratch, "turned_c." + TextToUtf8(ToLower(target)));
+    EXPECT_EQ(opened.width, 40u) << TextToUtf8(target);
+    EXPECT_EQ(opened.height, 60u) << TextToUtf8(target);
+  }
+}
+
+TEST_F(TurnedPhoto, TheLongerSideIsTheOneTheViewerSees) {
+  SetTarget(u"PNG");
+  gAppSettings.ResizeMode = 1;
+  gAppSettings.ResizeSide = 3;  // width
+  gAppSettings.TargetSize = 20;
+  ASSERT_EQ(RunConversion().converted, 1);
+  Opened opened = OpenResult(scratch, "turned_c.png");
+  EXPECT_EQ(opened.width, 20u);
+  EXPECT_EQ(opened.height, 30u);
+}
