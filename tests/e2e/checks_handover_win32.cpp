@@ -101,7 +101,7 @@ bool LongTailArrivesCutTo2047Units() {
   StandIn standIn(true);
   if (!standIn.ok()) return false;
   Text tail;
-  for (int i = 0; tail.size() < 3000; ++i) tail += u"p" + NumberText(i % 10);
+  for (int i = 0; tail.size() < 3000; ++i) (tail += u'p') += NumberText(i % 10);
   tail.resize(3000);
   return RunLaterInstance(tail) && ExpectReceived({tail.substr(0, 2047)});
 }

@@ -96,7 +96,8 @@ Text ConfigFile() {
 }
 
 Text Quoted(TextView path) {
-  return u"\"" + Text(path) + u"\"";
+  Text quoted(1, u'"');
+  return (quoted += path) += u'"';
 }
 
 void PumpFor(DWORD ms) {
@@ -132,7 +133,7 @@ Program::~Program() {
 
 bool Program::Start(TextView arguments) {
   Text line = u"\"" + gSetup.program + u"\"";
-  if (!arguments.empty()) line += u" " + Text(arguments);
+  if (!arguments.empty()) (line += u' ') += arguments;
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   std::vector<wchar_t> writable(line.size() + 1);
