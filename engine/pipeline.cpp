@@ -199,15 +199,14 @@ EntryResult ProcessEntry(const RunContext& run, int32_t index) {
     // (IMG.JPG to IMG.jpg is one file on Windows) would put the converted picture in
     // place of the original.
     if (FsSameFile(plan.inputPath, plan.outputPath)) {
-      entry.answer = ReportConvertError(kErrorOutputIsSource, plan.fileName);
-      return entry;
-    }
-    if (IsUpToDate(run, index, plan)) {
+      error = kErrorOutputIsSource;
+    } else if (IsUpToDate(run, index, plan)) {
       ShowProgress(index, run.count, 0, plan.fileName);
       entry.outcome = Outcome::Skipped;
       return entry;
+    } else {
+      error = ConvertOne(run, index, plan);
     }
-    error = ConvertOne(run, index, plan);
   }
   if (error == 0) {
     Stamp(run, index, plan);
