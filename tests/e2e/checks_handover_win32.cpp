@@ -161,10 +161,11 @@ bool StartWithoutReceiverShowsRefusal() {
   Screenshot("refusal-box");
   if (text != kAlreadyRunningText) return Fail("box text", text);
   DWORD code = 1;
-  if (!later.WaitExit(10000, &code)) return Fail("the box did not close by itself");
+  if (!later.WaitExit(15000, &code)) return Fail("the box did not close by itself");
   DWORD shownMs = GetTickCount() - shownAt;
   Note("the box closed itself after about " + std::to_string(shownMs) + " ms");
-  if (shownMs < 2000 || shownMs > 6000) return Fail("the box was not shown for about 3 s");
+  // The upper bound leaves room for the screenshot and the process's exit on a busy machine.
+  if (shownMs < 2000 || shownMs > 8000) return Fail("the box was not shown for about 3 s");
   if (code != 0) return Fail("exit code " + std::to_string(code));
   return true;
 }
