@@ -92,6 +92,12 @@ convert -size 120x80 gradient:blue-white "$data/in2/e.jpg"
 convert -size 90x60 gradient:red-black "$data/in2/f.png"
 convert -size 30x30 xc:purple "$data/in2/g.gif"
 echo "text" >"$data/in2/h.txt"
+# Two good pictures around a JPEG cut off inside its picture data.
+mkdir -p "$data/bad"
+convert -size 60x40 gradient:red-blue "$data/bad/a-good.jpg"
+convert -size 60x40 gradient:blue-red "$data/bad/z-good.jpg"
+convert -size 400x300 plasma:fractal -quality 95 "$tmp/whole.jpg"
+head -c "$(($(stat -c %s "$tmp/whole.jpg") / 2))" "$tmp/whole.jpg" >"$data/bad/cut.jpg"
 # A long list of large pictures, so a run lasts long enough to be stopped.
 convert -size 2400x1800 plasma:fractal "$data/many/big-00.jpg" 2>/dev/null ||
   convert -size 2400x1800 gradient:red-blue +noise Gaussian "$data/many/big-00.jpg"

@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr int kMessageBoxTextId = 0xFFFF;
-
 const wchar_t* Wide(const Text& text) {
   return reinterpret_cast<const wchar_t*>(text.c_str());
 }

@@ -236,6 +236,65 @@ bool StartConvertsTheListedFiles() {
 
 namespace {
 
+// The conversion's question, shown by the worker while the window keeps pumping.
+HWND WaitQuestion(const Program& program) {
+  HWND box = nullptr;
+  WaitUntil(kWindowWaitMs, [&] {
+    for (HWND window : ProcessWindows(program.pid())) {
+      if (ClassName(window) == u"#32770" && WindowText(window) == u"Ошибка выполнения преобразования") box = window;
+    }
+    return box != nullptr;
+  });
+  return box;
+}
+
+// The good pictures listed before the first failing one: what a run ended there wrote.
+std::vector<Text> OutputsBefore(const std::vector<Text>& listed, TextView failing) {
+  std::vector<Text> names;
+  for (const Text& path : listed) {
+    Text name = path.substr(path.rfind(u'\\') + 1);
+    if (name == failing) break;
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+// A JPEG cut off inside its picture asks the question with its reason; "No" ends the run
+// there and nothing is written for it.
+bool FailedFileAsksAndNoEndsTheRun() {
+  Text out = gSetup.work + u"out-bad\\";
+  if (!WriteConfigWithOutputFolder(out)) return false;
+  Program program;
+  MainWindow main;
+  if (!StartMain(&program, &main, Quoted(gSetup.work + u"bad"))) return false;
+  if (!WaitListCount(main, 3)) return false;
+  std::vector<Text> listed = ListItems(main.list);
+  PressButton(main, kIdStart, main.start);
+  HWND box = WaitQuestion(program);
+  if (!box) return Fail("no question appeared");
+  Text text = WindowText(FindDescendant(box, kMessageBoxTextId));
+  Note("question " + Quote(text));
+  Screenshot("error-question");
+  if (text.rfind(u"cut.jpg", 0) != 0 || text.find(u"Файл повреждён: данные обрываются - Error: 13") == Text::npos ||
+      text.find(u"Продолжить выполнение ?") == Text::npos)
+    return Fail("question text", text);
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+  std::vector<Text> seen;
+  if (!WaitRunEnd(main, 30000, &seen)) return Fail("the run did not end after No");
+  std::vector<Text> written = FolderFiles(out);
+  std::sort(written.begin(), written.end());
+  if (written != OutputsBefore(listed, u"cut.jpg")) {
+    for (const Text& name : written) Fail("  output", name);
+    return Fail("the outputs are not exactly the good files listed before cut.jpg");
+  }
+  return true;
+}
+
+namespace {
+
 int ProgressIndex(TextView status) {
   // "Выполняется: ( 3/ 40)  Имя: ..." -> 3
   size_t open = status.find(u'(');

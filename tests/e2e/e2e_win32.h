@@ -22,6 +22,9 @@ struct E2eSetup {
 };
 extern E2eSetup gSetup;
 
+// The static that holds a message box's text.
+constexpr int kMessageBoxTextId = 0xFFFF;
+
 constexpr DWORD kWindowWaitMs = 30000;  // for a window to appear
 constexpr DWORD kExitWaitMs = 15000;    // for a process to end
 
