@@ -12,3 +12,8 @@ ConfigResult SaveShutdownSettings(TextView configPath, ProfileList* profiles) {
   ++gAppSettings.LaunchCount;
   return SaveConfig(configPath, profiles);
 }
+
+Text SettingsNotSavedText(TextView configPath) {
+  return u"Не удалось сохранить настройки в файл\r\n" + Text(configPath) +
+         u"\r\nПапка программы должна быть доступна для записи.";
+}

@@ -9,3 +9,7 @@ ConfigResult LoadStartupSettings(TextView configPath);
 
 // The end of a run: LaunchCount + 1, then the settings and profiles are written.
 ConfigResult SaveShutdownSettings(TextView configPath, ProfileList* profiles);
+
+// What the window says when the settings could not be written: the old file is still
+// whole, but this session's choices would otherwise be lost without a word.
+Text SettingsNotSavedText(TextView configPath);

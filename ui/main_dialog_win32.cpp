@@ -45,6 +45,9 @@ constexpr LONG kMinTrackHeight = 520;
 constexpr int kTabIconSize = 20;
 constexpr COLORREF kHeaderColour = RGB(250, 180, 40);
 constexpr COLORREF kHeaderTextColour = RGB(140, 80, 0);
+// An error box that closes by itself, so a closing program never waits for good.
+constexpr int32_t kSettingsNotSavedKind = 4;
+constexpr uint32_t kSettingsNotSavedMs = 15000;
 constexpr COLORREF kBandTextColour = RGB(255, 255, 255);
 constexpr int kQuestionKind = 5;  // Yes/No, information icon, topmost
 
@@ -472,7 +475,8 @@ INT_PTR OnHandoverMessage(HWND dialog, WPARAM wParam) {
 
 // The settings are saved here, after any run has ended (see EndMainDialog).
 void OnMainDestroy() {
-  SaveShutdownSettings(ConfigPath(), &gProfiles);
+  if (SaveShutdownSettings(ConfigPath(), &gProfiles) != ConfigResult::Ok)
+    TimedMessageBox(SettingsNotSavedText(ConfigPath()), u"", 0, kSettingsNotSavedKind, kSettingsNotSavedMs);
   CloseHandoverBlock();
   TrayRemove();
 }

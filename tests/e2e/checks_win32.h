@@ -25,4 +25,5 @@ bool StopEndsAfterTheCurrentFile();
 bool AutoStartStaysInTheTray();
 bool CloseDuringARunLosesNothing();
 bool CloseWritesConfigWithLaunchCountAndTab();
+bool UnwritableSettingsSaySoAtClose();
 bool DeleteKeyAndClearingFollowTheCounts();

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/startup.h"
+#include "diag/wide_win32.h"
 #include "settings/app_settings.h"
 #include "tests/e2e/checks_win32.h"
 #include "tests/e2e/e2e_win32.h"
@@ -399,6 +401,47 @@ bool CloseDuringARunLosesNothing() {
   if (!ReadConfig(&settings, &size)) return false;
   if (settings.LaunchCount != 2) return Fail("the settings were not saved at the end");
   return true;
+}
+
+namespace {
+
+// Closes the window and answers the box that says the settings were not written.
+bool CloseExpectingUnsavedBox(Program* program, const MainWindow& main) {
+  PostMessageW(main.dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  HWND box = nullptr;
+  WaitUntil(kWindowWaitMs, [&] {
+    for (HWND window : ProcessWindows(program->pid())) {
+      if (window != main.dialog && ClassName(window) == u"#32770") box = window;
+    }
+    return box != nullptr || !program->Running();
+  });
+  if (!box) return Fail("the program ended without a word about the unsaved settings");
+  Text text = WindowText(FindDescendant(box, kMessageBoxTextId));
+  Note("box " + Quote(text));
+  Screenshot("settings-not-saved");
+  if (text != SettingsNotSavedText(ConfigFile())) return Fail("box text", text);
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  DWORD code = 1;
+  if (!program->WaitExit(kExitWaitMs, &code)) return Fail("the program did not end after the box");
+  if (code != 0) return Fail("exit code " + std::to_string(code));
+  return true;
+}
+
+}  // namespace
+
+// A folder where Config.dat should be: the save fails, and the user is told so.
+bool UnwritableSettingsSaySoAtClose() {
+  ForgetConfig();
+  Text config = ConfigFile();
+  if (!CreateDirectoryW(Wide(config), nullptr)) return Fail("could not put a folder in place of Config.dat");
+  bool ok = false;
+  {
+    Program program;
+    MainWindow main;
+    ok = StartMain(&program, &main, u"") && CloseExpectingUnsavedBox(&program, main);
+  }
+  RemoveDirectoryW(Wide(config));
+  return ok;
 }
 
 bool CloseWritesConfigWithLaunchCountAndTab() {
