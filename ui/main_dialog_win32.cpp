@@ -473,9 +473,25 @@ INT_PTR OnHandoverMessage(HWND dialog, WPARAM wParam) {
   return TRUE;
 }
 
+// Writes the settings once per process: saving hands the profiles over, so a second
+// save would write none.
+bool SaveSettingsOnce() {
+  static bool saved = false;
+  if (saved) return true;
+  saved = true;
+  return SaveShutdownSettings(ConfigPath(), &gProfiles) == ConfigResult::Ok;
+}
+
+// Windows ends the process after a WM_ENDSESSION that says the session ends, without a
+// WM_DESTROY: a program left in the tray would lose the session's settings. No box here,
+// it would hold up the log-off.
+void OnEndSession(WPARAM ending) {
+  if (ending) SaveSettingsOnce();
+}
+
 // The settings are saved here, after any run has ended (see EndMainDialog).
 void OnMainDestroy() {
-  if (SaveShutdownSettings(ConfigPath(), &gProfiles) != ConfigResult::Ok)
+  if (!SaveSettingsOnce())
     TimedMessageBox(SettingsNotSavedText(ConfigPath()), u"", 0, kSettingsNotSavedKind, kSettingsNotSavedMs);
   CloseHandoverBlock();
   TrayRemove();
@@ -526,7 +542,7 @@ INT_PTR DispatchMainMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       if (wParam == static_cast<WPARAM>(kIdTabs)) OnTabNotify(dialog, lParam);
       return FALSE;
     case WM_SYSCOMMAND: return OnSysCommand(dialog, wParam);
-    case WM_ENDSESSION: return TRUE;
+    case WM_ENDSESSION: OnEndSession(wParam); return TRUE;
     case WM_DESTROY: OnMainDestroy(); return FALSE;
     case WM_NCDESTROY: OnMainFinalDestroy(); return FALSE;
     default: return FALSE;

@@ -26,4 +26,5 @@ bool AutoStartStaysInTheTray();
 bool CloseDuringARunLosesNothing();
 bool CloseWritesConfigWithLaunchCountAndTab();
 bool UnwritableSettingsSaySoAtClose();
+bool SessionEndSavesTheSettings();
 bool DeleteKeyAndClearingFollowTheCounts();

@@ -403,6 +403,30 @@ bool CloseDuringARunLosesNothing() {
   return true;
 }
 
+// Windows ends a program after WM_ENDSESSION without a WM_DESTROY: the settings must be
+// on disk by then, and only when the session really ends.
+bool SessionEndSavesTheSettings() {
+  ForgetConfig();
+  {
+    Program program;
+    MainWindow main;
+    if (!StartMain(&program, &main, u"")) return false;
+    SelectTab(main, 1);
+    Send(main.dialog, WM_ENDSESSION, FALSE, 0);
+    if (FileExists(ConfigFile())) return Fail("a cancelled session end wrote the settings");
+    Send(main.dialog, WM_ENDSESSION, TRUE, 0);
+    program.Kill();
+  }
+  AppSettings settings;
+  int64_t size = 0;
+  if (!ReadConfig(&settings, &size)) return Fail("no Config.dat after the session end");
+  Note("Config.dat: " + std::to_string(size) + " bytes, LaunchCount " + std::to_string(settings.LaunchCount) +
+       ", ActiveTab " + std::to_string(settings.ActiveTab));
+  if (size != 3394 + 1588 * static_cast<int64_t>(settings.ProfileCount)) return Fail("wrong Config.dat size");
+  if (settings.LaunchCount != 1 || settings.ActiveTab != 2) return Fail("the session's settings were not saved");
+  return true;
+}
+
 namespace {
 
 // Closes the window and answers the box that says the settings were not written.

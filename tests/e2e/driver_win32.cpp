@@ -56,6 +56,7 @@ const Check kChecks[] = {
     {"close_during_a_run_loses_nothing", CloseDuringARunLosesNothing},
     {"close_writes_config_with_launch_count_and_tab", CloseWritesConfigWithLaunchCountAndTab},
     {"unwritable_settings_say_so_at_close", UnwritableSettingsSaySoAtClose},
+    {"session_end_saves_the_settings", SessionEndSavesTheSettings},
     {"delete_key_and_clearing_follow_the_counts", DeleteKeyAndClearingFollowTheCounts},
     {"program_logged_no_faults", ProgramLoggedNoFaults},
 };
