@@ -383,6 +383,19 @@ void TestListingFlags(const Text& folder) {
   Check(!FsListFolder(folder + u"\\nothing-here", [](const FolderEntry&) {}), "a missing folder cannot be listed");
 }
 
+// Names beyond ASCII, a surrogate pair among them, go through every file call intact.
+void TestUnicodeNames(const Text& folder) {
+  Text sub = folder + u"\\Готово 😀";
+  Text file = sub + u"\\фото ёж 😀.jpg";
+  Check(FsCreateDirectory(sub) && FsIsDirectory(sub), "a folder with a Cyrillic and emoji name is created");
+  Check(Write(file, "unicode") && ReadAll(file) == Bytes("unicode") && FsFileExists(file),
+        "a file with such a name is written, found and read back");
+  std::vector<FolderEntry> entries = Listing(sub);
+  Check(entries.size() == 1 && entries[0].name == u"фото ёж 😀.jpg", "the listing gives the name back unchanged");
+  Check(FsSameFile(file, sub + u"\\ФОТО ЁЖ 😀.JPG"), "the Cyrillic upper-case spelling is the same file");
+  Check(FsDeleteFile(file), "the file is deleted");
+}
+
 void TestLongPaths(const Text& folder) {
   Text deep = folder;
   for (int level = 0; level < 3; ++level) {
@@ -561,6 +574,7 @@ int main() {
   if (!folder.empty()) {
     TestWriteReplaceRead(folder);
     TestListingFlags(folder);
+    TestUnicodeNames(folder);
     TestLongPaths(folder);
     TestMWriteFile(folder);
     TestBrowseForFolder(folder);
