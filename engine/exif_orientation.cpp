@@ -47,13 +47,18 @@ bool MarkExifUpright(std::vector<uint8_t>* block) {
   if (!view.Fits(directory, 2)) return false;
   size_t entries = view.Read16(directory);
   // A directory that claims more entries than the block holds is not trusted at all.
-  if (!view.Fits(directory + 2, entries * kEntrySize)) return false;
+  size_t next = directory + 2 + entries * kEntrySize;
+  if (!view.Fits(directory + 2, entries * kEntrySize + 4)) return false;
   for (size_t i = 0; i < entries; ++i) {
     size_t entry = directory + 2 + i * kEntrySize;
     if (view.Read16(entry) != kOrientationTag) continue;
     if (view.Read16(entry + 2) != kShortType || view.Read32(entry + 4) != 1) return false;
     if (view.Read16(entry + 8) == 1) return false;
     view.Write16(entry + 8, 1);
+    // The thumbnail's directory follows the first one; its small picture is still
+    // turned, so it is unlinked and viewers make their own.
+    view.Write16(next, 0);
+    view.Write16(next + 2, 0);
     return true;
   }
   return false;

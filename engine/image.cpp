@@ -91,7 +91,9 @@ void MarkUpright(FIBITMAP* dib) {
   if (!FreeImage_GetMetadata(FIMD_EXIF_RAW, dib, "ExifRaw", &raw) || !raw) return;
   const auto* bytes = static_cast<const uint8_t*>(FreeImage_GetTagValue(raw));
   std::vector<uint8_t> block(bytes, bytes + FreeImage_GetTagLength(raw));
+  // A block that cannot be mended would turn the picture a second time: it goes.
   if (MarkExifUpright(&block)) ReplaceTagValue(FIMD_EXIF_RAW, dib, raw, block.data());
+  else FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, nullptr, nullptr);
 }
 
 FIBITMAP* DecodeWhole(FREE_IMAGE_FORMAT format, FIMEMORY* stream, const uint8_t* data, uint32_t size,

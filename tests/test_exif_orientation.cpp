@@ -2,14 +2,17 @@
 // be turned twice.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "engine/exif_orientation.h"
 #include "tests/conversion_fixture.h"
 
 namespace {
 
 // "Exif\0\0" and a TIFF block whose first directory holds a few tags, Orientation among
-// them, in either byte order.
-std::vector<uint8_t> ExifBlock(bool bigEndian, uint16_t orientation) {
+// them, and links to a next (thumbnail) directory, in either byte order.
+std::vector<uint8_t> ExifBlock(bool bigEndian, uint16_t orientation, uint32_t nextDirectory = 0) {
   std::vector<uint8_t> b = {'E', 'x', 'i', 'f', 0, 0};
   auto put16 = [&](uint16_t v) {
     if (bigEndian) b.insert(b.end(), {uint8_t(v >> 8), uint8_t(v)});
@@ -27,26 +30,28 @@ std::vector<uint8_t> ExifBlock(bool bigEndian, uint16_t orientation) {
   put16(0x010F), put16(2), put32(4), b.insert(b.end(), {'A', 'B', 'C', 0});  // Make, inline
   put16(0x0112), put16(3), put32(1), put16(orientation), put16(0);
   put16(0x0131), put16(3), put32(1), put16(7), put16(0);
-  put32(0);
+  put32(nextDirectory);
   return b;
 }
 
 // A JPEG with the EXIF block as its APP1 segment, right after the start marker.
 std::vector<uint8_t> WithExif(const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& exif) {
   size_t length = exif.size() + 2;
-  std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
-  out.insert(out.end(), {0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length)});
-  out.insert(out.end(), exif.begin(), exif.end());
-  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  const uint8_t segment[] = {0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length)};
+  std::vector<uint8_t> out(jpeg.size() + sizeof segment + exif.size());
+  auto at = std::copy(jpeg.begin(), jpeg.begin() + 2, out.begin());
+  at = std::copy(std::begin(segment), std::end(segment), at);
+  at = std::copy(exif.begin(), exif.end(), at);
+  std::copy(jpeg.begin() + 2, jpeg.end(), at);
   return out;
 }
 
 }  // namespace
 
-TEST(ExifOrientation, OnlyTheOrientationValueChangesInEitherByteOrder) {
+TEST(ExifOrientation, OnlyTheOrientationAndTheThumbnailLinkChangeInEitherByteOrder) {
   for (bool big : {false, true}) {
-    std::vector<uint8_t> block = ExifBlock(big, 6);
-    std::vector<uint8_t> expected = ExifBlock(big, 1);
+    std::vector<uint8_t> block = ExifBlock(big, 6, 0x1234);
+    std::vector<uint8_t> expected = ExifBlock(big, 1, 0);
     EXPECT_TRUE(MarkExifUpright(&block)) << big;
     EXPECT_EQ(block, expected) << big;
     EXPECT_FALSE(MarkExifUpright(&block)) << "already upright";
@@ -59,6 +64,7 @@ TEST(ExifOrientation, MalformedBlocksAreLeftAlone) {
       {},
       std::vector<uint8_t>(good.begin(), good.begin() + 10),   // cut in the header
       std::vector<uint8_t>(good.begin(), good.begin() + 30),   // cut inside the directory
+      std::vector<uint8_t>(good.begin(), good.end() - 2),      // cut in the next-directory link
   };
   std::vector<uint8_t> prefix = good;
   prefix[0] = 'X';
@@ -111,4 +117,17 @@ TEST_F(TurnedPhoto, TheLongerSideIsTheOneTheViewerSees) {
   Opened opened = OpenResult(scratch, "turned_c.png");
   EXPECT_EQ(opened.width, 20u);
   EXPECT_EQ(opened.height, 30u);
+}
+
+// A block the reader understands but that cannot be mended goes, rather than have the
+// picture turned twice.
+TEST_F(TurnedPhoto, AnExifBlockThatCannotBeMendedIsDropped) {
+  std::vector<uint8_t> cut = ExifBlock(false, 6);
+  cut.resize(cut.size() - 4);  // no link to a next directory
+  WriteBytes(scratch, "turned.jpg", WithExif(SampleBytes(SampleKind::Rgb24, 60, 40, kFormatJpeg), cut));
+  SetTarget(u"JPG");
+  ASSERT_EQ(RunConversion().converted, 1);
+  Opened opened = OpenResult(scratch, "turned_c.jpg");
+  EXPECT_EQ(opened.width, 40u);
+  EXPECT_EQ(opened.height, 60u);
 }
