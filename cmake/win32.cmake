@@ -84,6 +84,13 @@ if(TESSALY_PLATFORM STREQUAL "wine")
   endif()
 endif()
 
+# The window's file list under a folder of many files; a benchmark, never run by the tests.
+if(TESSALY_PLATFORM STREQUAL "wine")
+  add_executable(bench_add_files_win32 bench/bench_add_files_win32.cpp)
+  target_link_libraries(bench_add_files_win32 PRIVATE tessaly_core)
+  target_link_options(bench_add_files_win32 PRIVATE -municode -mconsole)
+endif()
+
 # The end-to-end driver, run under Wine and Xvfb by scripts/test-e2e.sh.
 if(TESSALY_PLATFORM STREQUAL "wine" AND EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
   add_subdirectory(tests/e2e)

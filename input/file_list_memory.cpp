@@ -2,10 +2,10 @@
 // The conversion worker reads the list from its own thread while the user-interface
 // thread may append, so every operation holds one lock.
 #include <mutex>
-#include <unordered_map>
 #include <vector>
 
 #include "input/file_list.h"
+#include "input/first_index.h"
 
 namespace {
 
@@ -16,21 +16,10 @@ struct Entry {
 
 std::mutex gLock;
 std::vector<Entry> gEntries;
-// Lower-cased text -> index of its first entry. Adding a folder of thousands of files
-// searches once per file, and a linear search each time would make that quadratic.
-// A deletion shifts the indices after it; the index is then rebuilt on the next search
-// rather than patched, since deletions come from the user one at a time.
-std::unordered_map<Text, int32_t> gFirstIndex;
-bool gIndexStale = false;
+FirstIndex gFirstIndex;
 
 bool InRange(int32_t index) {
   return index >= 0 && static_cast<size_t>(index) < gEntries.size();
-}
-
-void RebuildIndex() {
-  gFirstIndex.clear();
-  for (size_t i = 0; i < gEntries.size(); ++i) gFirstIndex.emplace(ToLower(gEntries[i].text), static_cast<int32_t>(i));
-  gIndexStale = false;
 }
 
 }  // namespace
@@ -59,30 +48,28 @@ int32_t FileListAppend(TextView text) {
   std::lock_guard<std::mutex> hold(gLock);
   int32_t index = static_cast<int32_t>(gEntries.size());
   gEntries.push_back(Entry{Text(text), 0});
-  // Like the list box, appending does not refuse duplicates; the index keeps the first.
-  if (!gIndexStale) gFirstIndex.emplace(ToLower(text), index);
+  gFirstIndex.Note(text, index);
   return index;
 }
 
 int32_t FileListFind(TextView text) {
   std::lock_guard<std::mutex> hold(gLock);
-  if (gIndexStale) RebuildIndex();
-  auto found = gFirstIndex.find(ToLower(text));
-  return found == gFirstIndex.end() ? -1 : found->second;
+  if (gFirstIndex.stale())
+    gFirstIndex.Rebuild(static_cast<int32_t>(gEntries.size()), [](int32_t i) { return gEntries[i].text; });
+  return gFirstIndex.Find(text);
 }
 
 void FileListDelete(int32_t index) {
   std::lock_guard<std::mutex> hold(gLock);
   if (!InRange(index)) return;
   gEntries.erase(gEntries.begin() + index);
-  gIndexStale = true;
+  gFirstIndex.MarkStale();
 }
 
 void FileListClear() {
   std::lock_guard<std::mutex> hold(gLock);
   gEntries.clear();
-  gFirstIndex.clear();
-  gIndexStale = false;
+  gFirstIndex.Clear();
 }
 
 // Selection and scroll range are properties of a visible list; the memory list has neither.

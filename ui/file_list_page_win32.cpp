@@ -226,7 +226,7 @@ INT_PTR OnFileListKey(WPARAM wParam, LPARAM lParam) {
   HWND list = reinterpret_cast<HWND>(lParam);
   if (GetDlgCtrlID(list) != kIdFileListBox || LOWORD(wParam) != VK_DELETE) return FALSE;
   int32_t caret = HIWORD(wParam);
-  SendMessageW(list, LB_DELETESTRING, caret, 0);
+  FileListDelete(caret);
   int32_t kept = CaretAfterDelete(caret, FileListCount());
   RefreshFileCount();
   return kept;

@@ -140,11 +140,19 @@ bool Program::Start(TextView arguments) {
   for (size_t i = 0; i < line.size(); ++i) writable[i] = static_cast<wchar_t>(line[i]);
   writable[line.size()] = 0;
   Text folder = gSetup.programFolder;
-  if (!CreateProcessW(Wide(gSetup.program), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, Wide(folder),
-                      &startup, &info_)) {
-    return Fail("CreateProcessW failed with " + std::to_string(GetLastError()));
+  // Wine now and then refuses a start with an internal error (1359) on a busy machine;
+  // a second try a moment later goes through.
+  DWORD error = 0;
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    if (CreateProcessW(Wide(gSetup.program), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, Wide(folder),
+                       &startup, &info_)) {
+      if (attempt > 1) Note("the start went through at attempt " + std::to_string(attempt));
+      return true;
+    }
+    error = GetLastError();
+    Sleep(500);
   }
-  return true;
+  return Fail("CreateProcessW failed with " + std::to_string(error));
 }
 
 bool Program::Running() const {

@@ -20,6 +20,8 @@
 #include "diag/shell_win32.h"
 #include "diag/utils.h"
 #include "engine/image.h"
+#include "input/file_list.h"
+#include "input/file_list_win32.h"
 #include "settings/app_settings.h"
 
 extern "C" {
@@ -436,6 +438,28 @@ void TestBrowseForFolder(const Text& folder) {
   Check(cancelled.found && chosen.empty(), "a cancelled browser gives an empty path");
 }
 
+// The list box is the file list; the duplicate test's index beside it must follow every
+// change, including one made to the list box behind the port's back.
+void TestFileListIndex() {
+  HWND list = CreateWindowExW(0, L"LISTBOX", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+  gFileListBox.store(list);
+  FileListClear();
+  for (const char16_t* text : {u"C:\\a\\one.jpg", u"C:\\a\\Two.jpg", u"C:\\a\\three.jpg"}) FileListAppend(text);
+  Check(FileListFind(u"c:\\A\\TWO.JPG") == 1 && FileListFind(u"C:\\a\\four.jpg") == -1,
+        "the list finds an entry in other capitals and not a missing one");
+  FileListDelete(0);
+  Check(FileListFind(u"C:\\a\\three.jpg") == 1 && FileListFind(u"C:\\a\\one.jpg") == -1,
+        "after a deletion the later entries are found at their new places");
+  SendMessageW(list, LB_DELETESTRING, 0, 0);
+  Check(FileListFind(u"C:\\a\\three.jpg") == 0, "a deletion behind the port is noticed");
+  FileListAppend(u"C:\\a\\five.jpg");
+  Check(FileListFind(u"C:\\a\\FIVE.jpg") == 1, "an entry appended after that is found");
+  FileListClear();
+  Check(FileListFind(u"C:\\a\\three.jpg") == -1 && FileListCount() == 0, "clearing empties the list and its index");
+  gFileListBox.store(nullptr);
+  DestroyWindow(list);
+}
+
 int gPumped = 0;
 
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -583,6 +607,7 @@ int main() {
   }
   TestSpecialFolder();
   TestPumpMessages();
+  TestFileListIndex();
   TestExportTable();
   TestCutJpegOnWorker();
   CoUninitialize();

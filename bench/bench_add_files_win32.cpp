@@ -1,0 +1,103 @@
+// How long adding one folder of many files to the window's list takes, through the
+// list-box form of the file list: the folder listing, the extension filter and one
+// duplicate test per file. Beside it, the same additions with the list box's own
+// LB_FINDSTRINGEXACT as the duplicate test, which compares with every entry.
+// Run under Wine with a display: bench_add_files_win32.exe.so [count] (10 000 by default).
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "diag/filesys.h"
+#include "diag/wide_win32.h"
+#include "input/collect.h"
+#include "input/file_list.h"
+#include "input/file_list_win32.h"
+#include "settings/app_settings.h"
+
+namespace {
+
+double SecondsSince(LARGE_INTEGER start) {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now;
+}
+
+// Names of equal length that differ only near the end, as camera folders do.
+std::vector<Text> MakeFiles(const Text& folder, int count) {
+  std::vector<Text> paths;
+  for (int i = 0; i < count; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "\\IMG_%06d.JPG", i);
+    Text path = folder + TextFromUtf8(name);
+    HANDLE file = CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    CloseHandle(file);
+    paths.push_back(path);
+  }
+  return paths;
+}
+
+// The additions as the list box alone would do them.
+double ListBoxSearchSeconds(HWND list, const std::vector<Text>& paths) {
+  SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  LARGE_INTEGER start = Now();
+  for (const Text& path : paths) {
+    if (SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(Wide(path))) < 0)
+      SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(path)));
+  }
+  return SecondsSince(start);
+}
+
+double AddPathSeconds(const Text& folder) {
+  LARGE_INTEGER start = Now();
+  AddPath(folder);
+  return SecondsSince(start);
+}
+
+}  // namespace
+
+extern "C" int wmain(int argc, wchar_t** argv) {
+  int count = argc > 1 ? std::atoi(TextToUtf8(reinterpret_cast<const char16_t*>(argv[1])).c_str()) : 10000;
+  if (count <= 0) {
+    std::fprintf(stderr, "usage: bench_add_files_win32 [count]\n");
+    return 2;
+  }
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  Text folder = Text(reinterpret_cast<const char16_t*>(temp)) + u"tessaly-bench-" + NumberText(GetCurrentProcessId());
+  FsCreateDirectory(folder);
+  std::vector<Text> paths = MakeFiles(folder, count);
+  HWND list = CreateWindowExW(0, L"LISTBOX", L"", WS_POPUP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY, 0, 0, 600, 400,
+                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (paths.empty() || !list) {
+    std::fprintf(stderr, "bench_add_files_win32: could not make the files or the list box\n");
+    return 1;
+  }
+  gFileListBox.store(list);
+  gAppSettings.ClearListOnAdd = 0;
+  FileListClear();
+  double first = AddPathSeconds(folder);
+  int32_t added = FileListCount();
+  double again = AddPathSeconds(folder);
+  int32_t afterAgain = FileListCount();
+  double listBox = ListBoxSearchSeconds(list, paths);
+  for (const Text& path : paths) FsDeleteFile(path);
+  RemoveDirectoryW(Wide(folder));
+  DestroyWindow(list);
+
+  std::printf("files: %d\n", count);
+  std::printf("AddPath(folder), empty list:             %.3f s (%d entries)\n", first, added);
+  std::printf("AddPath(folder), all duplicates:         %.3f s (%d entries)\n", again, afterAgain);
+  std::printf("LB_FINDSTRINGEXACT + LB_ADDSTRING loop:  %.3f s\n", listBox);
+  std::printf("AddPath / list-box search: %.3f\n", first / listBox);
+  return added == count && afterAgain == count ? 0 : 1;
+}
