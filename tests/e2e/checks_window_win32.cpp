@@ -205,16 +205,23 @@ void PressButton(const MainWindow& main, int id, HWND button) {
   PostMessageW(main.dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
+// Starts the program on a folder of the test data with the results going to `out`,
+// waits until `count` files are listed and presses Start.
+bool StartRunOn(TextView folder, TextView out, int count, Program* program, MainWindow* main) {
+  if (!WriteConfigWithOutputFolder(out)) return false;
+  if (!StartMain(program, main, Quoted(gSetup.work + Text(folder)))) return false;
+  if (!WaitListCount(*main, count)) return false;
+  PressButton(*main, kIdStart, main->start);
+  return true;
+}
+
 }  // namespace
 
 bool StartConvertsTheListedFiles() {
   Text out = gSetup.work + u"out\\";
-  if (!WriteConfigWithOutputFolder(out)) return false;
   Program program;
   MainWindow main;
-  if (!StartMain(&program, &main, Quoted(gSetup.work + u"in2"))) return false;
-  if (!WaitListCount(main, 3)) return false;
-  PressButton(main, kIdStart, main.start);
+  if (!StartRunOn(u"in2", out, 3, &program, &main)) return false;
   if (!WaitUntil(5000, [&] { return IsWindowEnabled(main.stop) || !FolderFiles(out).empty(); }))
     Note("Stop was never seen enabled (the run may have been quicker than the poll)");
   std::vector<Text> seen;
@@ -268,13 +275,10 @@ std::vector<Text> OutputsBefore(const std::vector<Text>& listed, TextView failin
 // there and nothing is written for it.
 bool FailedFileAsksAndNoEndsTheRun() {
   Text out = gSetup.work + u"out-bad\\";
-  if (!WriteConfigWithOutputFolder(out)) return false;
   Program program;
   MainWindow main;
-  if (!StartMain(&program, &main, Quoted(gSetup.work + u"bad"))) return false;
-  if (!WaitListCount(main, 3)) return false;
+  if (!StartRunOn(u"bad", out, 3, &program, &main)) return false;
   std::vector<Text> listed = ListItems(main.list);
-  PressButton(main, kIdStart, main.start);
   HWND box = WaitQuestion(program);
   if (!box) return Fail("no question appeared");
   Text text = WindowText(FindDescendant(box, kMessageBoxTextId));
@@ -312,12 +316,8 @@ int ProgressIndex(TextView status) {
 // Starts the program on the folder of many large files, results into `out`, and presses
 // Start; *total is the number of files listed.
 bool StartLongRun(TextView out, Program* program, MainWindow* main, int* total) {
-  if (!WriteConfigWithOutputFolder(out)) return false;
   *total = static_cast<int>(FolderFiles(gSetup.work + u"many\\").size());
-  if (!StartMain(program, main, Quoted(gSetup.work + u"many"))) return false;
-  if (!WaitListCount(*main, *total)) return false;
-  PressButton(*main, kIdStart, main->start);
-  return true;
+  return StartRunOn(u"many", out, *total, program, main);
 }
 
 }  // namespace
