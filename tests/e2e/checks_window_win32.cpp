@@ -35,6 +35,20 @@ bool ReadConfig(AppSettings* settings, int64_t* size) {
   return true;
 }
 
+// Config.dat as a close writes it: the record plus whole profiles, with this launch
+// count and tab.
+bool ExpectSavedConfig(int32_t launchCount, int32_t activeTab) {
+  AppSettings settings;
+  int64_t size = 0;
+  if (!ReadConfig(&settings, &size)) return false;
+  Note("Config.dat: " + std::to_string(size) + " bytes, ProfileCount " + std::to_string(settings.ProfileCount) +
+       ", LaunchCount " + std::to_string(settings.LaunchCount) + ", ActiveTab " + std::to_string(settings.ActiveTab));
+  if (size != 3394 + 1588 * static_cast<int64_t>(settings.ProfileCount)) return Fail("wrong Config.dat size");
+  if (settings.LaunchCount != launchCount) return Fail("LaunchCount is not " + std::to_string(launchCount));
+  if (settings.ActiveTab != activeTab) return Fail("ActiveTab is not the chosen tab " + std::to_string(activeTab));
+  return true;
+}
+
 // A Config.dat of a program that has run once, with the results going to one folder.
 
 bool WriteConfigWithOutputFolder(TextView folder) {
@@ -417,14 +431,7 @@ bool SessionEndSavesTheSettings() {
     Send(main.dialog, WM_ENDSESSION, TRUE, 0);
     program.Kill();
   }
-  AppSettings settings;
-  int64_t size = 0;
-  if (!ReadConfig(&settings, &size)) return Fail("no Config.dat after the session end");
-  Note("Config.dat: " + std::to_string(size) + " bytes, LaunchCount " + std::to_string(settings.LaunchCount) +
-       ", ActiveTab " + std::to_string(settings.ActiveTab));
-  if (size != 3394 + 1588 * static_cast<int64_t>(settings.ProfileCount)) return Fail("wrong Config.dat size");
-  if (settings.LaunchCount != 1 || settings.ActiveTab != 2) return Fail("the session's settings were not saved");
-  return true;
+  return ExpectSavedConfig(1, 2);
 }
 
 namespace {
@@ -480,14 +487,7 @@ bool CloseWritesConfigWithLaunchCountAndTab() {
     if (!program.WaitExit(kExitWaitMs, &code)) return Fail("the program did not end on SC_CLOSE");
     if (code != 0) return Fail("exit code " + std::to_string(code));
   }
-  AppSettings settings;
-  int64_t size = 0;
-  if (!ReadConfig(&settings, &size)) return false;
-  Note("Config.dat: " + std::to_string(size) + " bytes, ProfileCount " + std::to_string(settings.ProfileCount) +
-       ", LaunchCount " + std::to_string(settings.LaunchCount) + ", ActiveTab " + std::to_string(settings.ActiveTab));
-  if (size != 3394 + 1588 * static_cast<int64_t>(settings.ProfileCount)) return Fail("wrong Config.dat size");
-  if (settings.LaunchCount != 1) return Fail("LaunchCount is not 1");
-  if (settings.ActiveTab != 3) return Fail("ActiveTab is not the chosen tab 3");
+  if (!ExpectSavedConfig(1, 3)) return false;
   // The next start shows that tab again and raises the count once more.
   {
     Program program;
@@ -497,9 +497,7 @@ bool CloseWritesConfigWithLaunchCountAndTab() {
     DWORD code = 1;
     if (!program.CloseAndWait(kExitWaitMs, &code) || code != 0) return Fail("the program did not end on command 2");
   }
-  if (!ReadConfig(&settings, &size)) return false;
-  if (settings.LaunchCount != 2) return Fail("LaunchCount is not 2 after the second run");
-  return true;
+  return ExpectSavedConfig(2, 3);
 }
 
 namespace {
