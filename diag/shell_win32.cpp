@@ -18,9 +18,16 @@ Text PathOfItemList(LPITEMIDLIST items) {
   return ok ? Text(buffer) : Text();
 }
 
-// Preselects the start folder (lParam of the browse info) once the browser is up.
+// Preselects the start folder (lParam of the browse info) once the browser is up. The
+// browser may announce itself before its tree is filled (seen under Wine: about one
+// start in ten), and then the first selection finds nothing to select; the posted one
+// arrives after the initialisation and finds the folder. The path outlives both: it
+// belongs to BrowseForFolder, which waits for the browser to close.
 int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM startFolder) {
-  if (message == BFFM_INITIALIZED && startFolder) SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, startFolder);
+  if (message == BFFM_INITIALIZED && startFolder) {
+    SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, startFolder);
+    PostMessageW(browser, BFFM_SETSELECTIONW, TRUE, startFolder);
+  }
   return 0;
 }
 

@@ -67,6 +67,7 @@ struct BoxSeen {
   DWORD holdMs = 0;        // in: how long to leave the box open before pressing
   int press = 0;           // in: the button to press (IDOK, IDYES, IDNO)
   Text awaitSelected;      // in: for a folder browser, the item to wait for before pressing
+  Text lastSelected;       // the browser's selected item when the button was pressed
   bool found = false;
   Text caption;
   size_t textLength = 0;   // the longest static text: the message itself
@@ -128,8 +129,13 @@ Text SelectedTreeItem(HWND browser) {
 // The browser applies its preselection during an initialisation that may answer sent
 // messages half-way (the shell's enumeration pumps), so only the tree itself tells when
 // the selection is in place.
-void AwaitSelection(HWND browser, const Text& item) {
-  for (DWORD waited = 0; waited < 15000 && SelectedTreeItem(browser) != item; waited += 50) Sleep(50);
+Text AwaitSelection(HWND browser, const Text& item) {
+  Text selected = SelectedTreeItem(browser);
+  for (DWORD waited = 0; waited < 15000 && selected != item; waited += 50) {
+    Sleep(50);
+    selected = SelectedTreeItem(browser);
+  }
+  return selected;
 }
 
 DWORD WINAPI WatchBox(void* param) {
@@ -149,7 +155,7 @@ DWORD WINAPI WatchBox(void* param) {
   // machine that can take longer than the hold below.
   DWORD_PTR ignored = 0;
   SendMessageTimeoutW(box, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
-  if (!seen->awaitSelected.empty()) AwaitSelection(box, seen->awaitSelected);
+  if (!seen->awaitSelected.empty()) seen->lastSelected = AwaitSelection(box, seen->awaitSelected);
   Sleep(seen->holdMs);
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(seen->press, BN_CLICKED), 0);
   return 0;
@@ -432,7 +438,8 @@ void TestBrowseForFolder(const Text& folder) {
   FsCreateDirectory(start);
   BoxSeen accepted;
   Text chosen = BrowseAndPress(start, IDOK, &accepted);
-  Check(accepted.found && chosen == start, "the folder browser opens at the start folder (" + Utf8(chosen) + ")");
+  Check(accepted.found && chosen == start, "the folder browser opens at the start folder (" + Utf8(chosen) +
+                                              ", the tree showed \"" + Utf8(accepted.lastSelected) + "\")");
   BoxSeen cancelled;
   chosen = BrowseAndPress(start, IDCANCEL, &cancelled);
   Check(cancelled.found && chosen.empty(), "a cancelled browser gives an empty path");
