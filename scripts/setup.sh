@@ -5,7 +5,7 @@ packages=(
   cmake make g++ pkg-config
   libgtest-dev
   libfreeimage-dev
-  wine64 wine64-tools libwine-dev
+  wine wine64 wine64-tools libwine-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   xvfb xauth x11-utils imagemagick xdotool
   fonts-liberation
