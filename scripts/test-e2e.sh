@@ -7,6 +7,7 @@
 #   TESSALY_WINE_BUILD  build folder of the wine preset (default build/wine)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/xvfb.sh
 root=$(pwd)
 build=${TESSALY_WINE_BUILD:-build/wine}
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
@@ -18,17 +19,13 @@ cmake --preset wine -B "$build" >/dev/null
 cmake --build "$build" -j2 --target Tessaly tessaly_e2e_driver
 
 tmp=$(mktemp -d /tmp/tessaly-e2e.XXXXXX)
-xvfb_pid=""
 cleanup() {
   local status=$?
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
     timeout 30 wineserver -k >/dev/null 2>&1 || true
     timeout 30 wineserver -w >/dev/null 2>&1 || true
   fi
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
+  stop_xvfb
   rm -rf "$tmp"
   exit "$status"
 }
@@ -39,24 +36,8 @@ fail() {
   exit 1
 }
 
-# A display number nobody holds.
-display=""
-for n in $(seq 91 140); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-    display=$n
-    break
-  fi
-done
-[ -n "$display" ] || fail "no free X display number"
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 1 100); do
-  xdpyinfo >/dev/null 2>&1 && break
-  kill -0 "$xvfb_pid" 2>/dev/null || { cat "$tmp/xvfb.log" >&2; fail "Xvfb ended"; }
-  sleep 0.2
-done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start on $DISPLAY"
+start_xvfb "$tmp/xvfb.log" || fail "no virtual screen"
+xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not answer on $DISPLAY"
 
 # A Wine prefix of this run only. Mono and Gecko are left out: their installers would
 # wait for an answer on the virtual screen.

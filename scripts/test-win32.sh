@@ -5,6 +5,7 @@
 # Needs no display and no standard input; exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/xvfb.sh
 
 fail() {
   echo "test-win32: FAILED: $*" >&2
@@ -55,6 +56,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
+  stop_xvfb
   rm -rf "$prefix" "$scratch"
 }
 trap cleanup EXIT
@@ -69,6 +71,7 @@ wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /
 # A Wine session keeps the display it started with: let this display-less one end
 # before anything runs under Xvfb.
 wineserver -w
+start_xvfb "$scratch/xvfb.log" || fail "no virtual screen"
 
 echo "-- Wine: Tessaly starts, loads its settings and either ends with 0 or keeps running"
 # A copy in a folder of its own, so it reads no Config.dat left in the build folder. Once
@@ -77,7 +80,7 @@ echo "-- Wine: Tessaly starts, loads its settings and either ends with 0 or keep
 # that it must end by itself with 0. A crash fails either way.
 cp build/wine/Tessaly.exe.so "$scratch/"
 status=0
-timeout 20 xvfb-run -a wine "$scratch/Tessaly.exe.so" >"$scratch/tessaly.log" 2>&1 || status=$?
+timeout 20 wine "$scratch/Tessaly.exe.so" >"$scratch/tessaly.log" 2>&1 || status=$?
 wineserver -k >/dev/null 2>&1 || true
 if grep -q 'Unhandled' "$scratch/tessaly.log"; then fail "Tessaly.exe.so crashed: $(cat "$scratch/tessaly.log")"; fi
 case "$status" in
@@ -90,7 +93,7 @@ wineserver -w
 echo "-- Wine: Win32 checks under Xvfb"
 log="$scratch/win32-checks.log"
 status=0
-timeout 300 xvfb-run -a wine build/wine/tessaly_win32_tests.exe.so >"$log" 2>&1 || status=$?
+timeout 300 wine build/wine/tessaly_win32_tests.exe.so >"$log" 2>&1 || status=$?
 grep -E '^(ok|FAIL) ' "$log" || true
 [ "$status" -eq 0 ] || fail "tessaly_win32_tests exited with $status (124 means it did not end in time)"
 # A crash inside Wine can still end with 0: the summary line is the proof of a full run.
