@@ -34,7 +34,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tessaly-batch: cannot read %s\n", TextToUtf8(configPath).c_str());
     return 1;
   }
-  ApplyOverrides(options, &gAppSettings);
+  MemoryProfileList profiles;
+  LoadConfig(configPath, &profiles);
+  if (!ApplyProfileOptions(options, &profiles, &gAppSettings, &reason)) {
+    std::fprintf(stderr, "tessaly-batch: %s", reason.c_str());
+    if (reason.back() != '\n') std::fputc('\n', stderr);
+    return 2;
+  }
+  if (options.listProfiles) std::fputs(ProfileListing(profiles, gAppSettings).c_str(), stdout);
   if (options.showSettings) std::fputs(SettingsListing(gAppSettings).c_str(), stdout);
   int status = 0;
   if (!options.paths.empty()) {
@@ -43,8 +50,6 @@ int main(int argc, char** argv) {
     status = ExitStatus(outcome.result);
   }
   if (options.save) {
-    MemoryProfileList profiles;
-    LoadConfig(configPath, &profiles);
     if (SaveShutdownSettings(configPath, &profiles) != ConfigResult::Ok) {
       std::fprintf(stderr, "tessaly-batch: cannot write %s; the old file is unchanged\n",
                    TextToUtf8(configPath).c_str());

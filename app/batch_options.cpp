@@ -4,6 +4,7 @@
 #include <map>
 
 #include "engine/formats.h"
+#include "settings/profiles.h"
 
 namespace {
 
@@ -21,7 +22,8 @@ const std::map<std::string, std::vector<std::string>> kChoices = {
     {"--on-error", {"", "continue", "stop", "ask"}},
 };
 const char* const kNumbers[] = {"--quality", "--size", "--percent"};
-const char* const kTexts[] = {"--format", "--out-dir", "--subfolder", "--filter", "--config"};
+const char* const kTexts[] = {"--format", "--out-dir",  "--subfolder", "--filter",
+                              "--config", "--profile", "--add-profile"};
 
 int ChoiceIndex(const std::string& flag, const std::string& value) {
   const auto& names = kChoices.at(flag);
@@ -123,6 +125,8 @@ bool ParseBatchArgs(const std::vector<std::string>& args, BatchOptions* out, std
       out->showSettings = true;
     } else if (a == "--save") {
       out->save = true;
+    } else if (a == "--list-profiles") {
+      out->listProfiles = true;
     } else if (a == "--enlarge" || a == "--no-enlarge") {
       out->overrides.emplace_back(a, "");
     } else if (kChoices.count(a) || Contains(kNumbers, a) || Contains(kTexts, a)) {
@@ -133,6 +137,8 @@ bool ParseBatchArgs(const std::vector<std::string>& args, BatchOptions* out, std
       const std::string& value = args[++i];
       if (!CheckValue(a, value, reason)) return false;
       if (a == "--config") out->configPath = TextFromUtf8(value);
+      else if (a == "--profile") out->profile = TextFromUtf8(value);
+      else if (a == "--add-profile") out->addProfile = TextFromUtf8(value);
       else if (a == "--on-error") out->onError = static_cast<OnErrorPolicy>(ChoiceIndex(a, value));
       else out->overrides.emplace_back(a, value);
     } else if (a.size() > 1 && a[0] == '-' && a != "--") {
@@ -149,6 +155,39 @@ bool ParseBatchArgs(const std::vector<std::string>& args, BatchOptions* out, std
 
 void ApplyOverrides(const BatchOptions& options, AppSettings* settings) {
   for (const auto& [flag, value] : options.overrides) ApplyOne(flag, value, settings);
+}
+
+bool ApplyProfileOptions(const BatchOptions& options, ProfileList* profiles, AppSettings* settings,
+                         std::string* reason) {
+  if (!options.profile.empty()) {
+    int32_t found = FindProfileByCaption(*profiles, options.profile);
+    if (found < 0) {
+      *reason = "no profile is called \"" + TextToUtf8(options.profile) + "\"; the profiles are:\n" +
+                ProfileListing(*profiles, *settings);
+      return false;
+    }
+    ActivateProfileRecord(profiles->At(found), settings);
+    settings->ActiveProfileIndex = found;
+    // The format's id follows the profile's format name, as the window's panel sets it.
+    settings->FormatId = FormatIdFromName(FieldView(settings->TargetFormat));
+  }
+  ApplyOverrides(options, settings);
+  if (!options.addProfile.empty() && AddProfile(profiles, Cut(options.addProfile, kProfileCaptionUnits), settings) < 0) {
+    *reason = "the profile could not be added";
+    return false;
+  }
+  return true;
+}
+
+std::string ProfileListing(const ProfileList& profiles, const AppSettings& settings) {
+  std::string out;
+  for (int32_t i = 0; i < profiles.Count(); ++i) {
+    const ProfileRecord* record = profiles.At(i);
+    if (!record) continue;
+    out += std::to_string(record->Id) + (record->Id == settings.ActiveProfileId ? " * " : "   ") +
+           TextToUtf8(FieldView(record->Caption)) + "\n";
+  }
+  return out.empty() ? "(no profiles)\n" : out;
 }
 
 namespace {
@@ -223,6 +262,9 @@ Config.dat (beside the program unless --config says otherwise) and the overrides
   --subfolder NAME       subfolder name for --out-mode subfolder
   --filter TEXT          accepted extensions, comma-separated (jpg,png,...)
   --on-error continue|stop|ask   what a failed file does (ask: y/n, 6 s, then continue)
+  --list-profiles        print the saved profiles: Id, * for the active one, caption
+  --profile CAPTION      activate the first profile with this caption, before the overrides
+  --add-profile CAPTION  store the settings after the overrides as a new profile (with --save)
   --help                 this text
 )";
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "settings/app_settings.h"
+#include "settings/profile_list.h"
 
 enum class OnErrorPolicy { Default, Continue, Stop, Ask };
 
@@ -14,6 +15,9 @@ struct BatchOptions {
   bool showSettings = false;
   bool save = false;
   bool help = false;
+  bool listProfiles = false;
+  Text profile;     // caption of the profile to activate before the overrides; empty: none
+  Text addProfile;  // caption of a new profile made after the overrides; empty: none
   OnErrorPolicy onError = OnErrorPolicy::Default;
   // Settings overrides in the order given, each checked when parsed.
   std::vector<std::pair<std::string, std::string>> overrides;
@@ -25,6 +29,15 @@ bool ParseBatchArgs(const std::vector<std::string>& args, BatchOptions* out, std
 
 // Applies the overrides to the record, after it was loaded and defaulted.
 void ApplyOverrides(const BatchOptions& options, AppSettings* settings);
+
+// The profile options on the loaded profiles, in their order: --profile activates (false
+// with the reason and the captions there are when none has that caption), the overrides
+// apply, --add-profile stores the result as a new profile.
+bool ApplyProfileOptions(const BatchOptions& options, ProfileList* profiles, AppSettings* settings,
+                         std::string* reason);
+
+// One line per profile: its Id, "*" for the active one, its caption.
+std::string ProfileListing(const ProfileList& profiles, const AppSettings& settings);
 
 // One "Name=value" line per field in record order, then the signature with text.
 std::string SettingsListing(const AppSettings& settings);

@@ -4,6 +4,7 @@ int32_t AddRecord(ProfileList* list, ProfileRecord record, AppSettings* settings
   if (!list) return -1;
   if (record.Id == 0) record.Id = ++settings->LastProfileId;
   int32_t position = list->Append(record);
+  if (position < 0) return -1;
   settings->ProfileCount = list->Count();
   return position;
 }
@@ -19,6 +20,16 @@ const ProfileRecord* MemoryProfileList::At(int32_t index) const {
 int32_t MemoryProfileList::Append(const ProfileRecord& record) {
   records_.push_back(std::make_unique<ProfileRecord>(record));
   return Count() - 1;
+}
+
+bool MemoryProfileList::Replace(int32_t index, const ProfileRecord& record) {
+  if (!At(index)) return false;
+  records_[static_cast<size_t>(index)] = std::make_unique<ProfileRecord>(record);
+  return true;
+}
+
+void MemoryProfileList::Delete(int32_t index) {
+  if (At(index)) records_.erase(records_.begin() + index);
 }
 
 void MemoryProfileList::ReleaseAll() {

@@ -85,3 +85,39 @@ TEST(BatchOptions, ListingFollowsTheRecord) {
 }
 
 }  // namespace
+
+namespace {
+
+// A profile made on the command line is activated by caption before the overrides, an
+// unknown caption is refused with the captions there are, and a new one is numbered on.
+TEST(BatchProfiles, ActivateBeforeOverridesAddAfterThem) {
+  AppSettings s = Defaults();
+  MemoryProfileList profiles;
+  BatchOptions make;
+  std::string reason;
+  ASSERT_TRUE(Parse({"--format", "webp", "--quality", "70", "--add-profile", "Web 70"}, &make));
+  ASSERT_TRUE(ApplyProfileOptions(make, &profiles, &s, &reason));
+  ASSERT_EQ(profiles.Count(), 1);
+  EXPECT_EQ(profiles.At(0)->Id, 1);
+
+  AppSettings later = Defaults();
+  later.LastProfileId = s.LastProfileId;
+  BatchOptions use;
+  ASSERT_TRUE(Parse({"--profile", "Web 70", "--quality", "60", "--add-profile", "Web 60", "--list-profiles"}, &use));
+  ASSERT_TRUE(ApplyProfileOptions(use, &profiles, &later, &reason));
+  EXPECT_EQ(FieldView(later.TargetFormat), u"WEBP");
+  EXPECT_EQ(later.FormatId, 35);
+  EXPECT_EQ(later.SaveFlags[35], 60);  // the override lands on the profile's format
+  EXPECT_EQ(later.ActiveProfileId, 1);
+  ASSERT_EQ(profiles.Count(), 2);
+  EXPECT_EQ(profiles.At(1)->Id, 2);
+  EXPECT_EQ(ProfileListing(profiles, later), "1 * Web 70\n2   Web 60\n");
+
+  BatchOptions unknown;
+  ASSERT_TRUE(Parse({"--profile", "Print"}, &unknown));
+  EXPECT_FALSE(ApplyProfileOptions(unknown, &profiles, &later, &reason));
+  EXPECT_NE(reason.find("\"Print\""), std::string::npos);
+  EXPECT_NE(reason.find("Web 60"), std::string::npos);
+}
+
+}  // namespace

@@ -23,6 +23,9 @@
 #include "input/file_list.h"
 #include "settings/app_settings.h"
 #include "settings/config_file.h"
+#include "settings/params_page_win32.h"
+#include "settings/profile_list_win32.h"
+#include "settings/profiles_win32.h"
 #include "ui/conversion_win32.h"
 #include "ui/handover_receive_win32.h"
 #include "ui/main_dialog_ids.h"
@@ -56,11 +59,11 @@ struct PageRow {
   const char16_t* icon;
   DLGPROC proc;
 };
-// The parameters and additional-settings pages get their controls and handlers later;
-// until then they are empty pages, created and enabled like the others.
+// The additional-settings page gets its controls and handler later; until then it is an
+// empty page, created and enabled like the others.
 const PageRow kPages[kPageCount] = {
     {u"Список файлов ", u"DIR0", FileListPageProc},
-    {u"Параметры конвертации ", u"PAM0", EmptyPageProc},
+    {u"Параметры конвертации ", u"PAM0", ParamsPageProc},
     {u"Дополнительные настройки ", u"OPT0", EmptyPageProc},
     {u"О программе ", u"INF0", AboutPageProc},
 };
@@ -71,7 +74,6 @@ HWND gSavedFocus = nullptr;  // the focus when the dialog was last deactivated; 
 HCURSOR gHandCursor = nullptr;
 HMENU gSystemMenu = nullptr;
 HIMAGELIST gTabImages = nullptr;
-MemoryProfileList gProfiles;
 bool gStartHidden = false;
 bool gToolTipsDone = false;
 // Set from Start until its end sequence has run: a worker that was told to stop may
@@ -197,9 +199,11 @@ void SetMainToolTips(HWND dialog) {
   AddToolTip(dialog, Control(dialog, kIdDonateLink), kSiteDonatePage);
 }
 
-// The settings record was read at start; this reads the profiles.
+// The settings record was read at start; this reads the profiles into the parameters
+// page's list and selects the active one (its settings are already current).
 void LoadProfiles() {
-  LoadConfig(ConfigPath(), &gProfiles);
+  LoadConfig(ConfigPath(), &gProfileList);
+  SelectActiveProfile(gProfileList.window());
 }
 
 void BuildMainDialog(HWND dialog) {
@@ -374,9 +378,13 @@ INT_PTR OnMainCommand(HWND dialog, WPARAM wParam) {
   return FALSE;
 }
 
+// While the parameters tab is shown to an idle, active window, the suggested profile
+// caption follows the settings.
 void OnTimer(WPARAM timerId) {
   if (timerId != kTimerSeconds) return;
   if (gRunState.load() == kRunRunning) UiSetElapsedLine(ElapsedTimeText(1));
+  if (!gSavedFocus && gRunState.load() == kRunIdle && gAppSettings.ActiveTab == kPageParameters)
+    RefreshCaptionIfChanged();
 }
 
 INT_PTR OnCtlColorStatic(WPARAM dc, LPARAM control) {
@@ -479,7 +487,7 @@ bool SaveSettingsOnce() {
   static bool saved = false;
   if (saved) return true;
   saved = true;
-  return SaveShutdownSettings(ConfigPath(), &gProfiles) == ConfigResult::Ok;
+  return SaveShutdownSettings(ConfigPath(), &gProfileList) == ConfigResult::Ok;
 }
 
 // Windows ends the process after a WM_ENDSESSION that says the session ends, without a
