@@ -84,6 +84,16 @@ convert -size 2400x1800 plasma:fractal "$data/many/big-00.jpg" 2>/dev/null ||
   convert -size 2400x1800 gradient:red-blue +noise Gaussian "$data/many/big-00.jpg"
 for i in $(seq -w 1 39); do cp "$data/many/big-00.jpg" "$data/many/big-$i.jpg"; done
 
+# Profiles made by tessaly-batch, which the window must open (and the other way round,
+# after the driver). The second profile is the active one.
+batch="$root/build/native/tessaly-batch"
+cmake --preset native >/dev/null
+cmake --build --preset native -j2 --target tessaly-batch >/dev/null
+profiles="$data/batch-profiles.dat"
+"$batch" --config "$profiles" --format webp --quality 70 --add-profile "Web 70" --save >/dev/null
+"$batch" --config "$profiles" --format png --palette on --add-profile "Палитра" --save >/dev/null
+"$batch" --config "$profiles" --profile "Палитра" --save >/dev/null
+
 shots="$build/screenshots"
 rm -rf "$shots"
 mkdir -p "$shots"
@@ -102,4 +112,12 @@ echo "== e2e: screenshots in $shots"
 [ "$status" -eq 0 ] || fail "end-to-end checks failed (status $status; 124 means the driver did not end in time)"
 # A crash inside Wine can still end with 0: the summary line proves a full run.
 grep -qE '^[1-9][0-9]* passed, 0 failed' "$log" || fail "the driver did not finish its checks"
+if [ -f "$data/window-profiles.dat" ]; then
+  listing=$("$batch" --config "$data/window-profiles.dat" --list-profiles)
+  expected=$'1   Web 70\n2 * Палитра\n3   Из окна'
+  [ "$listing" = "$expected" ] || fail "tessaly-batch reads the window's profiles as: $listing"
+  echo "== e2e: tessaly-batch lists the profiles the window saved"
+elif [ $# -eq 0 ]; then
+  fail "the window left no Config.dat with profiles for tessaly-batch"
+fi
 echo "== e2e: all checks passed"

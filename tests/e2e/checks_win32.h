@@ -28,3 +28,9 @@ bool CloseWritesConfigWithLaunchCountAndTab();
 bool UnwritableSettingsSaySoAtClose();
 bool SessionEndSavesTheSettings();
 bool DeleteKeyAndClearingFollowTheCounts();
+
+// The conversion-parameters page.
+bool ParametersPageShowsEachPanel();
+bool SizeAndFormatBoxesTakeTheirValueWhenLeft();
+bool ProfilesAreAddedActivatedOverwrittenAndDeleted();
+bool ProfilesOfTessalyBatchOpenInTheWindow();

@@ -12,119 +12,7 @@
 #include "settings/app_settings.h"
 #include "tests/e2e/checks_win32.h"
 #include "tests/e2e/e2e_win32.h"
-
-// The ids are written out here rather than taken from the program's headers, so that a
-// changed header cannot hide a changed id.
-namespace {
-
-constexpr int kIdElapsed = 1009;
-constexpr int kIdStatus = 1010;
-constexpr int kIdTabs = 2001;
-constexpr int kIdStart = 2101;
-constexpr int kIdStop = 2102;
-constexpr int kIdFileList = 4020;
-constexpr int kIdPageCount = 4011;
-
-// Reads Config.dat as the program left it.
-
-bool ReadConfig(AppSettings* settings, int64_t* size) {
-  std::vector<uint8_t> bytes = ReadFileBytes(ConfigFile());
-  *size = static_cast<int64_t>(bytes.size());
-  if (bytes.size() < sizeof(AppSettings)) return Fail("Config.dat holds " + std::to_string(bytes.size()) + " bytes");
-  std::memcpy(settings, bytes.data(), sizeof(AppSettings));
-  return true;
-}
-
-// Config.dat as a close writes it: the record plus whole profiles, with this launch
-// count and tab.
-bool ExpectSavedConfig(int32_t launchCount, int32_t activeTab) {
-  AppSettings settings;
-  int64_t size = 0;
-  if (!ReadConfig(&settings, &size)) return false;
-  Note("Config.dat: " + std::to_string(size) + " bytes, ProfileCount " + std::to_string(settings.ProfileCount) +
-       ", LaunchCount " + std::to_string(settings.LaunchCount) + ", ActiveTab " + std::to_string(settings.ActiveTab));
-  if (size != 3394 + 1588 * static_cast<int64_t>(settings.ProfileCount)) return Fail("wrong Config.dat size");
-  if (settings.LaunchCount != launchCount) return Fail("LaunchCount is not " + std::to_string(launchCount));
-  if (settings.ActiveTab != activeTab) return Fail("ActiveTab is not the chosen tab " + std::to_string(activeTab));
-  return true;
-}
-
-// A Config.dat of a program that has run once, with the results going to one folder.
-
-bool WriteConfigWithOutputFolder(TextView folder) {
-  AppSettings settings;
-  std::memset(&settings, 0, sizeof settings);
-  ApplyDefaultSettings(&settings, gSetup.work);
-  settings.LaunchCount = 1;
-  settings.OutputMode = 0;
-  SetField(settings.OutputFolder, folder);
-  return WriteFileBytes(ConfigFile(), &settings, sizeof settings) || Fail("cannot write Config.dat");
-}
-
-void ForgetConfig() {
-  DeleteFileIfAny(ConfigFile());
-}
-
-// The pieces of the main window the checks look at.
-
-struct MainWindow {
-  HWND dialog = nullptr;
-  HWND tabs = nullptr;
-  HWND status = nullptr;
-  HWND start = nullptr;
-  HWND stop = nullptr;
-  HWND list = nullptr;
-  HWND pageCount = nullptr;
-};
-
-bool FindMainWindow(Program* program, MainWindow* main) {
-  main->dialog = program->WaitMainWindow(kWindowWaitMs);
-  if (!main->dialog) return Fail("the main window did not appear");
-  main->tabs = FindDescendant(main->dialog, kIdTabs);
-  main->status = FindDescendant(main->dialog, kIdStatus);
-  main->start = FindDescendant(main->dialog, kIdStart);
-  main->stop = FindDescendant(main->dialog, kIdStop);
-  main->list = FindDescendant(main->dialog, kIdFileList, u"ListBox");
-  main->pageCount = FindDescendant(main->dialog, kIdPageCount);
-  if (!main->tabs) return Fail("no tab control 2001");
-  if (!main->status) return Fail("no status line 1010");
-  if (!main->start || !main->stop) return Fail("no Start/Stop buttons");
-  if (!main->list) return Fail("no file list 4020");
-  return true;
-}
-
-bool StartMain(Program* program, MainWindow* main, TextView arguments) {
-  return program->Start(arguments) && FindMainWindow(program, main);
-}
-
-void SelectTab(const MainWindow& main, int index) {
-  // TCM_SETCURFOCUS changes the page the way a click does, with the notifications.
-  Send(main.tabs, TCM_SETCURFOCUS, index, 0);
-  PumpFor(400);
-}
-
-bool WaitListCount(const MainWindow& main, int count) {
-  if (WaitUntil(10000, [&] { return ListCount(main.list) == count; })) return true;
-  return Fail("the list holds " + std::to_string(ListCount(main.list)) + " entries, expected " + std::to_string(count));
-}
-
-bool ExpectStatus(const MainWindow& main, TextView expected) {
-  if (WaitUntil(5000, [&] { return WindowText(main.status) == expected; })) return true;
-  return Fail("status line", WindowText(main.status));
-}
-
-bool ExpectListHolds(const MainWindow& main, std::vector<Text> expected) {
-  std::vector<Text> items = ListItems(main.list);
-  std::vector<Text> sortedItems = items;
-  std::sort(sortedItems.begin(), sortedItems.end());
-  std::sort(expected.begin(), expected.end());
-  if (sortedItems == expected) return true;
-  for (const Text& item : items) Fail("  listed", item);
-  for (const Text& item : expected) Fail("  expected", item);
-  return Fail("the list is not the expected set of files");
-}
-
-}  // namespace
+#include "tests/e2e/main_window_e2e_win32.h"
 
 bool MainWindowAppears() {
   ForgetConfig();
@@ -201,23 +89,6 @@ bool SecondStartAddsFilesWithoutDuplicates() {
 }
 
 namespace {
-
-// Status texts seen while a run goes on, until the status line is empty, Start is
-
-// enabled and Stop disabled again.
-
-bool WaitRunEnd(const MainWindow& main, DWORD timeoutMs, std::vector<Text>* seen) {
-  return WaitUntil(timeoutMs, [&] {
-    Text status = WindowText(main.status);
-    if (seen->empty() || seen->back() != status) seen->push_back(status);
-    return status.empty() && IsWindowEnabled(main.start) && !IsWindowEnabled(main.stop);
-  });
-}
-
-void PressButton(const MainWindow& main, int id, HWND button) {
-  // Posted: Start returns only when the run has ended.
-  PostMessageW(main.dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-}
 
 // Starts the program on a folder of the test data with the results going to `out`,
 // waits until `count` files are listed and presses Start.
@@ -526,13 +397,7 @@ bool ClearThroughTheMenu(Program* program, const MainWindow& main) {
   GetWindowRect(main.list, &box);
   PostMessageW(GetParent(main.list), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(main.list),
                MAKELPARAM(box.left + 40, box.top + 40));
-  HWND menu = nullptr;
-  WaitUntil(5000, [&] {
-    for (HWND window : ProcessWindows(program->pid())) {
-      if (ClassName(window) == u"#32768") menu = window;
-    }
-    return menu != nullptr;
-  });
+  HWND menu = WaitPopupMenu(*program);
   if (!menu) return Fail("the context menu did not open");
   Screenshot("file-list-menu");
   for (WPARAM key : {VK_UP, VK_UP, VK_RETURN}) {

@@ -58,6 +58,10 @@ const Check kChecks[] = {
     {"unwritable_settings_say_so_at_close", UnwritableSettingsSaySoAtClose},
     {"session_end_saves_the_settings", SessionEndSavesTheSettings},
     {"delete_key_and_clearing_follow_the_counts", DeleteKeyAndClearingFollowTheCounts},
+    {"parameters_page_shows_each_panel", ParametersPageShowsEachPanel},
+    {"size_and_format_boxes_take_their_value_when_left", SizeAndFormatBoxesTakeTheirValueWhenLeft},
+    {"profiles_are_added_activated_overwritten_and_deleted", ProfilesAreAddedActivatedOverwrittenAndDeleted},
+    {"profiles_of_tessaly_batch_open_in_the_window", ProfilesOfTessalyBatchOpenInTheWindow},
     {"program_logged_no_faults", ProgramLoggedNoFaults},
 };
 

@@ -1,0 +1,54 @@
+// The main window as the end-to-end checks see it: its controls found from outside,
+// Config.dat as it leaves it, and the waits for its lists, status and runs.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "settings/app_settings.h"
+#include "tests/e2e/e2e_win32.h"
+
+// The ids are written out here rather than taken from the program's headers, so that a
+// changed header cannot hide a changed id.
+constexpr int kIdElapsed = 1009;
+constexpr int kIdStatus = 1010;
+constexpr int kIdTabs = 2001;
+constexpr int kIdStart = 2101;
+constexpr int kIdStop = 2102;
+constexpr int kIdFileList = 4020;
+constexpr int kIdPageCount = 4011;
+
+struct MainWindow {
+  HWND dialog = nullptr;
+  HWND tabs = nullptr;
+  HWND status = nullptr;
+  HWND start = nullptr;
+  HWND stop = nullptr;
+  HWND list = nullptr;
+  HWND pageCount = nullptr;
+};
+
+// Config.dat as the program left it.
+bool ReadConfig(AppSettings* settings, int64_t* size);
+// Config.dat as a close writes it: the record plus whole profiles, with this launch
+// count and tab.
+bool ExpectSavedConfig(int32_t launchCount, int32_t activeTab);
+// A Config.dat of a program that has run once, with the results going to one folder.
+bool WriteConfigWithOutputFolder(TextView folder);
+void ForgetConfig();
+
+bool FindMainWindow(Program* program, MainWindow* main);
+bool StartMain(Program* program, MainWindow* main, TextView arguments);
+// Changes the tab the way a click does, with the notifications.
+void SelectTab(const MainWindow& main, int index);
+bool WaitListCount(const MainWindow& main, int count);
+bool ExpectStatus(const MainWindow& main, TextView expected);
+bool ExpectListHolds(const MainWindow& main, std::vector<Text> expected);
+// Status texts seen while a run goes on, until the status line is empty, Start is
+// enabled and Stop disabled again.
+bool WaitRunEnd(const MainWindow& main, DWORD timeoutMs, std::vector<Text>* seen);
+// Posted: Start returns only when the run has ended.
+void PressButton(const MainWindow& main, int id, HWND button);
+// The program's open pop-up menu; 0 when none opened in time.
+HWND WaitPopupMenu(const Program& program);
