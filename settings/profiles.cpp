@@ -78,10 +78,15 @@ bool ActivateProfileRecord(const ProfileRecord* record, AppSettings* settings) {
   return true;
 }
 
-int32_t ActiveProfilePosition(const ProfileList& list, int32_t activeId) {
+int32_t FindProfileById(const ProfileList& list, int32_t id) {
   for (int32_t i = 0; i < list.Count(); ++i)
-    if (list.At(i) && list.At(i)->Id == activeId) return i;
-  return 0;
+    if (list.At(i) && list.At(i)->Id == id) return i;
+  return -1;
+}
+
+int32_t ActiveProfilePosition(const ProfileList& list, int32_t activeId) {
+  int32_t position = FindProfileById(list, activeId);
+  return position < 0 ? 0 : position;
 }
 
 int32_t FindProfileByCaption(const ProfileList& list, TextView caption) {

@@ -25,7 +25,9 @@ bool SaveSettingsIntoProfile(ProfileList* list, int32_t index, TextView caption,
 // is missing or was never numbered (Id 0) changes nothing and gives false.
 bool ActivateProfileRecord(const ProfileRecord* record, AppSettings* settings);
 
-// The position of the first profile whose Id is activeId; 0 when none matches.
+// The position of the first profile with this Id; -1 when none has it.
+int32_t FindProfileById(const ProfileList& list, int32_t id);
+// The position to select for the active profile after loading: 0 when none matches.
 int32_t ActiveProfilePosition(const ProfileList& list, int32_t activeId);
 
 // The position of the first profile with exactly this caption; -1 when none.

@@ -86,8 +86,11 @@ void RunProfileCommand(int32_t command, int32_t selected) {
       if (selected >= 0) gProfileList.Delete(selected);
       break;
     case kProfileCmdDeleteAll: gProfileList.ReleaseAll(); break;
-    default: break;  // Отмена, or dismissed
+    default: return;  // Отмена, or dismissed
   }
+  // Items below a deleted one move up: the recorded position follows the active profile,
+  // so the menu does not offer to activate the active one, nor hide it for another.
+  gAppSettings.ActiveProfileIndex = FindProfileById(gProfileList, gAppSettings.ActiveProfileId);
 }
 
 void DrawItemBackground(HDC dc, const RECT& area, bool selected) {

@@ -187,6 +187,8 @@ TEST(ProfileOperations, AddSaveIntoActivateAndFind) {
   EXPECT_EQ(FindProfileByCaption(list, u"other"), -1);
   list.Delete(0);
   EXPECT_EQ(ActiveProfilePosition(list, 1), 0);
+  EXPECT_EQ(FindProfileById(list, 1), -1);
+  EXPECT_EQ(FindProfileById(list, 2), 0);
   EXPECT_EQ(list.At(0)->Id, 2);
 }
 
