@@ -20,6 +20,7 @@ void UiSetStatusLine(TextView) {}
 void UiSetElapsedLine(TextView) {}
 void UiSetPageCount(TextView) {}
 void UiEnableStart(bool) {}
+void UiRepaintNow() {}
 bool UiCtrlHeld() { return false; }
 Text UiFilterText() { return Text(); }
 int32_t TimedMessageBox(TextView text, TextView, WindowRef, int32_t, uint32_t) {

@@ -53,6 +53,8 @@ enum class Outcome { Converted, Skipped, Failed };
 struct EntryResult {
   Outcome outcome = Outcome::Failed;
   int32_t answer = 0;
+  int32_t error = 0;
+  Text inputPath;
   Text fileName;
 };
 
@@ -190,6 +192,7 @@ void Stamp(const RunContext& run, int32_t index, const OutputPlan& plan) {
 EntryResult ProcessEntry(const RunContext& run, int32_t index) {
   OutputPlan plan = PlanOutput(gAppSettings, FileListText(index), run.outputFolder);
   EntryResult entry;
+  entry.inputPath = plan.inputPath;
   entry.fileName = plan.fileName;
   int32_t error = plan.error;
   if (error == 0) {
@@ -212,6 +215,7 @@ EntryResult ProcessEntry(const RunContext& run, int32_t index) {
     Stamp(run, index, plan);
     entry.outcome = Outcome::Converted;
   } else {
+    entry.error = error;
     entry.answer = ReportConvertError(error, plan.fileName);
   }
   return entry;
@@ -288,11 +292,14 @@ uint32_t ReadFileToBuffer(TextView path, std::vector<uint8_t>* buffer) {
   return static_cast<uint32_t>(buffer->size());
 }
 
-Text ConvertErrorText(int32_t code, TextView fileName) {
-  Text reason;
+Text ConvertErrorReason(int32_t code) {
   for (const Reason& row : kReasons)
-    if (row.code == code) reason = Text(row.text) + row.codeText;
-  return Text(fileName) + u"\r\n" + reason + u"\r\n" + u"Продолжить выполнение ?";
+    if (row.code == code) return Text(row.text) + row.codeText;
+  return Text();
+}
+
+Text ConvertErrorText(int32_t code, TextView fileName) {
+  return Text(fileName) + u"\r\n" + ConvertErrorReason(code) + u"\r\n" + u"Продолжить выполнение ?";
 }
 
 int32_t ReportConvertError(int32_t code, TextView fileName) {
@@ -307,13 +314,21 @@ void ConvertFiles(RunResult* result) {
     ReportConvertError(error, Text());
     return;
   }
-  for (int32_t i = 0; i < run.count; ++i) {
-    // Entries deleted during the run leave indexes past the end: nothing left to do.
-    if (i >= FileListCount()) return;
+  // The end of the list is read again for every entry: files handed over during the
+  // run are appended and converted by it, deleted entries end it sooner.
+  for (int32_t i = 0; i < (run.count = FileListCount()); ++i) {
     EntryResult entry = ProcessEntry(run, i);
     Count(result, entry.outcome);
+    if (entry.outcome == Outcome::Failed) result->failures.push_back({entry.inputPath, entry.error});
     if (entry.outcome == Outcome::Skipped) continue;  // a skipped file is no processed file
-    if (entry.answer == kIdNo || gRunState.load() == kRunIdle) return;
+    if (entry.answer == kIdNo) {
+      result->end = RunEnd::Declined;
+      return;
+    }
+    if (gRunState.load() == kRunIdle) {
+      result->end = RunEnd::Stopped;
+      return;
+    }
     DebugTrace(u"Index:" + NumberWithBlank(i) + u", Name: " + entry.fileName);
   }
 }

@@ -34,22 +34,39 @@ constexpr int32_t kErrorOutputIsSource = 14;  // the output would replace the fi
 // The metadata value every converted image carries under the IPTC key "Software".
 constexpr char kSoftwareTag[] = "KRV-Delmo-Tessaly-V1.X";
 
-// What a run did, for front ends that print a summary (the window ignores it).
+// How a run came to its end.
+enum class RunEnd {
+  Finished,  // every entry was reached
+  Stopped,   // the user pressed Stop (the run state turned Idle)
+  Declined,  // the error question was answered "No"
+};
+
+struct FailedFile {
+  Text path;
+  int32_t code = 0;
+};
+
+// What a run did, for the summary the front ends show.
 struct RunResult {
   int32_t converted = 0;
   int32_t skipped = 0;
   int32_t failed = 0;
   int32_t runError = 0;  // 1, 2 or 12 when the run ended before its first file
   bool faulted = false;  // a run-time fault ended the run (it was logged and shown)
+  RunEnd end = RunEnd::Finished;
+  std::vector<FailedFile> failures;  // in list order
 };
 
 // Walks the list once with the settings of gAppSettings, counting into *result as it
 // goes so the counts survive a fault. Runs on the worker thread; stops early on a "No"
-// answer or when gRunState turns Idle after a processed file.
+// answer or when gRunState turns Idle after a processed file. Entries appended while it
+// runs are converted too: the end of the list is looked up after every entry.
 void ConvertFiles(RunResult* result);
 
 // The question shown for a failed file: name, reason line, "Продолжить выполнение ?".
 Text ConvertErrorText(int32_t code, TextView fileName);
+// The reason line of an error code: "Ошибка записи файла - Error: 10".
+Text ConvertErrorReason(int32_t code);
 // Shows that question for six seconds and returns the answer (kIdNo ends the run).
 int32_t ReportConvertError(int32_t code, TextView fileName);
 

@@ -14,5 +14,9 @@ void UiSetPageCount(TextView text);
 void UiEnableStart(bool enable);
 // True while the Ctrl key is held.
 bool UiCtrlHeld();
+// Lets the window repaint, and answer what other threads and programs send it, in the
+// middle of long work on the user-interface thread. Input is not acted on meanwhile, so
+// nothing the user clicks runs inside that work. Nothing to do without windows.
+void UiRepaintNow();
 // The edit text of the filter box (at most 79 units).
 Text UiFilterText();

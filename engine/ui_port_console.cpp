@@ -24,6 +24,8 @@ bool UiCtrlHeld() {
   return true;
 }
 
+void UiRepaintNow() {}
+
 Text UiFilterText() {
   return Text(FieldView(gAppSettings.CurrentFilter));
 }

@@ -42,6 +42,13 @@ bool UiCtrlHeld() {
   return (GetKeyState(VK_CONTROL) & 0x8000) != 0;
 }
 
+void UiRepaintNow() {
+  MSG message;
+  // Paint messages only (sent messages are served by the peek itself); input and posted
+  // commands wait for the work to end.
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) DispatchMessageW(&message);
+}
+
 Text UiFilterText() {
   HWND box = gFilterBox.load();
   if (!box) return {};

@@ -3,10 +3,13 @@
 // filter and the duplicate rule, and then refreshes the counters.
 #include "input/collect.h"
 
+#include <chrono>
+
 #include "diag/error_log.h"
 #include "diag/filesys.h"
 #include "diag/paths.h"
 #include "diag/utils.h"
+#include "engine/run.h"
 #include "engine/ui_port.h"
 #include "input/file_list.h"
 #include "settings/app_settings.h"
@@ -57,8 +60,59 @@ Text FileExtension(TextView path) {
   return dot == Text::npos ? Text() : name.substr(dot + 1);
 }
 
+// Additions from the first path of a hand-over, drop or command to the last are one
+// batch: the list is not drawn per file, and every few tenths of a second the counts are
+// shown and the window repainted, so a long add shows how far it has come.
+constexpr auto kShowAddedEvery = std::chrono::milliseconds(200);
+int gBatchDepth = 0;
+std::chrono::steady_clock::time_point gLastShown;
+int64_t gFilesAdded = 0;
+int64_t gAddedBeforeBatch = 0;
+
+// When the batch added files, the list ends scrolled to the last of them: they are
+// appended below the rows in view, where the user would not see them.
+struct AddBatch {
+  AddBatch() {
+    if (gBatchDepth++ > 0) return;
+    FileListHoldRedraw(true);
+    gLastShown = std::chrono::steady_clock::now();
+    gAddedBeforeBatch = gFilesAdded;
+  }
+  ~AddBatch() {
+    if (--gBatchDepth > 0) return;
+    if (gFilesAdded != gAddedBeforeBatch) FileListShowLast();
+    FileListHoldRedraw(false);
+  }
+};
+
+void NoteFileAdded() {
+  ++gFilesAdded;
+  if (gBatchDepth == 0) return;
+  auto now = std::chrono::steady_clock::now();
+  if (now - gLastShown < kShowAddedEvery) return;
+  RefreshFileCount();
+  FileListHoldRedraw(false);
+  UiRepaintNow();
+  FileListHoldRedraw(true);
+  gLastShown = std::chrono::steady_clock::now();
+}
+
+int64_t gClearsKept = 0;
+
 bool ClearRequested() {
   return gAppSettings.ClearListOnAdd == kClearListOn && !UiCtrlHeld();
+}
+
+// A run walks the list by position: emptying it under the run would end the run early
+// and lose the entries it is working on, so during a run new files are only appended
+// (and converted by that run) and the list is kept.
+void ClearUnlessARunWalksIt() {
+  if (!ClearRequested()) return;
+  if (WorkerActive()) {
+    ++gClearsKept;
+    return;
+  }
+  ClearFileList();
 }
 
 // A folder contributes its top-level files; anything else is taken for a file, even a
@@ -115,6 +169,7 @@ void ParseCommandText(TextView text) {
       text = own;
     }
     step = 2;
+    AddBatch batch;
     for (const Text& token : SplitCommandText(text)) AddCommandToken(token);
   });
 }
@@ -132,9 +187,10 @@ void AddCommandToken(TextView token) {
 int32_t AddPath(TextView path) {
   RunTrapped("AddPath", [&](int& step) {
     Text cut = Cut(path, kMaxTokenUnits);
+    AddBatch batch;
     step = 1;
     // Tested for every path: a command line of several paths keeps only the last one's files.
-    if (ClearRequested()) ClearFileList();
+    ClearUnlessARunWalksIt();
     step = 2;
     AddFolderOrFile(cut);
     step = 3;
@@ -147,9 +203,10 @@ int32_t AddPath(TextView path) {
 
 int32_t AddDroppedPaths(const std::vector<Text>& paths) {
   RunTrapped("AddDroppedPaths", [&](int& step) {
+    AddBatch batch;
     step = 1;
     // One drop is one batch: it replaces the list as a whole.
-    if (ClearRequested()) ClearFileList();
+    ClearUnlessARunWalksIt();
     step = 3;
     for (const Text& path : paths) AddFolderOrFile(Cut(path, kMaxTokenUnits));
     step = 4;
@@ -178,8 +235,16 @@ int32_t AddFileIfAccepted(TextView path) {
   filter = Cut(ToLower(filter) + u",", kMaxFilterUnits);
   // A plain substring test, so "peg," and "g," pass the default filter through "jpeg,"
   // and "jpg,"; users rely on the filter being forgiving, not exact.
-  if (filter.find(ext) != Text::npos && FileListFind(path) < 0) FileListAppend(path);
+  if (filter.find(ext) != Text::npos && FileListFind(path) < 0 && FileListAppend(path) >= 0) NoteFileAdded();
   return 1;
+}
+
+int64_t FilesAddedSoFar() {
+  return gFilesAdded;
+}
+
+int64_t ClearsKeptSoFar() {
+  return gClearsKept;
 }
 
 void ClearFileList() {
@@ -191,7 +256,8 @@ void RefreshFileCount() {
   int32_t n = FileListCount();
   UiSetPageCount(u"Всего:" + NumberWithBlank(n));
   UiSetStatusLine(u"Всего файлов в списке:" + NumberWithBlank(n));
-  UiEnableStart(n != 0);
+  // A run in progress keeps Start disabled, whatever is added to the list meanwhile.
+  UiEnableStart(n != 0 && gRunState.load() != kRunRunning);
 }
 
 Text NormaliseFilterText(TextView editText) {

@@ -34,6 +34,12 @@ void AddFolderFiles(TextView folder);
 // 0 when the path has no extension, else 1 (whether or not it was added).
 int32_t AddFileIfAccepted(TextView path);
 void ClearFileList();
+// Files appended to the list since the program started: the difference over a hand-over
+// is what it added, whether or not it cleared the list first.
+int64_t FilesAddedSoFar();
+// Clears asked for (ClearListOnAdd) while a run walked the list, which were not carried
+// out; the difference over a hand-over tells whether it kept the list.
+int64_t ClearsKeptSoFar();
 // The two count texts and the Start button's state.
 void RefreshFileCount();
 

@@ -24,6 +24,12 @@ int32_t FileListFind(TextView text);
 void FileListDelete(int32_t index);
 void FileListClear();
 void FileListSelect(int32_t index);
+// A long batch of additions holds the list's drawing: each addition would otherwise
+// redraw the list and its scroll bar, which made adding ten thousand files to a list in
+// view take minutes. Releasing the hold draws the list once. The memory form has no drawing.
+void FileListHoldRedraw(bool hold);
+// Scrolls the list so that its last entry is in view.
+void FileListShowLast();
 // Fits the list's horizontal scroll range to its widest entry (LB_SETHORIZONTALEXTENT with
 // the widest text's pixel width). Called once after each batch of additions, never per
 // file, since it measures every entry. The memory form has nothing to fit.

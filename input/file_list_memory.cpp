@@ -76,3 +76,7 @@ void FileListClear() {
 void FileListSelect(int32_t) {}
 
 void FileListUpdateExtent() {}
+
+void FileListHoldRedraw(bool) {}
+
+void FileListShowLast() {}

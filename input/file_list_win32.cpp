@@ -128,6 +128,18 @@ int WidestItemWidth(HWND list) {
   return widest;
 }
 
+void FileListHoldRedraw(bool hold) {
+  HWND list = gFileListBox.load();
+  if (!list) return;
+  SendMessageW(list, WM_SETREDRAW, hold ? FALSE : TRUE, 0);
+  if (!hold) InvalidateRect(list, nullptr, TRUE);
+}
+
+void FileListShowLast() {
+  int32_t count = FileListCount();
+  if (count > 0) ListMessage(LB_SETTOPINDEX, count - 1);
+}
+
 void FileListUpdateExtent() {
   HWND list = gFileListBox.load();
   if (!list) return;

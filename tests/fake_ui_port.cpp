@@ -51,6 +51,8 @@ bool UiCtrlHeld() {
   return gFakeCtrlHeld;
 }
 
+void UiRepaintNow() {}
+
 // The real box holds at most 79 units; tests may set longer texts to check the cut.
 Text UiFilterText() {
   std::lock_guard<std::mutex> hold(gFakeUiLock);

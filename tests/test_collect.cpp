@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "engine/ui_port.h"
+#include "engine/run.h"
 #include "input/collect.h"
 #include "input/file_list.h"
 #include "settings/app_settings.h"
@@ -288,11 +289,29 @@ TEST_F(Collect, CountersFollowEveryBatch) {
   ExpectCounters(0);
 }
 
-TEST_F(Collect, AddingDuringARunEnablesStartAgain) {
-  // The main window disables Start while a run is active; an addition turns it back on.
+// While a run walks the list, additions neither enable Start nor empty the list under the
+// run (a clear that was asked for is counted as kept); the added files are counted even
+// when a clear came first.
+TEST_F(Collect, AddingDuringARunKeepsStartOffAndTheList) {
+  AddFileIfAccepted(u"/earlier/e.jpg");
+  gAppSettings.ClearListOnAdd = 8;
+  RunBlock block;
+  ASSERT_TRUE(BeginRun(&block));
+  gRunState = kRunRunning;
   UiEnableStart(false);
-  AddDroppedPaths({u"/p/a.jpg"});
+  int64_t added = FilesAddedSoFar();
+  int64_t kept = ClearsKeptSoFar();
+  AddDroppedPaths({u"/p/a.jpg", u"/p/b.jpg"});
+  EXPECT_FALSE(gFakeStartEnabled);
+  EXPECT_EQ(FileListCount(), 3);
+  EXPECT_EQ(ClearsKeptSoFar() - kept, 1);
+  AbandonRun(&block);
+  gRunState = kRunIdle;
+
+  AddDroppedPaths({u"/p/c.jpg", u"/p/d.jpg"});
   EXPECT_TRUE(gFakeStartEnabled);
+  EXPECT_EQ(Entries(), (std::vector<Text>{u"/p/c.jpg", u"/p/d.jpg"}));
+  EXPECT_EQ(FilesAddedSoFar() - added, 4) << "the count of a hand-over that cleared first";
 }
 
 // --- filter clean-up and drop-down choices ----------------------------------------------------

@@ -393,6 +393,31 @@ TEST_F(Pipeline, EntriesDeletedDuringTheRunEndItCleanly) {
   EXPECT_EQ(result.converted, 0);
 }
 
+// A hand-over while a question is open appends a file: the same run converts it, and the
+// result says how the run ended and which files failed.
+TEST_F(Pipeline, EntriesAppendedDuringTheRunAreConvertedAndTheEndIsReported) {
+  scratch.Write("bad.jpg", std::string(100, 'x'));
+  WriteSample(scratch, "a.png", 8, 8);
+  WriteSample(scratch, "late.png", 8, 8);
+  AddEntry(scratch, "bad.jpg");
+  AddEntry(scratch, "a.png");
+  gOnBoxShown = [this](const ShownBox&) { AddEntry(scratch, "late.png"); };
+  RunResult finished = RunConversion();
+  EXPECT_EQ(finished.converted, 2);
+  EXPECT_TRUE(scratch.Exists("late_c.jpg"));
+  EXPECT_EQ(finished.end, RunEnd::Finished);
+  ASSERT_EQ(finished.failures.size(), 1u);
+  EXPECT_EQ(finished.failures[0].path, scratch.Path("bad.jpg"));
+  EXPECT_EQ(finished.failures[0].code, 8);
+
+  ResetBoxes();
+  gBoxAnswers = {kIdNo};
+  EXPECT_EQ(RunConversion().end, RunEnd::Declined);
+  ResetBoxes();
+  gOnBoxShown = [](const ShownBox&) { gRunState = kRunIdle; };
+  EXPECT_EQ(RunConversion().end, RunEnd::Stopped);
+}
+
 TEST_F(Pipeline, ResizeRulesOnRealImages) {
   struct Row {
     uint32_t w, h;

@@ -21,7 +21,7 @@ void WaitStep() {
 
 }  // namespace
 
-bool StartConversion() {
+bool StartConversion(RunResult* result) {
   RunBlock block;
   if (!BeginRun(&block)) return false;
   DWORD threadId = 0;
@@ -35,5 +35,6 @@ bool StartConversion() {
   WaitForWorker(block, WaitStep);
   // Nothing uses the thread after the run.
   CloseHandle(thread);
+  *result = block.result;
   return true;
 }

@@ -3,8 +3,11 @@
 
 #include <windows.h>
 
+#include "engine/pipeline.h"
+
 // Creates the worker thread and waits for it, pumping this thread's messages every
 // 10 ms so the window stays responsive (Stop, the tray and hand-overs keep working).
 // Returns when the worker has ended; false when no worker ran (one was still alive, or
 // the thread could not be created, which is reported).
-bool StartConversion();
+// What the run did goes to *result.
+bool StartConversion(RunResult* result);

@@ -232,10 +232,21 @@ INT_PTR OnFileListKey(WPARAM wParam, LPARAM lParam) {
   return kept;
 }
 
+// A right click acts on the row under the mouse, as in every Windows list: that row is
+// selected first. The menu key (no position) keeps the selection.
+void SelectRowAt(HWND list, LPARAM screenPoint) {
+  if (screenPoint == -1) return;
+  POINT at = {static_cast<short>(LOWORD(screenPoint)), static_cast<short>(HIWORD(screenPoint))};
+  ScreenToClient(list, &at);
+  LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(at.x, at.y));
+  if (HIWORD(hit) == 0) SendMessageW(list, LB_SETCURSEL, LOWORD(hit), 0);
+}
+
 // No menu while a run walks the list: its commands would change the entries under it.
-INT_PTR OnFileListContextMenu(WPARAM wParam) {
+INT_PTR OnFileListContextMenu(WPARAM wParam, LPARAM lParam) {
   HWND window = reinterpret_cast<HWND>(wParam);
   if (GetDlgCtrlID(window) != kIdFileListBox || gRunState.load() != kRunIdle) return FALSE;
+  SelectRowAt(window, lParam);
   ShowFileListMenu(window);
   RefreshFileCount();
   return FALSE;
@@ -262,7 +273,7 @@ INT_PTR DispatchFileListMessage(HWND page, UINT message, WPARAM wParam, LPARAM l
     case WM_INITDIALOG: return OnFileListInit(page);
     case WM_COMMAND: return OnFileListCommand(page, wParam, lParam);
     case WM_VKEYTOITEM: return OnFileListKey(wParam, lParam);
-    case WM_CONTEXTMENU: return OnFileListContextMenu(wParam);
+    case WM_CONTEXTMENU: return OnFileListContextMenu(wParam, lParam);
     case WM_DESTROY: return OnFileListDestroy();
     case WM_NCDESTROY: return OnFileListFinalDestroy();
     default: return FALSE;

@@ -36,12 +36,15 @@ void ReceiveHandover(HWND dialog, bool startedHidden) {
   Text text = ReceiveHandoverText();
   bool own = gOwnHandoverPending && text.empty();
   if (own) gOwnHandoverPending = false;
-  int32_t before = FileListCount();
+  int64_t before = FilesAddedSoFar();
+  int64_t clearsBefore = ClearsKeptSoFar();
   ParseCommandText(text);
-  int32_t added = FileListCount() - before;
+  int32_t added = static_cast<int32_t>(FilesAddedSoFar() - before);
   if (added > 0) {
     SelectTab(dialog, kPageFileList);
-    TrayBalloon(u"Добавлены файлы", AddedFilesText(added), u"4", kBalloonMs);
+    Text balloon = AddedFilesText(added);
+    if (ClearsKeptSoFar() != clearsBefore) balloon += u"\r\nСписок не очищен: идёт преобразование";
+    TrayBalloon(u"Добавлены файлы", balloon, u"4", kBalloonMs);
   }
   // Starting with Windows passes "/auto": that start belongs in the tray, and only files
   // of its own, or a later instance, bring the window up.

@@ -18,6 +18,8 @@
 #include "diag/error_log.h"
 #include "diag/utils.h"
 #include "engine/run.h"
+#include "engine/run_report.h"
+#include "diag/paths.h"
 #include "engine/ui_port.h"
 #include "input/collect.h"
 #include "input/file_list.h"
@@ -289,11 +291,27 @@ void BeginRunDisplay(HWND dialog) {
   ShowBalloon(u"Начато преобразование");
 }
 
-void EndRunDisplay(HWND dialog) {
-  EnablePages(true);
-  UiSetStatusLine(u"");
+// The outcome stays where the user looks: the status line keeps the summary until the
+// list changes, the balloon repeats it, and the files that failed are listed beside the
+// program, the first of them selected in the list.
+void ShowRunOutcome(const RunResult& result) {
+  UiSetStatusLine(RunSummaryText(result, gElapsedSeconds));
+  Text listPath = FailureListPath();
+  bool listed = KeepFailureList(listPath, result.failures) && !result.failures.empty();
+  Text listName = listed ? listPath.substr(ProgramFolder().size()) : Text();
   // A dialog that is ending says nothing more; its icon goes with it.
-  if (!gEnding) ShowBalloon(u"Задача завершена");
+  if (!gEnding) ShowBalloon(RunBalloonText(result, listName).c_str());
+  if (result.failures.empty()) return;
+  int32_t first = FileListFind(result.failures.front().path);
+  if (first >= 0) FileListSelect(first);
+}
+
+void EndRunDisplay(HWND dialog, bool ran, const RunResult& result) {
+  EnablePages(true);
+  if (ran)
+    ShowRunOutcome(result);
+  else
+    UiSetStatusLine(u"");
   gRunState.store(kRunIdle);
   SetRunButtons(dialog, false);
 }
@@ -309,8 +327,9 @@ void OnStart(HWND dialog) {
   if (DecideRunRequest(RunRequest::Start, CurrentFacts()).action != RunAction::StartRun) return;
   RunSequenceMark mark;
   BeginRunDisplay(dialog);
-  StartConversion();
-  EndRunDisplay(dialog);
+  RunResult result;
+  bool ran = StartConversion(&result);
+  EndRunDisplay(dialog, ran, result);
 }
 
 // The worker sees Idle after the file it is on and ends; the Start sequence, still

@@ -34,3 +34,9 @@ bool ParametersPageShowsEachPanel();
 bool SizeAndFormatBoxesTakeTheirValueWhenLeft();
 bool ProfilesAreAddedActivatedOverwrittenAndDeleted();
 bool ProfilesOfTessalyBatchOpenInTheWindow();
+
+// The window under real use.
+bool TenThousandFilesHandedOverAreListedQuickly();
+bool HandOverDuringARunConvertsEveryFileOnce();
+bool FailedFilesStayVisibleAfterTheRun();
+bool RightClickActsOnTheRowUnderTheMouse();

@@ -113,6 +113,8 @@ bool StartConvertsTheListedFiles() {
   bool ended = WaitRunEnd(main, 60000, &seen);
   for (const Text& status : seen) Note("status " + Quote(status));
   if (!ended) return Fail("the run did not end");
+  Screenshot("summary-line");
+  if (!ExpectSummary(main, u"Готово: преобразовано 3, пропущено 0, ошибок 0 (")) return false;
   std::vector<Text> names = FolderFiles(out);
   std::sort(names.begin(), names.end());
   if (names != std::vector<Text>{u"e.jpg", u"f.jpg", u"g.jpg"}) {
@@ -175,6 +177,8 @@ bool FailedFileAsksAndNoEndsTheRun() {
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
   std::vector<Text> seen;
   if (!WaitRunEnd(main, 30000, &seen)) return Fail("the run did not end after No");
+  if (!ExpectSummary(main, u"Прервано: преобразовано ")) return false;
+  if (WindowText(main.status).find(u", ошибок 1 (") == Text::npos) return Fail("the summary does not count one failure");
   std::vector<Text> written = FolderFiles(out);
   std::sort(written.begin(), written.end());
   if (written != OutputsBefore(listed, u"cut.jpg")) {
@@ -220,6 +224,7 @@ bool StopEndsAfterTheCurrentFile() {
   Note("Stop pressed while the status showed file " + std::to_string(current) + " of " + std::to_string(total));
   std::vector<Text> seen;
   if (!WaitRunEnd(main, 60000, &seen)) return Fail("the run did not end after Stop");
+  if (!ExpectSummary(main, u"Остановлено: преобразовано ")) return false;
   int written = static_cast<int>(FolderFiles(out).size());
   Note(std::to_string(written) + " files were written");
   if (written >= total) return Fail("the run went on to the end of the list");

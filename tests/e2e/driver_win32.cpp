@@ -22,7 +22,10 @@ namespace {
 // the runs above. Last, so that it sees every run.
 bool ProgramLoggedNoFaults() {
   Text folder = gSetup.programFolder + u"LOGFILE\\";
-  std::vector<Text> logs = FolderFiles(folder);
+  // The fault log's files; the list of failed files of the last run lives beside them.
+  std::vector<Text> logs;
+  for (const Text& name : FolderFiles(folder))
+    if (name.rfind(u"LOGFILE_", 0) == 0) logs.push_back(name);
   for (const Text& name : logs) {
     std::vector<uint8_t> bytes = ReadFileBytes(folder + name);
     size_t shown = std::min<size_t>(bytes.size(), 600);
@@ -62,6 +65,10 @@ const Check kChecks[] = {
     {"size_and_format_boxes_take_their_value_when_left", SizeAndFormatBoxesTakeTheirValueWhenLeft},
     {"profiles_are_added_activated_overwritten_and_deleted", ProfilesAreAddedActivatedOverwrittenAndDeleted},
     {"profiles_of_tessaly_batch_open_in_the_window", ProfilesOfTessalyBatchOpenInTheWindow},
+    {"ten_thousand_files_handed_over_are_listed_quickly", TenThousandFilesHandedOverAreListedQuickly},
+    {"hand_over_during_a_run_converts_every_file_once", HandOverDuringARunConvertsEveryFileOnce},
+    {"failed_files_stay_visible_after_the_run", FailedFilesStayVisibleAfterTheRun},
+    {"right_click_acts_on_the_row_under_the_mouse", RightClickActsOnTheRowUnderTheMouse},
     {"program_logged_no_faults", ProgramLoggedNoFaults},
 };
 

@@ -87,12 +87,25 @@ bool ExpectListHolds(const MainWindow& main, std::vector<Text> expected) {
   return Fail("the list is not the expected set of files");
 }
 
+bool IsRunSummary(TextView status) {
+  for (TextView head : {u"Готово: ", u"Остановлено: ", u"Прервано: ", u"Не выполнено: "})
+    if (status.substr(0, head.size()) == head) return true;
+  return false;
+}
+
 bool WaitRunEnd(const MainWindow& main, DWORD timeoutMs, std::vector<Text>* seen) {
   return WaitUntil(timeoutMs, [&] {
     Text status = WindowText(main.status);
     if (seen->empty() || seen->back() != status) seen->push_back(status);
-    return status.empty() && IsWindowEnabled(main.start) && !IsWindowEnabled(main.stop);
+    return IsRunSummary(status) && IsWindowEnabled(main.start) && !IsWindowEnabled(main.stop);
   });
+}
+
+bool ExpectSummary(const MainWindow& main, TextView start) {
+  Text status = WindowText(main.status);
+  Note("summary " + Quote(status));
+  if (status.substr(0, start.size()) == start) return true;
+  return Fail("the status line does not start with " + Quote(start), status);
 }
 
 void PressButton(const MainWindow& main, int id, HWND button) {

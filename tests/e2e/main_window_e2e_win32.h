@@ -45,9 +45,13 @@ void SelectTab(const MainWindow& main, int index);
 bool WaitListCount(const MainWindow& main, int count);
 bool ExpectStatus(const MainWindow& main, TextView expected);
 bool ExpectListHolds(const MainWindow& main, std::vector<Text> expected);
-// Status texts seen while a run goes on, until the status line is empty, Start is
-// enabled and Stop disabled again.
+// The line a run leaves in the status line when it has ended.
+bool IsRunSummary(TextView status);
+// Status texts seen while a run goes on, until the status line shows the run's summary,
+// Start is enabled and Stop disabled again.
 bool WaitRunEnd(const MainWindow& main, DWORD timeoutMs, std::vector<Text>* seen);
+// The status line starts with the expected summary.
+bool ExpectSummary(const MainWindow& main, TextView start);
 // Posted: Start returns only when the run has ended.
 void PressButton(const MainWindow& main, int id, HWND button);
 // The program's open pop-up menu; 0 when none opened in time.
