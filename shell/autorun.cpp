@@ -16,7 +16,8 @@ Text FailureMessage(int32_t result) {
 }  // namespace
 
 Text AutorunCommandLine(TextView exePath) {
-  return u"\"" + Text(exePath) + u"\" /auto";
+  Text command(1, u'"');
+  return (command += exePath) += u"\" /auto";
 }
 
 int32_t AddAutorun(TextView name, TextView exePath) {

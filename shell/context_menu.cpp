@@ -52,7 +52,8 @@ Text VerbKeyPath(TextView base, TextView verb) {
 }
 
 Text VerbCommandLine(TextView exePath) {
-  return u"\"" + Text(exePath) + u"\" \"%L\"";
+  Text command(1, u'"');
+  return (command += exePath) += u"\" \"%L\"";
 }
 
 int32_t ToggleContextMenuVerb(TextView base, TextView verb, TextView exePath) {

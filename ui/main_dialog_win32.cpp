@@ -23,6 +23,7 @@
 #include "input/file_list.h"
 #include "settings/app_settings.h"
 #include "settings/config_file.h"
+#include "shell/settings_page_win32.h"
 #include "ui/conversion_win32.h"
 #include "ui/handover_receive_win32.h"
 #include "ui/main_dialog_ids.h"
@@ -56,12 +57,12 @@ struct PageRow {
   const char16_t* icon;
   DLGPROC proc;
 };
-// The parameters and additional-settings pages get their controls and handlers later;
-// until then they are empty pages, created and enabled like the others.
+// The parameters page gets its controls and handler later; until then it is an empty
+// page, created and enabled like the others.
 const PageRow kPages[kPageCount] = {
     {u"Список файлов ", u"DIR0", FileListPageProc},
     {u"Параметры конвертации ", u"PAM0", EmptyPageProc},
-    {u"Дополнительные настройки ", u"OPT0", EmptyPageProc},
+    {u"Дополнительные настройки ", u"OPT0", AppSettingsPageProc},
     {u"О программе ", u"INF0", AboutPageProc},
 };
 
