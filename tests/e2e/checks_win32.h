@@ -28,3 +28,14 @@ bool CloseWritesConfigWithLaunchCountAndTab();
 bool UnwritableSettingsSaySoAtClose();
 bool SessionEndSavesTheSettings();
 bool DeleteKeyAndClearingFollowTheCounts();
+
+// The additional-settings page and the desktop integration.
+bool ContextMenuBoxesWriteAndRemoveTheirKeys();
+bool ContextMenuBoxesStartTickedFromTheRegistry();
+bool VerbCommandHandsThePathOver();
+bool StartWithWindowsWritesTheRunValue();
+bool FailedStartWithWindowsLeavesTheBoxOff();
+bool PresetAndSubfolderBoxesNeverStayEmpty();
+bool OutputModeRadiosChooseWhereARunWrites();
+bool BrowseStoresTheChosenFolder();
+bool OptionBoxesShowAndSetTheirSettings();

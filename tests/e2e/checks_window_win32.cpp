@@ -12,28 +12,9 @@
 #include "settings/app_settings.h"
 #include "tests/e2e/checks_win32.h"
 #include "tests/e2e/e2e_win32.h"
+#include "tests/e2e/main_window_e2e_win32.h"
 
-// The ids are written out here rather than taken from the program's headers, so that a
-// changed header cannot hide a changed id.
 namespace {
-
-constexpr int kIdElapsed = 1009;
-constexpr int kIdStatus = 1010;
-constexpr int kIdTabs = 2001;
-constexpr int kIdStart = 2101;
-constexpr int kIdStop = 2102;
-constexpr int kIdFileList = 4020;
-constexpr int kIdPageCount = 4011;
-
-// Reads Config.dat as the program left it.
-
-bool ReadConfig(AppSettings* settings, int64_t* size) {
-  std::vector<uint8_t> bytes = ReadFileBytes(ConfigFile());
-  *size = static_cast<int64_t>(bytes.size());
-  if (bytes.size() < sizeof(AppSettings)) return Fail("Config.dat holds " + std::to_string(bytes.size()) + " bytes");
-  std::memcpy(settings, bytes.data(), sizeof(AppSettings));
-  return true;
-}
 
 // Config.dat as a close writes it: the record plus whole profiles, with this launch
 // count and tab.
@@ -47,65 +28,6 @@ bool ExpectSavedConfig(int32_t launchCount, int32_t activeTab) {
   if (settings.LaunchCount != launchCount) return Fail("LaunchCount is not " + std::to_string(launchCount));
   if (settings.ActiveTab != activeTab) return Fail("ActiveTab is not the chosen tab " + std::to_string(activeTab));
   return true;
-}
-
-// A Config.dat of a program that has run once, with the results going to one folder.
-
-bool WriteConfigWithOutputFolder(TextView folder) {
-  AppSettings settings;
-  std::memset(&settings, 0, sizeof settings);
-  ApplyDefaultSettings(&settings, gSetup.work);
-  settings.LaunchCount = 1;
-  settings.OutputMode = 0;
-  SetField(settings.OutputFolder, folder);
-  return WriteFileBytes(ConfigFile(), &settings, sizeof settings) || Fail("cannot write Config.dat");
-}
-
-void ForgetConfig() {
-  DeleteFileIfAny(ConfigFile());
-}
-
-// The pieces of the main window the checks look at.
-
-struct MainWindow {
-  HWND dialog = nullptr;
-  HWND tabs = nullptr;
-  HWND status = nullptr;
-  HWND start = nullptr;
-  HWND stop = nullptr;
-  HWND list = nullptr;
-  HWND pageCount = nullptr;
-};
-
-bool FindMainWindow(Program* program, MainWindow* main) {
-  main->dialog = program->WaitMainWindow(kWindowWaitMs);
-  if (!main->dialog) return Fail("the main window did not appear");
-  main->tabs = FindDescendant(main->dialog, kIdTabs);
-  main->status = FindDescendant(main->dialog, kIdStatus);
-  main->start = FindDescendant(main->dialog, kIdStart);
-  main->stop = FindDescendant(main->dialog, kIdStop);
-  main->list = FindDescendant(main->dialog, kIdFileList, u"ListBox");
-  main->pageCount = FindDescendant(main->dialog, kIdPageCount);
-  if (!main->tabs) return Fail("no tab control 2001");
-  if (!main->status) return Fail("no status line 1010");
-  if (!main->start || !main->stop) return Fail("no Start/Stop buttons");
-  if (!main->list) return Fail("no file list 4020");
-  return true;
-}
-
-bool StartMain(Program* program, MainWindow* main, TextView arguments) {
-  return program->Start(arguments) && FindMainWindow(program, main);
-}
-
-void SelectTab(const MainWindow& main, int index) {
-  // TCM_SETCURFOCUS changes the page the way a click does, with the notifications.
-  Send(main.tabs, TCM_SETCURFOCUS, index, 0);
-  PumpFor(400);
-}
-
-bool WaitListCount(const MainWindow& main, int count) {
-  if (WaitUntil(10000, [&] { return ListCount(main.list) == count; })) return true;
-  return Fail("the list holds " + std::to_string(ListCount(main.list)) + " entries, expected " + std::to_string(count));
 }
 
 bool ExpectStatus(const MainWindow& main, TextView expected) {
@@ -201,23 +123,6 @@ bool SecondStartAddsFilesWithoutDuplicates() {
 }
 
 namespace {
-
-// Status texts seen while a run goes on, until the status line is empty, Start is
-
-// enabled and Stop disabled again.
-
-bool WaitRunEnd(const MainWindow& main, DWORD timeoutMs, std::vector<Text>* seen) {
-  return WaitUntil(timeoutMs, [&] {
-    Text status = WindowText(main.status);
-    if (seen->empty() || seen->back() != status) seen->push_back(status);
-    return status.empty() && IsWindowEnabled(main.start) && !IsWindowEnabled(main.stop);
-  });
-}
-
-void PressButton(const MainWindow& main, int id, HWND button) {
-  // Posted: Start returns only when the run has ended.
-  PostMessageW(main.dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-}
 
 // Starts the program on a folder of the test data with the results going to `out`,
 // waits until `count` files are listed and presses Start.
@@ -355,21 +260,6 @@ bool StopEndsAfterTheCurrentFile() {
   if (written < current || written > current + 1) return Fail("the run did not end after the current file");
   return true;
 }
-
-namespace {
-
-// The program's main dialog whether shown or not.
-HWND MainDialogOf(DWORD pid) {
-  for (HWND window = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); window;
-       window = FindWindowExW(nullptr, window, L"#32770", nullptr)) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == pid && WindowText(window) == u"TessalyEx ") return window;
-  }
-  return nullptr;
-}
-
-}  // namespace
 
 // A start with "/auto" (start with Windows) stays in the tray; a later start brings the
 // window up.

@@ -58,6 +58,15 @@ const Check kChecks[] = {
     {"unwritable_settings_say_so_at_close", UnwritableSettingsSaySoAtClose},
     {"session_end_saves_the_settings", SessionEndSavesTheSettings},
     {"delete_key_and_clearing_follow_the_counts", DeleteKeyAndClearingFollowTheCounts},
+    {"context_menu_boxes_write_and_remove_their_keys", ContextMenuBoxesWriteAndRemoveTheirKeys},
+    {"context_menu_boxes_start_ticked_from_the_registry", ContextMenuBoxesStartTickedFromTheRegistry},
+    {"verb_command_hands_the_path_over", VerbCommandHandsThePathOver},
+    {"start_with_windows_writes_the_run_value", StartWithWindowsWritesTheRunValue},
+    {"failed_start_with_windows_leaves_the_box_off", FailedStartWithWindowsLeavesTheBoxOff},
+    {"preset_and_subfolder_boxes_never_stay_empty", PresetAndSubfolderBoxesNeverStayEmpty},
+    {"output_mode_radios_choose_where_a_run_writes", OutputModeRadiosChooseWhereARunWrites},
+    {"browse_stores_the_chosen_folder", BrowseStoresTheChosenFolder},
+    {"option_boxes_show_and_set_their_settings", OptionBoxesShowAndSetTheirSettings},
     {"program_logged_no_faults", ProgramLoggedNoFaults},
 };
 

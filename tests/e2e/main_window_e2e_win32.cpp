@@ -1,0 +1,92 @@
+#include "tests/e2e/main_window_e2e_win32.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+bool ReadConfigAt(TextView path, AppSettings* settings, int64_t* size) {
+  std::vector<uint8_t> bytes = ReadFileBytes(path);
+  *size = static_cast<int64_t>(bytes.size());
+  if (bytes.size() < sizeof(AppSettings)) return Fail("Config.dat holds " + std::to_string(bytes.size()) + " bytes");
+  std::memcpy(settings, bytes.data(), sizeof(AppSettings));
+  return true;
+}
+
+bool ReadConfig(AppSettings* settings, int64_t* size) {
+  return ReadConfigAt(ConfigFile(), settings, size);
+}
+
+AppSettings RunOnceSettings(TextView outputFolder) {
+  AppSettings settings;
+  std::memset(&settings, 0, sizeof settings);
+  ApplyDefaultSettings(&settings, gSetup.work);
+  settings.LaunchCount = 1;
+  settings.OutputMode = 0;
+  SetField(settings.OutputFolder, outputFolder);
+  return settings;
+}
+
+bool WriteConfig(const AppSettings& settings) {
+  return WriteFileBytes(ConfigFile(), &settings, sizeof settings) || Fail("cannot write Config.dat");
+}
+
+bool WriteConfigWithOutputFolder(TextView folder) {
+  return WriteConfig(RunOnceSettings(folder));
+}
+
+void ForgetConfig() {
+  DeleteFileIfAny(ConfigFile());
+}
+
+bool FindMainWindow(Program* program, MainWindow* main) {
+  main->dialog = program->WaitMainWindow(kWindowWaitMs);
+  if (!main->dialog) return Fail("the main window did not appear");
+  main->tabs = FindDescendant(main->dialog, kIdTabs);
+  main->status = FindDescendant(main->dialog, kIdStatus);
+  main->start = FindDescendant(main->dialog, kIdStart);
+  main->stop = FindDescendant(main->dialog, kIdStop);
+  main->list = FindDescendant(main->dialog, kIdFileList, u"ListBox");
+  main->pageCount = FindDescendant(main->dialog, kIdPageCount);
+  if (!main->tabs) return Fail("no tab control 2001");
+  if (!main->status) return Fail("no status line 1010");
+  if (!main->start || !main->stop) return Fail("no Start/Stop buttons");
+  if (!main->list) return Fail("no file list 4020");
+  return true;
+}
+
+bool StartMain(Program* program, MainWindow* main, TextView arguments) {
+  return program->Start(arguments) && FindMainWindow(program, main);
+}
+
+void SelectTab(const MainWindow& main, int index) {
+  // TCM_SETCURFOCUS changes the page the way a click does, with the notifications.
+  Send(main.tabs, TCM_SETCURFOCUS, index, 0);
+  PumpFor(400);
+}
+
+bool WaitListCount(const MainWindow& main, int count) {
+  if (WaitUntil(10000, [&] { return ListCount(main.list) == count; })) return true;
+  return Fail("the list holds " + std::to_string(ListCount(main.list)) + " entries, expected " + std::to_string(count));
+}
+
+bool WaitRunEnd(const MainWindow& main, DWORD timeoutMs, std::vector<Text>* seen) {
+  return WaitUntil(timeoutMs, [&] {
+    Text status = WindowText(main.status);
+    if (seen->empty() || seen->back() != status) seen->push_back(status);
+    return status.empty() && IsWindowEnabled(main.start) && !IsWindowEnabled(main.stop);
+  });
+}
+
+void PressButton(const MainWindow& main, int id, HWND button) {
+  PostMessageW(main.dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+HWND MainDialogOf(DWORD pid) {
+  for (HWND window = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); window;
+       window = FindWindowExW(nullptr, window, L"#32770", nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == pid && WindowText(window) == u"TessalyEx ") return window;
+  }
+  return nullptr;
+}

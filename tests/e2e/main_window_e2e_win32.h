@@ -1,0 +1,54 @@
+// The program's main window and settings file as the end-to-end checks reach them.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "settings/app_settings.h"
+#include "tests/e2e/e2e_win32.h"
+
+// The ids are written out here rather than taken from the program's headers, so that a
+// changed header cannot hide a changed id.
+constexpr int kIdElapsed = 1009;
+constexpr int kIdStatus = 1010;
+constexpr int kIdTabs = 2001;
+constexpr int kIdStart = 2101;
+constexpr int kIdStop = 2102;
+constexpr int kIdFileList = 4020;
+constexpr int kIdPageCount = 4011;
+
+// Config.dat as the program left it, beside the program or at a path of its own (a copy
+// of the program keeps its own).
+bool ReadConfig(AppSettings* settings, int64_t* size);
+bool ReadConfigAt(TextView path, AppSettings* settings, int64_t* size);
+// A Config.dat of a program that has run once (defaults, LaunchCount 1), with the
+// results going to one folder.
+AppSettings RunOnceSettings(TextView outputFolder);
+bool WriteConfig(const AppSettings& settings);
+bool WriteConfigWithOutputFolder(TextView folder);
+void ForgetConfig();
+
+// The pieces of the main window the checks look at.
+struct MainWindow {
+  HWND dialog = nullptr;
+  HWND tabs = nullptr;
+  HWND status = nullptr;
+  HWND start = nullptr;
+  HWND stop = nullptr;
+  HWND list = nullptr;
+  HWND pageCount = nullptr;
+};
+
+bool FindMainWindow(Program* program, MainWindow* main);
+bool StartMain(Program* program, MainWindow* main, TextView arguments);
+// Selects a tab by its 0-based index, as a click does.
+void SelectTab(const MainWindow& main, int index);
+bool WaitListCount(const MainWindow& main, int count);
+// Status texts seen while a run goes on, until the status line is empty, Start is
+// enabled and Stop disabled again.
+bool WaitRunEnd(const MainWindow& main, DWORD timeoutMs, std::vector<Text>* seen);
+// Posted: Start returns only when the run has ended.
+void PressButton(const MainWindow& main, int id, HWND button);
+// The program's main dialog whether shown or not.
+HWND MainDialogOf(DWORD pid);
