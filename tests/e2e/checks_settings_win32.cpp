@@ -64,6 +64,14 @@ bool OpenSettingsPage(Program* program, MainWindow* main, HWND* page) {
   return true;
 }
 
+// A copy of the program at `copy` without settings of its own, started and showing its
+// settings page.
+bool StartFreshCopy(TextView copy, Program* program, MainWindow* main, HWND* page) {
+  if (!CopyProgramTo(copy)) return false;
+  DeleteFileIfAny(ConfigBeside(copy));
+  return program->StartCopy(copy, u"") && OpenSettingsPage(program, main, page);
+}
+
 // Exactly the radio of `mode` is checked.
 bool ExpectOutputModeRadios(HWND page, int mode) {
   for (int m = 0; m < 3; ++m) {
@@ -172,15 +180,13 @@ bool ContextMenuBoxesStartTickedFromTheRegistry() {
 bool VerbCommandHandsThePathOver() {
   ForgetDesktopEntries();
   Text copy = gSetup.work + u"Program Files x\\Tessaly.exe.so";
-  if (!CopyProgramTo(copy)) return false;
-  DeleteFileIfAny(ConfigBeside(copy));
   Text running = DataPath(u"in\\x y.jpg"), starting = DataPath(u"in\\a.jpg");
   Text handOver, open;
   {
     Program program;
     MainWindow main;
     HWND page = nullptr;
-    if (!program.StartCopy(copy, u"") || !OpenSettingsPage(&program, &main, &page)) return false;
+    if (!StartFreshCopy(copy, &program, &main, &page)) return false;
     Click(FindDescendant(page, 5053));
     if (!ExpectVerbEntry(kVerbTargets[2], copy)) return false;
     handOver = VerbCommandFor(kVerbTargets[2], running);
@@ -243,26 +249,18 @@ bool ExpectSavedAutoStart(TextView program, int32_t autoStart) {
 bool StartWithWindowsWritesTheRunValue() {
   ForgetDesktopEntries();
   Text copy = gSetup.work + u"Program Files x\\Tessaly.exe.so";
-  if (!CopyProgramTo(copy)) return false;
-  DeleteFileIfAny(ConfigBeside(copy));
   {
     Program program;
     MainWindow main;
     HWND page = nullptr;
-    if (!program.StartCopy(copy, u"") || !OpenSettingsPage(&program, &main, &page)) return false;
+    if (!StartFreshCopy(copy, &program, &main, &page)) return false;
     if (!TickAutoStart(page, copy)) return false;
   }
   if (!ExpectSavedAutoStart(copy, 1)) return false;
   Text value = TextFromUtf8(RunValue());
   Note("Windows runs " + Quote(value));
   Program program;
-  if (!program.StartCommandLine(value)) return false;
-  HWND dialog = nullptr;
-  if (!WaitUntil(kWindowWaitMs, [&] { return (dialog = MainDialogOf(program.pid())) != nullptr; }))
-    return Fail("the main window was never created");
-  PumpFor(1500);
-  if (IsWindowVisible(dialog)) return Fail("the start with Windows showed the window");
-  if (!RunLaterInstance(u"")) return false;
+  if (!program.StartCommandLine(value) || !StaysInTheTrayUntilALaterStart(program)) return false;
   MainWindow main;
   HWND page = nullptr;
   if (!OpenSettingsPage(&program, &main, &page)) return false;
@@ -281,20 +279,13 @@ bool FailedStartWithWindowsLeavesTheBoxOff() {
   ForgetDesktopEntries();
   Text folder = gSetup.work + u"long\\";
   Text copy = folder + Text(250 - folder.size() - 15, u'n') + u"\\Tessaly.exe.so";
-  if (!CopyProgramTo(copy)) return false;
-  DeleteFileIfAny(ConfigBeside(copy));
   Program program;
   MainWindow main;
   HWND page = nullptr;
-  if (!program.StartCopy(copy, u"") || !OpenSettingsPage(&program, &main, &page)) return false;
+  if (!StartFreshCopy(copy, &program, &main, &page)) return false;
   HWND box = FindDescendant(page, kIdAutoStartBox);
   PostMessageW(box, BM_CLICK, 0, 0);
-  HWND message = nullptr;
-  WaitUntil(kWindowWaitMs, [&] {
-    for (HWND window : ProcessWindows(program.pid()))
-      if (window != main.dialog && ClassName(window) == u"#32770") message = window;
-    return message != nullptr;
-  });
+  HWND message = WaitOtherDialog(program, main.dialog);
   if (!message) return Fail("no message about the failed registration");
   Text text = WindowText(FindDescendant(message, kMessageBoxTextId));
   Note("message " + Quote(text));
@@ -424,11 +415,7 @@ namespace {
 // The folder chooser the page opened: a dialog of the program other than the main one,
 // with a tree.
 bool WaitFolderChooser(const Program& program, HWND main, HWND* chooser, HWND* tree) {
-  WaitUntil(kWindowWaitMs, [&] {
-    for (HWND window : ProcessWindows(program.pid()))
-      if (window != main && ClassName(window) == u"#32770") *chooser = window;
-    return *chooser != nullptr;
-  });
+  *chooser = WaitOtherDialog(program, main);
   if (!*chooser) return Fail("the folder chooser did not open");
   *tree = FindWindowExW(*chooser, nullptr, WC_TREEVIEWW, nullptr);
   return *tree != nullptr || Fail("the folder chooser has no tree");

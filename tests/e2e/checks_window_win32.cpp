@@ -266,16 +266,7 @@ bool StopEndsAfterTheCurrentFile() {
 bool AutoStartStaysInTheTray() {
   ForgetConfig();
   Program program;
-  if (!program.Start(u"/auto")) return false;
-  HWND dialog = nullptr;
-  if (!WaitUntil(kWindowWaitMs, [&] { return (dialog = MainDialogOf(program.pid())) != nullptr; }))
-    return Fail("the main window was never created");
-  PumpFor(1500);
-  if (IsWindowVisible(dialog)) return Fail("the window showed although the start was meant for the tray");
-  if (!RunLaterInstance(u"")) return false;
-  if (!WaitUntil(5000, [&] { return IsWindowVisible(dialog) != FALSE; }))
-    return Fail("a later start did not bring the window up");
-  return true;
+  return program.Start(u"/auto") && StaysInTheTrayUntilALaterStart(program);
 }
 
 // Closing while converting: the worker finishes the file it is on, every output on disk
@@ -329,13 +320,7 @@ namespace {
 // Closes the window and answers the box that says the settings were not written.
 bool CloseExpectingUnsavedBox(Program* program, const MainWindow& main) {
   PostMessageW(main.dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-  HWND box = nullptr;
-  WaitUntil(kWindowWaitMs, [&] {
-    for (HWND window : ProcessWindows(program->pid())) {
-      if (window != main.dialog && ClassName(window) == u"#32770") box = window;
-    }
-    return box != nullptr || !program->Running();
-  });
+  HWND box = WaitOtherDialog(*program, main.dialog);
   if (!box) return Fail("the program ended without a word about the unsaved settings");
   Text text = WindowText(FindDescendant(box, kMessageBoxTextId));
   Note("box " + Quote(text));

@@ -90,3 +90,25 @@ HWND MainDialogOf(DWORD pid) {
   }
   return nullptr;
 }
+
+HWND WaitOtherDialog(const Program& program, HWND main) {
+  HWND other = nullptr;
+  WaitUntil(kWindowWaitMs, [&] {
+    for (HWND window : ProcessWindows(program.pid()))
+      if (window != main && ClassName(window) == u"#32770") other = window;
+    return other != nullptr || !program.Running();
+  });
+  return other;
+}
+
+bool StaysInTheTrayUntilALaterStart(const Program& program) {
+  HWND dialog = nullptr;
+  if (!WaitUntil(kWindowWaitMs, [&] { return (dialog = MainDialogOf(program.pid())) != nullptr; }))
+    return Fail("the main window was never created");
+  PumpFor(1500);
+  if (IsWindowVisible(dialog)) return Fail("the window showed although the start was meant for the tray");
+  if (!RunLaterInstance(u"")) return false;
+  if (!WaitUntil(5000, [&] { return IsWindowVisible(dialog) != FALSE; }))
+    return Fail("a later start did not bring the window up");
+  return true;
+}

@@ -52,3 +52,9 @@ bool WaitRunEnd(const MainWindow& main, DWORD timeoutMs, std::vector<Text>* seen
 void PressButton(const MainWindow& main, int id, HWND button);
 // The program's main dialog whether shown or not.
 HWND MainDialogOf(DWORD pid);
+// A start meant for the tray: the main dialog is made but stays hidden, until a later
+// start (one without arguments) brings it up.
+bool StaysInTheTrayUntilALaterStart(const Program& program);
+// A dialog of the program other than its main one (a message box, the folder chooser),
+// once it is shown; 0 when none came in time or the program ended.
+HWND WaitOtherDialog(const Program& program, HWND main);
