@@ -72,16 +72,6 @@ bool StartFreshCopy(TextView copy, Program* program, MainWindow* main, HWND* pag
   return program->StartCopy(copy, u"") && OpenSettingsPage(program, main, page);
 }
 
-// Exactly the radio of `mode` is checked.
-bool ExpectOutputModeRadios(HWND page, int mode) {
-  for (int m = 0; m < 3; ++m) {
-    if (Ticked(FindDescendant(page, kIdFirstModeRadio + m)) != (m == mode))
-      return Fail("output-mode radio " + std::to_string(kIdFirstModeRadio + m) + " does not show mode " +
-                  std::to_string(mode));
-  }
-  return true;
-}
-
 // ---- Explorer verbs ---------------------------------------------------------------------
 
 // The entry as `wine reg` and the registry calls see it, with the command of the program.

@@ -118,6 +118,16 @@ bool Ticked(HWND box) {
   return Send(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+bool ExpectOutputModeRadios(HWND page, int mode) {
+  constexpr int kIdFirstModeRadio = 5100;
+  for (int m = 0; m < 3; ++m) {
+    if (Ticked(FindDescendant(page, kIdFirstModeRadio + m)) != (m == mode))
+      return Fail("output-mode radio " + std::to_string(kIdFirstModeRadio + m) + " does not show mode " +
+                  std::to_string(mode));
+  }
+  return true;
+}
+
 void Click(HWND button) {
   Send(button, BM_CLICK, 0, 0, 15000);
 }

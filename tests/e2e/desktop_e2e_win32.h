@@ -41,6 +41,9 @@ Text ConfigBeside(TextView programPath);
 // up inside it.
 HWND SettingsPageOf(HWND dialog);
 bool Ticked(HWND box);
+// Exactly the output-mode radio (5100 + mode) of `mode` is checked on the page; for the
+// profile checks too, since activating a profile switches these radios.
+bool ExpectOutputModeRadios(HWND page, int mode);
 // A click as the user makes it; sent, so the page has acted when it returns.
 void Click(HWND button);
 
