@@ -8,7 +8,7 @@ target_link_libraries(tessaly_core PUBLIC ${FREEIMAGE_LIBRARY} Threads::Threads)
 # The native side of the ports goes into the core library itself.
 file(GLOB NATIVE_PORTS CONFIGURE_DEPENDS
   diag/*_posix.cpp settings/*_posix.cpp engine/*_posix.cpp input/*_posix.cpp
-  diag/*_memory.cpp settings/*_memory.cpp engine/*_memory.cpp input/*_memory.cpp)
+  diag/*_memory.cpp settings/*_memory.cpp engine/*_memory.cpp input/*_memory.cpp shell/*_memory.cpp)
 target_sources(tessaly_core PRIVATE ${NATIVE_PORTS})
 
 # tessaly-batch: app/batch_*.cpp and the console forms of the message box and labels.

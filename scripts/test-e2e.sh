@@ -107,9 +107,9 @@ status=0
 timeout 1200 wine "$build/tests/e2e/tessaly_e2e_driver.exe.so" \
   "$(winepath -w "$program/Tessaly.exe.so")" "$(winepath -w "$data")" "$shots" "$@" 2>&1 | tee "$log" ||
   status=$?
-if [ -d "$program/LOGFILE" ]; then
+if compgen -G "$program/LOGFILE/LOGFILE_*" >/dev/null; then
   echo "== e2e: the program's error log"
-  cat "$program"/LOGFILE/* || true
+  cat "$program"/LOGFILE/LOGFILE_* || true
 fi
 echo "== e2e: screenshots in $shots"
 [ "$status" -eq 0 ] || fail "end-to-end checks failed (status $status; 124 means the driver did not end in time)"

@@ -11,6 +11,7 @@
 #include "settings/params_page_win32.h"
 #include "settings/profile_list_win32.h"
 #include "settings/profiles.h"
+#include "shell/settings_page_win32.h"
 #include "ui/main_dialog_ids.h"
 #include "ui/main_dialog_win32.h"
 
@@ -21,9 +22,6 @@ constexpr COLORREF kSelectedFrame = RGB(230, 210, 200);
 constexpr COLORREF kItemText = RGB(120, 110, 100);
 constexpr COLORREF kActiveText = RGB(220, 120, 60);
 constexpr int kControlTextUnits = 19;
-// The additional-settings page's output-mode radio buttons: OutputMode 0, 1, 2.
-constexpr int kIdOutputModeFirst = 5100;
-constexpr int kIdOutputModeLast = 5102;
 // TPM_RETURNCMD | TPM_VERTICAL.
 constexpr UINT kMenuFlags = 0x140;
 
@@ -127,9 +125,7 @@ void ActivateSelectedProfile() {
 
 void ApplySettingsToPages() {
   ShowConversionSettings(ParamsPage());
-  HWND settingsPage = MainPage(kPageSettings);
-  if (settingsPage)
-    CheckRadioButton(settingsPage, kIdOutputModeFirst, kIdOutputModeLast, kIdOutputModeFirst + gAppSettings.OutputMode);
+  ShowOutputMode(gAppSettings.OutputMode);
   HWND filter = gFilterBox.load();
   if (filter) {
     Text current(FieldView(gAppSettings.CurrentFilter));

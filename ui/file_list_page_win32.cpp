@@ -291,6 +291,11 @@ INT_PTR CALLBACK FileListPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
   return result;
 }
 
+void RefillFilterChoices() {
+  HWND box = gFilterBox.load();
+  if (box) ApplyFilterChoices(box);
+}
+
 INT_PTR ShowFileProperties(TextView path, HWND owner) {
   Text file(path);
   SHELLEXECUTEINFOW info = {};

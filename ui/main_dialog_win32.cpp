@@ -28,6 +28,7 @@
 #include "settings/params_page_win32.h"
 #include "settings/profile_list_win32.h"
 #include "settings/profiles_win32.h"
+#include "shell/settings_page_win32.h"
 #include "ui/conversion_win32.h"
 #include "ui/handover_receive_win32.h"
 #include "ui/main_dialog_ids.h"
@@ -61,12 +62,10 @@ struct PageRow {
   const char16_t* icon;
   DLGPROC proc;
 };
-// The additional-settings page gets its controls and handler later; until then it is an
-// empty page, created and enabled like the others.
 const PageRow kPages[kPageCount] = {
     {u"Список файлов ", u"DIR0", FileListPageProc},
     {u"Параметры конвертации ", u"PAM0", ParamsPageProc},
-    {u"Дополнительные настройки ", u"OPT0", EmptyPageProc},
+    {u"Дополнительные настройки ", u"OPT0", AppSettingsPageProc},
     {u"О программе ", u"INF0", AboutPageProc},
 };
 

@@ -19,7 +19,3 @@ HWND CreateTabPage(HWND dialog, int tabId, TextView caption, int pageNumber, DLG
 
 // Places a page over the tab control's display area, above the tab control.
 void PlaceTabPage(HWND dialog, int tabId, HWND page);
-
-// The handler of a page whose controls are not built yet: an empty page that reacts to
-// nothing.
-INT_PTR CALLBACK EmptyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

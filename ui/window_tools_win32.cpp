@@ -85,7 +85,62 @@ Text InstalledFace(TextView face) {
   return wanted;
 }
 
+bool RunningUnderWine() {
+  HMODULE ntdll = GetModuleHandleW(reinterpret_cast<const wchar_t*>(u"ntdll.dll"));
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+Text FrameCaption(HWND frame) {
+  int length = GetWindowTextLengthW(frame);
+  Text caption(static_cast<size_t>(length > 0 ? length : 0) + 1, u'\0');
+  int got = GetWindowTextW(frame, reinterpret_cast<wchar_t*>(caption.data()), length + 1);
+  caption.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return caption;
+}
+
+// The frame as the stock control draws it: an etched rectangle whose top runs through
+// the middle of the caption, the caption 8 pixels in, on the background the parent gives
+// static controls; the gap behind the caption is one average character wider than it.
+void PaintGroupFrame(HWND frame, HDC dc) {
+  RECT client;
+  GetClientRect(frame, &client);
+  HGDIOBJ previousFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(frame, WM_GETFONT, 0, 0)));
+  auto brush = reinterpret_cast<HBRUSH>(
+      SendMessageW(GetParent(frame), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(frame)));
+  TEXTMETRICW metrics = {};
+  GetTextMetricsW(dc, &metrics);
+  RECT edge = client;
+  edge.top += metrics.tmHeight / 2 - 1;
+  DrawEdge(dc, &edge, EDGE_ETCHED, BF_RECT);
+  Text caption = FrameCaption(frame);
+  if (!caption.empty()) {
+    SIZE extent = {};
+    GetTextExtentPoint32W(dc, Wide(caption), static_cast<int>(caption.size()), &extent);
+    RECT gap = {client.left + 7, client.top, client.left + 9 + extent.cx + metrics.tmAveCharWidth,
+                client.top + metrics.tmHeight};
+    FillRect(dc, &gap, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
+    SetBkMode(dc, TRANSPARENT);
+    TextOutW(dc, client.left + 8, client.top, Wide(caption), static_cast<int>(caption.size()));
+  }
+  SelectObject(dc, previousFont);
+}
+
+LRESULT CALLBACK WholeCaptionFrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(frame, WholeCaptionFrameProc, 0);
+  if (message != WM_PAINT) return DefSubclassProc(frame, message, wParam, lParam);
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(frame, &paint);
+  PaintGroupFrame(frame, dc);
+  EndPaint(frame, &paint);
+  return 0;
+}
+
 }  // namespace
+
+void KeepGroupCaptionWhole(HWND frame) {
+  static const bool underWine = RunningUnderWine();
+  if (frame && underWine) SetWindowSubclass(frame, WholeCaptionFrameProc, 0, 0);
+}
 
 void AddToolTip(HWND owner, HWND tool, TextView text) {
   if (!owner && text == u"SET") {

@@ -27,5 +27,11 @@ HMENU AddSystemMenuItem(HWND window, UINT commandId, TextView caption, int posit
 // ORs the bits into the window's style.
 void AddWindowStyle(HWND window, LONG_PTR styleBits);
 
+// Makes a group box show its whole caption. Under Wine the stock group box draws its
+// caption a few pixels wider than the room it measures for it, and the frame line cuts
+// off the last letter; there the box is painted by the program instead (frame, then a
+// gap with room to spare, then the caption). Elsewhere the stock control is left alone.
+void KeepGroupCaptionWhole(HWND frame);
+
 // A font by face, size in points and weight, with character set 0; the caller owns it.
 HFONT CreatePointFont(TextView face, int points, bool bold, bool underline, bool variablePitch);

@@ -8,6 +8,7 @@
 #include "settings/app_settings.h"
 #include "tests/e2e/checks_win32.h"
 #include "tests/e2e/e2e_win32.h"
+#include "tests/e2e/desktop_e2e_win32.h"
 #include "tests/e2e/main_window_e2e_win32.h"
 
 namespace {
@@ -38,23 +39,27 @@ struct ParamsPage {
   HWND add = nullptr;
 };
 
+// The page is the parent of the format box, which no other page has; the additional-
+// settings page reuses some of its ids, so the controls are looked up inside it.
 bool OpenParamsPage(const MainWindow& main, ParamsPage* params) {
   SelectTab(main, kParamsTab);
   params->format = FindDescendant(main.dialog, kIdFormatBox, u"ComboBox");
-  params->size = FindDescendant(main.dialog, kIdSizeBox, u"ComboBox");
-  params->percent = FindDescendant(main.dialog, kIdPercentBox, u"ComboBox");
-  params->profiles = FindDescendant(main.dialog, kIdProfiles, u"ListBox");
-  params->name = FindDescendant(main.dialog, kIdName, u"Edit");
-  params->add = FindDescendant(main.dialog, kIdAdd, u"Button");
-  if (!params->format || !params->size || !params->percent || !params->profiles || !params->name || !params->add)
-    return Fail("a control of the parameters page is missing");
+  if (!params->format) return Fail("the parameters page has no format box");
   params->page = GetParent(params->format);
+  params->size = GetDlgItem(params->page, kIdSizeBox);
+  params->percent = GetDlgItem(params->page, kIdPercentBox);
+  params->profiles = GetDlgItem(params->page, kIdProfiles);
+  params->name = GetDlgItem(params->page, kIdName);
+  params->add = GetDlgItem(params->page, kIdAdd);
+  if (!params->size || !params->percent || !params->profiles || !params->name || !params->add)
+    return Fail("a control of the parameters page is missing");
   return true;
 }
 
 // The panel's control, when the panel shows it.
 HWND PanelControl(const MainWindow& main, int id) {
-  HWND control = FindDescendant(main.dialog, id);
+  HWND format = FindDescendant(main.dialog, kIdFormatBox, u"ComboBox");
+  HWND control = format ? FindDescendant(GetParent(format), id) : nullptr;
   return control && IsWindowVisible(control) ? control : nullptr;
 }
 
@@ -299,8 +304,13 @@ bool ProfilesAreAddedActivatedOverwrittenAndDeleted() {
   if (!ExpectItems(params, {u"Второй", u"Третий WEBP"})) return false;
   if (Send(params.profiles, LB_GETCURSEL, 0, 0) != 0) return Fail("the active profile is not selected after a restart");
   Screenshot("params-profiles-restarted");
+  // The additional-settings page shows another output mode until the profile is activated.
+  HWND settingsPage = SettingsPageOf(main.dialog);
+  Click(GetDlgItem(settingsPage, 5100 + 2));
+  if (!ExpectOutputModeRadios(settingsPage, 2)) return false;
   DoubleClickItem(params.profiles, 0);
   if (!ExpectFormatShown(params, u"WEBP", "a double click")) return false;
+  if (!ExpectOutputModeRadios(settingsPage, 1)) return Fail("activating the profile left the output-mode radios");
   if (!WaitListCount(main, 3)) return false;
   PressButton(main, kIdStart, main.start);
   std::vector<Text> seen;

@@ -40,3 +40,14 @@ bool TenThousandFilesHandedOverAreListedQuickly();
 bool HandOverDuringARunConvertsEveryFileOnce();
 bool FailedFilesStayVisibleAfterTheRun();
 bool RightClickActsOnTheRowUnderTheMouse();
+
+// The additional-settings page and the desktop integration.
+bool ContextMenuBoxesWriteAndRemoveTheirKeys();
+bool ContextMenuBoxesStartTickedFromTheRegistry();
+bool VerbCommandHandsThePathOver();
+bool StartWithWindowsWritesTheRunValue();
+bool FailedStartWithWindowsLeavesTheBoxOff();
+bool PresetAndSubfolderBoxesNeverStayEmpty();
+bool OutputModeRadiosChooseWhereARunWrites();
+bool BrowseStoresTheChosenFolder();
+bool OptionBoxesShowAndSetTheirSettings();

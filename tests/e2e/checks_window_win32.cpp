@@ -232,36 +232,12 @@ bool StopEndsAfterTheCurrentFile() {
   return true;
 }
 
-namespace {
-
-// The program's main dialog whether shown or not.
-HWND MainDialogOf(DWORD pid) {
-  for (HWND window = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); window;
-       window = FindWindowExW(nullptr, window, L"#32770", nullptr)) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == pid && WindowText(window) == u"TessalyEx ") return window;
-  }
-  return nullptr;
-}
-
-}  // namespace
-
 // A start with "/auto" (start with Windows) stays in the tray; a later start brings the
 // window up.
 bool AutoStartStaysInTheTray() {
   ForgetConfig();
   Program program;
-  if (!program.Start(u"/auto")) return false;
-  HWND dialog = nullptr;
-  if (!WaitUntil(kWindowWaitMs, [&] { return (dialog = MainDialogOf(program.pid())) != nullptr; }))
-    return Fail("the main window was never created");
-  PumpFor(1500);
-  if (IsWindowVisible(dialog)) return Fail("the window showed although the start was meant for the tray");
-  if (!RunLaterInstance(u"")) return false;
-  if (!WaitUntil(5000, [&] { return IsWindowVisible(dialog) != FALSE; }))
-    return Fail("a later start did not bring the window up");
-  return true;
+  return program.Start(u"/auto") && StaysInTheTrayUntilALaterStart(program);
 }
 
 // Closing while converting: the worker finishes the file it is on, every output on disk

@@ -69,6 +69,15 @@ const Check kChecks[] = {
     {"hand_over_during_a_run_converts_every_file_once", HandOverDuringARunConvertsEveryFileOnce},
     {"failed_files_stay_visible_after_the_run", FailedFilesStayVisibleAfterTheRun},
     {"right_click_acts_on_the_row_under_the_mouse", RightClickActsOnTheRowUnderTheMouse},
+    {"context_menu_boxes_write_and_remove_their_keys", ContextMenuBoxesWriteAndRemoveTheirKeys},
+    {"context_menu_boxes_start_ticked_from_the_registry", ContextMenuBoxesStartTickedFromTheRegistry},
+    {"verb_command_hands_the_path_over", VerbCommandHandsThePathOver},
+    {"start_with_windows_writes_the_run_value", StartWithWindowsWritesTheRunValue},
+    {"failed_start_with_windows_leaves_the_box_off", FailedStartWithWindowsLeavesTheBoxOff},
+    {"preset_and_subfolder_boxes_never_stay_empty", PresetAndSubfolderBoxesNeverStayEmpty},
+    {"output_mode_radios_choose_where_a_run_writes", OutputModeRadiosChooseWhereARunWrites},
+    {"browse_stores_the_chosen_folder", BrowseStoresTheChosenFolder},
+    {"option_boxes_show_and_set_their_settings", OptionBoxesShowAndSetTheirSettings},
     {"program_logged_no_faults", ProgramLoggedNoFaults},
 };
 

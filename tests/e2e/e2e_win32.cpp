@@ -132,20 +132,32 @@ Program::~Program() {
 }
 
 bool Program::Start(TextView arguments) {
-  Text line = u"\"" + gSetup.program + u"\"";
+  return StartCopy(gSetup.program, arguments);
+}
+
+bool Program::StartCopy(TextView programPath, TextView arguments) {
+  Text path(programPath);
+  Text line = Quoted(path);
   if (!arguments.empty()) (line += u' ') += arguments;
+  return Launch(path, line, path.substr(0, path.rfind(u'\\') + 1));
+}
+
+bool Program::StartCommandLine(TextView commandLine) {
+  return Launch(Text(), Text(commandLine), gSetup.work);
+}
+
+bool Program::Launch(const Text& application, const Text& commandLine, const Text& folder) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
-  std::vector<wchar_t> writable(line.size() + 1);
-  for (size_t i = 0; i < line.size(); ++i) writable[i] = static_cast<wchar_t>(line[i]);
-  writable[line.size()] = 0;
-  Text folder = gSetup.programFolder;
+  std::vector<wchar_t> writable(commandLine.size() + 1);
+  for (size_t i = 0; i < commandLine.size(); ++i) writable[i] = static_cast<wchar_t>(commandLine[i]);
+  writable[commandLine.size()] = 0;
   // Wine now and then refuses a start with an internal error (1359) on a busy machine;
   // a second try a moment later goes through.
   DWORD error = 0;
   for (int attempt = 1; attempt <= 3; ++attempt) {
-    if (CreateProcessW(Wide(gSetup.program), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, Wide(folder),
-                       &startup, &info_)) {
+    if (CreateProcessW(application.empty() ? nullptr : Wide(application), writable.data(), nullptr, nullptr, FALSE, 0,
+                       nullptr, Wide(folder), &startup, &info_)) {
       if (attempt > 1) Note("the start went through at attempt " + std::to_string(attempt));
       return true;
     }

@@ -57,6 +57,11 @@ class Program {
 
   // Starts the program with the arguments (the text after the program's own path).
   bool Start(TextView arguments);
+  // Starts another copy of the program, by its path, with the arguments.
+  bool StartCopy(TextView programPath, TextView arguments);
+  // Starts a whole command line as Windows and the explorer do: no separate program
+  // name, so the line's first token (quoted or not) names the program.
+  bool StartCommandLine(TextView commandLine);
   DWORD pid() const { return info_.dwProcessId; }
   HANDLE process() const { return info_.hProcess; }
   bool Running() const;
@@ -69,6 +74,8 @@ class Program {
   void Kill();
 
  private:
+  bool Launch(const Text& application, const Text& commandLine, const Text& folder);
+
   PROCESS_INFORMATION info_ = {};
 };
 

@@ -1,4 +1,3 @@
-// The main window as the end-to-end checks see it.
 #include "tests/e2e/main_window_e2e_win32.h"
 
 #include <commctrl.h>
@@ -6,12 +5,38 @@
 #include <algorithm>
 #include <cstring>
 
-bool ReadConfig(AppSettings* settings, int64_t* size) {
-  std::vector<uint8_t> bytes = ReadFileBytes(ConfigFile());
+bool ReadConfigAt(TextView path, AppSettings* settings, int64_t* size) {
+  std::vector<uint8_t> bytes = ReadFileBytes(path);
   *size = static_cast<int64_t>(bytes.size());
   if (bytes.size() < sizeof(AppSettings)) return Fail("Config.dat holds " + std::to_string(bytes.size()) + " bytes");
   std::memcpy(settings, bytes.data(), sizeof(AppSettings));
   return true;
+}
+
+bool ReadConfig(AppSettings* settings, int64_t* size) {
+  return ReadConfigAt(ConfigFile(), settings, size);
+}
+
+AppSettings RunOnceSettings(TextView outputFolder) {
+  AppSettings settings;
+  std::memset(&settings, 0, sizeof settings);
+  ApplyDefaultSettings(&settings, gSetup.work);
+  settings.LaunchCount = 1;
+  settings.OutputMode = 0;
+  SetField(settings.OutputFolder, outputFolder);
+  return settings;
+}
+
+bool WriteConfig(const AppSettings& settings) {
+  return WriteFileBytes(ConfigFile(), &settings, sizeof settings) || Fail("cannot write Config.dat");
+}
+
+bool WriteConfigWithOutputFolder(TextView folder) {
+  return WriteConfig(RunOnceSettings(folder));
+}
+
+void ForgetConfig() {
+  DeleteFileIfAny(ConfigFile());
 }
 
 bool ExpectSavedConfig(int32_t launchCount, int32_t activeTab) {
@@ -26,18 +51,20 @@ bool ExpectSavedConfig(int32_t launchCount, int32_t activeTab) {
   return true;
 }
 
-bool WriteConfigWithOutputFolder(TextView folder) {
-  AppSettings settings;
-  std::memset(&settings, 0, sizeof settings);
-  ApplyDefaultSettings(&settings, gSetup.work);
-  settings.LaunchCount = 1;
-  settings.OutputMode = 0;
-  SetField(settings.OutputFolder, folder);
-  return WriteFileBytes(ConfigFile(), &settings, sizeof settings) || Fail("cannot write Config.dat");
+bool ExpectStatus(const MainWindow& main, TextView expected) {
+  if (WaitUntil(5000, [&] { return WindowText(main.status) == expected; })) return true;
+  return Fail("status line", WindowText(main.status));
 }
 
-void ForgetConfig() {
-  DeleteFileIfAny(ConfigFile());
+bool ExpectListHolds(const MainWindow& main, std::vector<Text> expected) {
+  std::vector<Text> items = ListItems(main.list);
+  std::vector<Text> sortedItems = items;
+  std::sort(sortedItems.begin(), sortedItems.end());
+  std::sort(expected.begin(), expected.end());
+  if (sortedItems == expected) return true;
+  for (const Text& item : items) Fail("  listed", item);
+  for (const Text& item : expected) Fail("  expected", item);
+  return Fail("the list is not the expected set of files");
 }
 
 bool FindMainWindow(Program* program, MainWindow* main) {
@@ -71,22 +98,6 @@ bool WaitListCount(const MainWindow& main, int count) {
   return Fail("the list holds " + std::to_string(ListCount(main.list)) + " entries, expected " + std::to_string(count));
 }
 
-bool ExpectStatus(const MainWindow& main, TextView expected) {
-  if (WaitUntil(5000, [&] { return WindowText(main.status) == expected; })) return true;
-  return Fail("status line", WindowText(main.status));
-}
-
-bool ExpectListHolds(const MainWindow& main, std::vector<Text> expected) {
-  std::vector<Text> items = ListItems(main.list);
-  std::vector<Text> sortedItems = items;
-  std::sort(sortedItems.begin(), sortedItems.end());
-  std::sort(expected.begin(), expected.end());
-  if (sortedItems == expected) return true;
-  for (const Text& item : items) Fail("  listed", item);
-  for (const Text& item : expected) Fail("  expected", item);
-  return Fail("the list is not the expected set of files");
-}
-
 bool IsRunSummary(TextView status) {
   for (TextView head : {u"Готово: ", u"Остановлено: ", u"Прервано: ", u"Не выполнено: "})
     if (status.substr(0, head.size()) == head) return true;
@@ -110,6 +121,38 @@ bool ExpectSummary(const MainWindow& main, TextView start) {
 
 void PressButton(const MainWindow& main, int id, HWND button) {
   PostMessageW(main.dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+HWND MainDialogOf(DWORD pid) {
+  for (HWND window = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); window;
+       window = FindWindowExW(nullptr, window, L"#32770", nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == pid && WindowText(window) == u"TessalyEx ") return window;
+  }
+  return nullptr;
+}
+
+HWND WaitOtherDialog(const Program& program, HWND main) {
+  HWND other = nullptr;
+  WaitUntil(kWindowWaitMs, [&] {
+    for (HWND window : ProcessWindows(program.pid()))
+      if (window != main && ClassName(window) == u"#32770") other = window;
+    return other != nullptr || !program.Running();
+  });
+  return other;
+}
+
+bool StaysInTheTrayUntilALaterStart(const Program& program) {
+  HWND dialog = nullptr;
+  if (!WaitUntil(kWindowWaitMs, [&] { return (dialog = MainDialogOf(program.pid())) != nullptr; }))
+    return Fail("the main window was never created");
+  PumpFor(1500);
+  if (IsWindowVisible(dialog)) return Fail("the window showed although the start was meant for the tray");
+  if (!RunLaterInstance(u"")) return false;
+  if (!WaitUntil(5000, [&] { return IsWindowVisible(dialog) != FALSE; }))
+    return Fail("a later start did not bring the window up");
+  return true;
 }
 
 HWND WaitPopupMenu(const Program& program) {

@@ -1,5 +1,4 @@
-// The main window as the end-to-end checks see it: its controls found from outside,
-// Config.dat as it leaves it, and the waits for its lists, status and runs.
+// The program's main window and settings file as the end-to-end checks reach them.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +18,21 @@ constexpr int kIdStop = 2102;
 constexpr int kIdFileList = 4020;
 constexpr int kIdPageCount = 4011;
 
+// Config.dat as the program left it, beside the program or at a path of its own (a copy
+// of the program keeps its own).
+bool ReadConfig(AppSettings* settings, int64_t* size);
+bool ReadConfigAt(TextView path, AppSettings* settings, int64_t* size);
+// A Config.dat of a program that has run once (defaults, LaunchCount 1), with the
+// results going to one folder.
+AppSettings RunOnceSettings(TextView outputFolder);
+bool WriteConfig(const AppSettings& settings);
+bool WriteConfigWithOutputFolder(TextView folder);
+void ForgetConfig();
+// Config.dat as a close writes it: the record plus whole profiles, with this launch
+// count and tab.
+bool ExpectSavedConfig(int32_t launchCount, int32_t activeTab);
+
+// The pieces of the main window the checks look at.
 struct MainWindow {
   HWND dialog = nullptr;
   HWND tabs = nullptr;
@@ -29,18 +43,9 @@ struct MainWindow {
   HWND pageCount = nullptr;
 };
 
-// Config.dat as the program left it.
-bool ReadConfig(AppSettings* settings, int64_t* size);
-// Config.dat as a close writes it: the record plus whole profiles, with this launch
-// count and tab.
-bool ExpectSavedConfig(int32_t launchCount, int32_t activeTab);
-// A Config.dat of a program that has run once, with the results going to one folder.
-bool WriteConfigWithOutputFolder(TextView folder);
-void ForgetConfig();
-
 bool FindMainWindow(Program* program, MainWindow* main);
 bool StartMain(Program* program, MainWindow* main, TextView arguments);
-// Changes the tab the way a click does, with the notifications.
+// Selects a tab by its 0-based index, as a click does.
 void SelectTab(const MainWindow& main, int index);
 bool WaitListCount(const MainWindow& main, int count);
 bool ExpectStatus(const MainWindow& main, TextView expected);
@@ -54,5 +59,13 @@ bool WaitRunEnd(const MainWindow& main, DWORD timeoutMs, std::vector<Text>* seen
 bool ExpectSummary(const MainWindow& main, TextView start);
 // Posted: Start returns only when the run has ended.
 void PressButton(const MainWindow& main, int id, HWND button);
+// The program's main dialog whether shown or not.
+HWND MainDialogOf(DWORD pid);
+// A start meant for the tray: the main dialog is made but stays hidden, until a later
+// start (one without arguments) brings it up.
+bool StaysInTheTrayUntilALaterStart(const Program& program);
+// A dialog of the program other than its main one (a message box, the folder chooser),
+// once it is shown; 0 when none came in time or the program ended.
+HWND WaitOtherDialog(const Program& program, HWND main);
 // The program's open pop-up menu; 0 when none opened in time.
 HWND WaitPopupMenu(const Program& program);

@@ -1,0 +1,15 @@
+#include "shell/output_folder.h"
+
+#include "diag/paths.h"
+#include "diag/utils.h"
+#include "settings/app_settings.h"
+
+Text DefaultOutputFolder() {
+  return WithTrailingBackslash(WithTrailingBackslash(GetSpecialFolder(kCsidlMyPictures)) + kDefaultSubfolder);
+}
+
+Text BrowseStartFolder(TextView outputFolder) {
+  Text folder = SplitPath(outputFolder).folder;
+  if (IsDirectory(folder) == 0) return DefaultOutputFolder();
+  return folder;
+}
