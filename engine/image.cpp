@@ -492,6 +492,25 @@ bool DropMetadata(const Image& image) {
   return had;
 }
 
+PaletteEntry PixelAt(const Image& image, uint32_t x, uint32_t y) {
+  PaletteEntry colour;
+  if (!IsStandardBitmap(image) || x >= ImageWidth(image) || y >= ImageHeight(image)) return colour;
+  FIBITMAP* dib = Fi(image);
+  unsigned row = ImageHeight(image) - 1 - y, bpp = FreeImage_GetBPP(dib);
+  if (bpp <= 8) {
+    BYTE index = 0;
+    FreeImage_GetPixelIndex(dib, x, row, &index);
+    RGBQUAD entry = FreeImage_GetPalette(dib)[index];
+    colour = PaletteEntry{entry.rgbBlue, entry.rgbGreen, entry.rgbRed, 255};
+    if (FreeImage_IsTransparent(dib) && index < FreeImage_GetTransparencyCount(dib))
+      colour.alpha = FreeImage_GetTransparencyTable(dib)[index];
+  } else if (bpp == 24 || bpp == 32) {
+    const BYTE* p = FreeImage_GetScanLine(dib, static_cast<int>(row)) + x * (bpp / 8);
+    colour = PaletteEntry{p[FI_RGBA_BLUE], p[FI_RGBA_GREEN], p[FI_RGBA_RED], BYTE(bpp == 32 ? p[FI_RGBA_ALPHA] : 255)};
+  }
+  return colour;
+}
+
 bool ImageHasAlpha(const Image& image) {
   return image && FreeImage_IsTransparent(Fi(image));
 }

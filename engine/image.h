@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "diag/text.h"
+#include "engine/pixel_rows.h"
 
 struct ImageHandle;  // FreeImage's FIBITMAP
 
@@ -63,6 +64,9 @@ Image RescaleLanczos3(const Image& image, int32_t width, int32_t height);
 // Whether the image carries transparency: an alpha channel or a palette with
 // transparent entries.
 bool ImageHasAlpha(const Image& image);
+// The colour of one pixel of an ordinary bitmap of 1 to 32 bits, counted from the top
+// left, with its transparency; for checks of what a conversion made.
+PaletteEntry PixelAt(const Image& image, uint32_t x, uint32_t y);
 // True for 8-bit images whose palette is a plain grey ramp.
 bool IsGreyscale(const Image& image);
 
