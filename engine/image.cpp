@@ -2,6 +2,7 @@
 #include "engine/image.h"
 
 #include "engine/bmp_header.h"
+#include "engine/container_chunks.h"
 #include "engine/exif_orientation.h"
 #include "engine/palette_exact.h"
 #include "engine/source_facts.h"
@@ -109,24 +110,51 @@ void ReplaceTagValue(FREE_IMAGE_MDMODEL model, FIBITMAP* dib, FITAG* tag, const 
   FreeImage_DeleteTag(copy);
 }
 
+// True when the parsed Orientation said turned and now says upright.
+bool MarkMainUpright(FIBITMAP* dib) {
+  FITAG* orientation = nullptr;
+  if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, dib, "Orientation", &orientation) || !orientation) return false;
+  if (FreeImage_GetTagType(orientation) != FIDT_SHORT || FreeImage_GetTagCount(orientation) != 1) return false;
+  const WORD upright = 1;
+  if (*static_cast<const WORD*>(FreeImage_GetTagValue(orientation)) == upright) return false;
+  ReplaceTagValue(FIMD_EXIF_MAIN, dib, orientation, &upright);
+  return true;
+}
+
 // Cameras store the picture as the sensor saw it and name the turn in the EXIF
-// Orientation tag; the JPEG reader turns it upright (PNG and a JPEG without metadata
-// would not carry the tag on). The EXIF that JPEG and WebP outputs keep must then say
+// Orientation tag; the readers' pictures are turned upright (FreeImage's JPEG reader, or
+// the bridge for other formats). The EXIF that JPEG and WebP outputs keep must then say
 // "upright", or a viewer would turn the picture a second time.
 void MarkUpright(FIBITMAP* dib) {
-  FITAG* orientation = nullptr;
-  if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, dib, "Orientation", &orientation) || !orientation) return;
-  if (FreeImage_GetTagType(orientation) != FIDT_SHORT || FreeImage_GetTagCount(orientation) != 1) return;
-  const WORD upright = 1;
-  if (*static_cast<const WORD*>(FreeImage_GetTagValue(orientation)) == upright) return;
-  ReplaceTagValue(FIMD_EXIF_MAIN, dib, orientation, &upright);
+  bool mainWasTurned = MarkMainUpright(dib);
   FITAG* raw = nullptr;
   if (!FreeImage_GetMetadata(FIMD_EXIF_RAW, dib, "ExifRaw", &raw) || !raw) return;
   const auto* bytes = static_cast<const uint8_t*>(FreeImage_GetTagValue(raw));
   std::vector<uint8_t> block(bytes, bytes + FreeImage_GetTagLength(raw));
+  int orientation = ReadExifOrientation(block.data(), block.size());
+  if (orientation == 1 || (orientation == 0 && !mainWasTurned)) return;
   // A block that cannot be mended would turn the picture a second time: it goes.
   if (MarkExifUpright(&block)) ReplaceTagValue(FIMD_EXIF_RAW, dib, raw, block.data());
   else FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, nullptr, nullptr);
+}
+
+// FreeImage's WebP reader keeps an EXIF chunk only when it starts as a JPEG segment does
+// ("Exif\0\0"); the format (and most writers, this program among them) leaves that
+// out. It is kept here in the form FreeImage's JPEG and the WebP writers take.
+void KeepWebpExif(FIBITMAP* dib, const uint8_t* data, uint32_t size) {
+  if (FreeImage_GetMetadataCount(FIMD_EXIF_RAW, dib) > 0) return;
+  ByteSpan exif = FindWebpChunk(data, size, "EXIF");
+  if (!exif || !IsTiffFile(exif.data, exif.size)) return;
+  std::vector<uint8_t> block = {'E', 'x', 'i', 'f', 0, 0};
+  block.insert(block.end(), exif.data, exif.data + exif.size);
+  FITAG* tag = FreeImage_CreateTag();
+  if (!tag) return;
+  auto length = static_cast<DWORD>(block.size());
+  if (FreeImage_SetTagKey(tag, "ExifRaw") && FreeImage_SetTagType(tag, FIDT_BYTE) &&
+      FreeImage_SetTagLength(tag, length) && FreeImage_SetTagCount(tag, length) &&
+      FreeImage_SetTagValue(tag, block.data()))
+    FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, "ExifRaw", tag);
+  FreeImage_DeleteTag(tag);
 }
 
 // FreeImage reads the fourth byte of every 32-bit BMP as alpha, but plain (BI_RGB)
@@ -201,6 +229,7 @@ bool TurnUpright(FIBITMAP** dib, int orientation) {
 FIBITMAP* Mended(FREE_IMAGE_FORMAT format, FIBITMAP* dib, const uint8_t* data, uint32_t size) {
   if (format == FIF_BMP) dib = WithoutEmptyAlpha(dib);
   if (format == FIF_PNG) MendGreyKey(dib, PngLowGreyKey(data, size));
+  if (format == FIF_WEBP) KeepWebpExif(dib, data, size);
   if (TurnUpright(&dib, SourceOrientation(data, size))) MarkUpright(dib);
   return dib;
 }

@@ -146,6 +146,14 @@ TEST_F(Faithful, TiffAndWebpTurnsComeOutUpright) {
       EXPECT_LE(SourceOrientation(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 1);
     }
   }
+  // The WebP's EXIF (which FreeImage's reader drops unless it starts as a JPEG segment)
+  // reaches a JPEG, saying upright.
+  Image jpeg = Convert("turned.webp", rows[2].bytes, u"JPG");
+  EXPECT_EQ(ImageWidth(jpeg), 2u);
+  std::string bytes = scratch.Read("turned_c.jpg");
+  size_t exif = bytes.find(std::string("Exif\0\0", 6));
+  ASSERT_NE(exif, std::string::npos);
+  EXPECT_EQ(ReadExifOrientation(reinterpret_cast<const uint8_t*>(bytes.data()) + exif, bytes.size() - exif), 1);
 }
 
 TEST_F(Faithful, PaletteKeepsPicturesThatFitAndTheirTransparency) {
