@@ -230,7 +230,9 @@ FIBITMAP* Mended(FREE_IMAGE_FORMAT format, FIBITMAP* dib, const uint8_t* data, u
   if (format == FIF_BMP) dib = WithoutEmptyAlpha(dib);
   if (format == FIF_PNG) MendGreyKey(dib, PngLowGreyKey(data, size));
   if (format == FIF_WEBP) KeepWebpExif(dib, data, size);
-  if (TurnUpright(&dib, SourceOrientation(data, size))) MarkUpright(dib);
+  // Camera raw files are TIFF inside too, but their reader turns them itself.
+  bool namesTurn = format == FIF_TIFF || format == FIF_PNG || format == FIF_WEBP;
+  if (namesTurn && TurnUpright(&dib, SourceOrientation(data, size))) MarkUpright(dib);
   return dib;
 }
 
