@@ -51,11 +51,15 @@ PixelRows RowsOf(FIBITMAP* dib) {
   return rows;
 }
 
-// A new image made from another keeps what describes the picture: metadata and the
-// printing resolution.
+// A new image made from another keeps what describes the picture: metadata, colour
+// profile and printing resolution.
 FIBITMAP* Described(FIBITMAP* made, FIBITMAP* from) {
   if (!made) return nullptr;
   FreeImage_CloneMetadata(made, from);
+  FIICCPROFILE* profile = FreeImage_GetICCProfile(from);
+  FIICCPROFILE* own = FreeImage_GetICCProfile(made);
+  if (profile && profile->data && profile->size > 0 && own && own->size == 0)
+    FreeImage_CreateICCProfile(made, profile->data, static_cast<long>(profile->size));
   FreeImage_SetDotsPerMeterX(made, FreeImage_GetDotsPerMeterX(from));
   FreeImage_SetDotsPerMeterY(made, FreeImage_GetDotsPerMeterY(from));
   return made;
