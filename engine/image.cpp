@@ -51,15 +51,21 @@ PixelRows RowsOf(FIBITMAP* dib) {
   return rows;
 }
 
-// A new image made from another keeps what describes the picture: metadata, colour
-// profile and printing resolution.
-FIBITMAP* Described(FIBITMAP* made, FIBITMAP* from) {
+// FreeImage's 32-bit conversion, among others, leaves the colour profile behind.
+FIBITMAP* WithProfile(FIBITMAP* made, FIBITMAP* from) {
   if (!made) return nullptr;
-  FreeImage_CloneMetadata(made, from);
   FIICCPROFILE* profile = FreeImage_GetICCProfile(from);
   FIICCPROFILE* own = FreeImage_GetICCProfile(made);
   if (profile && profile->data && profile->size > 0 && own && own->size == 0)
     FreeImage_CreateICCProfile(made, profile->data, static_cast<long>(profile->size));
+  return made;
+}
+
+// A new image made from another keeps what describes the picture: metadata, colour
+// profile and printing resolution.
+FIBITMAP* Described(FIBITMAP* made, FIBITMAP* from) {
+  if (!WithProfile(made, from)) return nullptr;
+  FreeImage_CloneMetadata(made, from);
   FreeImage_SetDotsPerMeterX(made, FreeImage_GetDotsPerMeterX(from));
   FreeImage_SetDotsPerMeterY(made, FreeImage_GetDotsPerMeterY(from));
   return made;
@@ -430,7 +436,7 @@ Image ConvertTo24Bits(const Image& image) {
 }
 
 Image ConvertTo32Bits(const Image& image) {
-  return image ? Wrap(FreeImage_ConvertTo32Bits(Fi(image))) : Image();
+  return image ? Wrap(WithProfile(FreeImage_ConvertTo32Bits(Fi(image)), Fi(image))) : Image();
 }
 
 Image ReduceToPalette(const Image& image) {

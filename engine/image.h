@@ -51,6 +51,7 @@ bool IsStandardBitmap(const Image& image);
 // Each returns a new image or an empty one when FreeImage gives none.
 // Transparency is laid on white before it is dropped.
 Image ConvertTo24Bits(const Image& image);
+// The colour profile stays (FreeImage's conversion drops it).
 Image ConvertTo32Bits(const Image& image);
 // At most 256 colours (GIF, "PNG Color 256"). A palette image is kept as it is (empty
 // result); a picture of at most 256 colours gets exactly those, transparency included;

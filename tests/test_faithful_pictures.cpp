@@ -335,6 +335,35 @@ TEST_F(Faithful, WebpKeepsExifAndXmpInTheirOwnForm) {
   EXPECT_EQ(header.data[0], 0x08 | 0x04);  // EXIF and XMP, no alpha
 }
 
+// A colour profile (a bare header of 132 bytes, no tags) goes from a JPEG into the WebP.
+TEST_F(Faithful, WebpKeepsTheColourProfile) {
+  Bytes profile;
+  Put32(&profile, 132, true);
+  Put32(&profile, 0, true);
+  Put32(&profile, 0x02100000, true);
+  for (const char* text : {"mntr", "RGB ", "XYZ "}) profile.insert(profile.end(), text, text + 4);
+  profile.resize(36, 0);
+  profile.insert(profile.end(), {'a', 'c', 's', 'p'});
+  profile.resize(68, 0);
+  for (uint32_t v : {0xF6D6u, 0x10000u, 0xD32Du}) Put32(&profile, v, true);  // D50
+  profile.resize(132, 0);
+  Bytes segment(std::begin("ICC_PROFILE"), std::end("ICC_PROFILE"));
+  segment.insert(segment.end(), {1, 1});  // part 1 of 1
+  segment.insert(segment.end(), profile.begin(), profile.end());
+  Bytes jpeg = SampleBytes(SampleKind::Rgb24, 8, 8, kFormatJpeg), profiled(jpeg.begin(), jpeg.begin() + 2);
+  profiled.insert(profiled.end(), {0xFF, 0xE2});
+  Put16(&profiled, static_cast<uint32_t>(segment.size() + 2), true);
+  profiled.insert(profiled.end(), segment.begin(), segment.end());
+  profiled.insert(profiled.end(), jpeg.begin() + 2, jpeg.end());
+  Convert("profiled.jpg", profiled, u"WEBP");
+  std::string out = scratch.Read("profiled_c.webp");
+  const auto* data = reinterpret_cast<const uint8_t*>(out.data());
+  ByteSpan kept = FindWebpChunk(data, out.size(), "ICCP");
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(Bytes(kept.data, kept.data + kept.size), profile);
+  EXPECT_EQ(FindWebpChunk(data, out.size(), "VP8X").data[0], 0x20);
+}
+
 TEST_F(Faithful, LosslessWebpKeepsEveryPixelAndLossyFollowsTheQuality) {
   Bytes source = SampleBytes(SampleKind::Rgba32, 37, 23, kFormatPng);
   int32_t error = 0;
