@@ -4,9 +4,11 @@
 //
 //   bench_freeimage_loop --generate DIR COUNT WIDTH HEIGHT
 //   bench_freeimage_loop --job jpg2jpg|jpg2webp|png2jpg OUTDIR FILE...
+//   bench_freeimage_loop --psnr SOURCE RESULT      prints "PSNR-dB BYTES" of RESULT
 #include <FreeImage.h>
 
 #include <cmath>
+#include <initializer_list>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -143,19 +145,46 @@ int Generate(const char* folder, int count, unsigned w, unsigned h) {
   return 0;
 }
 
+// How close a result is to its source, over every colour sample: 10 log10(255^2 / MSE).
+int Psnr(const char* sourcePath, const char* resultPath) {
+  std::vector<uint8_t> source, result;
+  if (!ReadWhole(sourcePath, &source) || !ReadWhole(resultPath, &result)) return 1;
+  FIBITMAP* a = Decode(source);
+  FIBITMAP* b = Decode(result);
+  FIBITMAP* a24 = a ? FreeImage_ConvertTo24Bits(a) : nullptr;
+  FIBITMAP* b24 = b ? FreeImage_ConvertTo24Bits(b) : nullptr;
+  bool same = a24 && b24 && FreeImage_GetWidth(a24) == FreeImage_GetWidth(b24) &&
+              FreeImage_GetHeight(a24) == FreeImage_GetHeight(b24);
+  double squares = 0;
+  unsigned w = same ? FreeImage_GetWidth(a24) : 0, h = same ? FreeImage_GetHeight(a24) : 0;
+  for (unsigned y = 0; y < h; ++y) {
+    const BYTE* p = FreeImage_GetScanLine(a24, static_cast<int>(y));
+    const BYTE* q = FreeImage_GetScanLine(b24, static_cast<int>(y));
+    for (unsigned i = 0; i < 3 * w; ++i) squares += double(p[i] - q[i]) * (p[i] - q[i]);
+  }
+  for (FIBITMAP* dib : {a, b, a24, b24})
+    if (dib) FreeImage_Unload(dib);
+  if (!same) return 1;
+  double mse = squares / (3.0 * w * h);
+  std::printf("%.3f %zu\n", mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99.0, result.size());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 6 && std::strcmp(argv[1], "--generate") == 0)
     return Generate(argv[2], std::atoi(argv[3]), static_cast<unsigned>(std::atoi(argv[4])),
                     static_cast<unsigned>(std::atoi(argv[5])));
+  if (argc == 4 && std::strcmp(argv[1], "--psnr") == 0) return Psnr(argv[2], argv[3]);
   if (argc >= 4 && std::strcmp(argv[1], "--job") == 0) {
     int failed = 0;
     for (int i = 4; i < argc; ++i) failed += ConvertOne(argv[2], argv[i], argv[3]) ? 0 : 1;
     return failed == 0 ? 0 : 1;
   }
   std::fprintf(stderr,
-               "usage: %s --generate DIR COUNT WIDTH HEIGHT | --job jpg2jpg|jpg2webp|png2jpg OUTDIR FILE...\n",
+               "usage: %s --generate DIR COUNT WIDTH HEIGHT | --job jpg2jpg|jpg2webp|png2jpg OUTDIR FILE... | "
+               "--psnr SOURCE RESULT\n",
                argv[0]);
   return 2;
 }

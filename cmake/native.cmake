@@ -4,6 +4,12 @@ find_path(FREEIMAGE_INCLUDE_DIR FreeImage.h REQUIRED)
 find_package(Threads REQUIRED)
 target_include_directories(tessaly_core PUBLIC ${FREEIMAGE_INCLUDE_DIR})
 target_link_libraries(tessaly_core PUBLIC ${FREEIMAGE_LIBRARY} Threads::Threads)
+# WEBP is written through libwebp itself (engine/webp_encoder.cpp).
+find_library(WEBP_LIBRARY NAMES webp REQUIRED)
+find_path(WEBP_INCLUDE_DIR webp/encode.h REQUIRED)
+target_include_directories(tessaly_core PRIVATE ${WEBP_INCLUDE_DIR})
+target_link_libraries(tessaly_core PUBLIC ${WEBP_LIBRARY})
+target_compile_definitions(tessaly_core PRIVATE TESSALY_LIBWEBP)
 
 # The native side of the ports goes into the core library itself.
 file(GLOB NATIVE_PORTS CONFIGURE_DEPENDS
@@ -30,6 +36,8 @@ file(GLOB BATCH_TESTABLE CONFIGURE_DEPENDS app/batch_*.cpp)
 list(FILTER BATCH_TESTABLE EXCLUDE REGEX "batch_main\\.cpp$")
 add_executable(tessaly_tests ${TEST_SOURCES} ${BATCH_TESTABLE})
 target_link_libraries(tessaly_tests PRIVATE tessaly_core GTest::gtest_main)
+# The small corpus of pictures drawn by tests/data/make-corpus.sh.
+target_compile_definitions(tessaly_tests PRIVATE TESSALY_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
 include(GoogleTest)
 gtest_discover_tests(tessaly_tests DISCOVERY_TIMEOUT 60)
 

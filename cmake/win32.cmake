@@ -24,7 +24,10 @@ if(TESSALY_PLATFORM STREQUAL "wine")
   # wineg++ already searches /usr/include (after Wine's own headers) and the host's
   # library folders; CMake's find_library does not know winegcc's architecture folder,
   # so the host library is named directly. The core's std::mutex runs on host threads.
-  target_link_libraries(tessaly_core PUBLIC freeimage pthread ${TESSALY_WIN32_LIBS})
+  # libwebp is the host's as well; engine/webp_encoder.cpp reads its header as the
+  # bridge reads FreeImage.h.
+  target_link_libraries(tessaly_core PUBLIC freeimage webp pthread ${TESSALY_WIN32_LIBS})
+  target_compile_definitions(tessaly_core PRIVATE TESSALY_LIBWEBP)
   # The program is a shared object, so thread_local goes through __tls_get_addr. GCC
   # emits that call inside WINAPI/CALLBACK (ms_abi) functions as if it kept rdi and rsi,
   # which the System V routine does not: a window or timer procedure touching a
@@ -48,6 +51,24 @@ else()
   add_dependencies(tessaly_core freeimage_import)
   target_include_directories(tessaly_core SYSTEM PUBLIC ${FREEIMAGE_HEADER_DIR})
   target_link_libraries(tessaly_core PUBLIC ${FREEIMAGE_IMPORT_LIB} ${TESSALY_WIN32_LIBS})
+  # libwebp cross-built for Windows (a prefix holding include/webp and lib/libwebp.a)
+  # writes WEBP at its default effort; without it FreeImage.dll's slower writer does.
+  set(TESSALY_MINGW_DEPS "" CACHE PATH "Prefix of libraries cross-built for Windows (include/, lib/)")
+  if(TESSALY_MINGW_DEPS AND EXISTS "${TESSALY_MINGW_DEPS}/include/webp/encode.h"
+     AND EXISTS "${TESSALY_MINGW_DEPS}/lib/libwebp.a")
+    target_include_directories(tessaly_core SYSTEM PRIVATE "${TESSALY_MINGW_DEPS}/include")
+    set(WEBP_STATIC "${TESSALY_MINGW_DEPS}/lib/libwebp.a")
+    # Newer libwebp keeps its CPU-feature code in libsharpyuv, which libwebp needs.
+    if(EXISTS "${TESSALY_MINGW_DEPS}/lib/libsharpyuv.a")
+      list(APPEND WEBP_STATIC "${TESSALY_MINGW_DEPS}/lib/libsharpyuv.a")
+    endif()
+    target_link_libraries(tessaly_core PUBLIC ${WEBP_STATIC})
+    target_compile_definitions(tessaly_core PRIVATE TESSALY_LIBWEBP)
+    message(STATUS "WEBP: libwebp from ${TESSALY_MINGW_DEPS}")
+  else()
+    message(STATUS "WEBP: no libwebp in TESSALY_MINGW_DEPS ('${TESSALY_MINGW_DEPS}'); "
+                   "FreeImage.dll's writer encodes WEBP (its slowest method)")
+  endif()
 endif()
 
 # The program: its entry, windows and registry code (the *_win32.cpp files of app/, ui/

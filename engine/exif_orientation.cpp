@@ -33,33 +33,72 @@ class TiffView {
   bool big_;
 };
 
-}  // namespace
+// Where a one-value SHORT entry of the first directory is, and where the link to the
+// next directory follows that directory.
+struct ShortEntry {
+  size_t entry = 0;
+  size_t next = 0;
+  bool found = false;
+};
 
-bool MarkExifUpright(std::vector<uint8_t>* block) {
-  if (block->size() < kExifPrefix + 8 || std::memcmp(block->data(), "Exif\0\0", kExifPrefix) != 0) return false;
-  uint8_t* tiff = block->data() + kExifPrefix;
-  size_t size = block->size() - kExifPrefix;
+size_t TiffStart(const uint8_t* block, size_t size) {
+  return size >= kExifPrefix && std::memcmp(block, "Exif\0\0", kExifPrefix) == 0 ? kExifPrefix : 0;
+}
+
+bool IsTiffHeader(const uint8_t* tiff, size_t size) {
+  if (size < 8) return false;
   bool big = tiff[0] == 'M' && tiff[1] == 'M';
   if (!big && !(tiff[0] == 'I' && tiff[1] == 'I')) return false;
-  TiffView view(tiff, size, big);
-  if (view.Read16(2) != 42) return false;
+  return TiffView(const_cast<uint8_t*>(tiff), size, big).Read16(2) == 42;
+}
+
+ShortEntry FindShort(const TiffView& view, uint16_t tag) {
+  ShortEntry found;
   size_t directory = view.Read32(4);
-  if (!view.Fits(directory, 2)) return false;
+  if (!view.Fits(directory, 2)) return found;
   size_t entries = view.Read16(directory);
   // A directory that claims more entries than the block holds is not trusted at all.
-  size_t next = directory + 2 + entries * kEntrySize;
-  if (!view.Fits(directory + 2, entries * kEntrySize + 4)) return false;
+  if (!view.Fits(directory + 2, entries * kEntrySize + 4)) return found;
+  found.next = directory + 2 + entries * kEntrySize;
   for (size_t i = 0; i < entries; ++i) {
     size_t entry = directory + 2 + i * kEntrySize;
-    if (view.Read16(entry) != kOrientationTag) continue;
-    if (view.Read16(entry + 2) != kShortType || view.Read32(entry + 4) != 1) return false;
-    if (view.Read16(entry + 8) == 1) return false;
-    view.Write16(entry + 8, 1);
-    // The thumbnail's directory follows the first one; its small picture is still
-    // turned, so it is unlinked and viewers make their own.
-    view.Write16(next, 0);
-    view.Write16(next + 2, 0);
-    return true;
+    if (view.Read16(entry) != tag) continue;
+    if (view.Read16(entry + 2) != kShortType || view.Read32(entry + 4) != 1) return found;
+    found.entry = entry;
+    found.found = true;
+    return found;
   }
-  return false;
+  return found;
+}
+
+}  // namespace
+
+int ReadFirstDirectoryShort(const uint8_t* block, size_t size, uint16_t tag) {
+  size_t start = TiffStart(block, size);
+  const uint8_t* tiff = block + start;
+  if (!IsTiffHeader(tiff, size - start)) return -1;
+  TiffView view(const_cast<uint8_t*>(tiff), size - start, tiff[0] == 'M');
+  ShortEntry at = FindShort(view, tag);
+  return at.found ? view.Read16(at.entry + 8) : -1;
+}
+
+int ReadExifOrientation(const uint8_t* block, size_t size) {
+  int value = ReadFirstDirectoryShort(block, size, kOrientationTag);
+  return value >= 1 && value <= 8 ? value : 0;
+}
+
+bool MarkExifUpright(std::vector<uint8_t>* block) {
+  size_t start = TiffStart(block->data(), block->size());
+  uint8_t* tiff = block->data() + start;
+  size_t size = block->size() - start;
+  if (!IsTiffHeader(tiff, size)) return false;
+  TiffView view(tiff, size, tiff[0] == 'M');
+  ShortEntry at = FindShort(view, kOrientationTag);
+  if (!at.found || view.Read16(at.entry + 8) == 1) return false;
+  view.Write16(at.entry + 8, 1);
+  // The thumbnail's directory follows the first one; its small picture is still
+  // turned, so it is unlinked and viewers make their own.
+  view.Write16(at.next, 0);
+  view.Write16(at.next + 2, 0);
+  return true;
 }

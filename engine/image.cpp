@@ -1,7 +1,12 @@
 // The one translation unit that includes FreeImage.h.
 #include "engine/image.h"
 
+#include "engine/bmp_header.h"
+#include "engine/container_chunks.h"
 #include "engine/exif_orientation.h"
+#include "engine/palette_exact.h"
+#include "engine/source_facts.h"
+#include "engine/webp_encoder.h"
 
 #include <cstring>
 
@@ -30,6 +35,45 @@ FIBITMAP* Fi(const Image& image) {
 
 Image Wrap(FIBITMAP* dib) {
   return Image(reinterpret_cast<ImageHandle*>(dib));
+}
+
+// The pixel files beside the bridge take FreeImage's byte order for granted.
+static_assert(FI_RGBA_BLUE == 0 && FI_RGBA_GREEN == 1 && FI_RGBA_RED == 2 && FI_RGBA_ALPHA == 3,
+              "pixels are kept as blue, green, red, alpha");
+
+PixelRows RowsOf(FIBITMAP* dib) {
+  PixelRows rows;
+  rows.bits = FreeImage_GetBits(dib);
+  rows.pitch = FreeImage_GetPitch(dib);
+  rows.width = FreeImage_GetWidth(dib);
+  rows.height = FreeImage_GetHeight(dib);
+  rows.bpp = FreeImage_GetBPP(dib);
+  return rows;
+}
+
+// FreeImage's 32-bit conversion, among others, leaves the colour profile behind.
+FIBITMAP* WithProfile(FIBITMAP* made, FIBITMAP* from) {
+  if (!made) return nullptr;
+  FIICCPROFILE* profile = FreeImage_GetICCProfile(from);
+  FIICCPROFILE* own = FreeImage_GetICCProfile(made);
+  if (profile && profile->data && profile->size > 0 && own && own->size == 0)
+    FreeImage_CreateICCProfile(made, profile->data, static_cast<long>(profile->size));
+  return made;
+}
+
+// A new image made from another keeps what describes the picture: metadata, colour
+// profile and printing resolution.
+FIBITMAP* Described(FIBITMAP* made, FIBITMAP* from) {
+  if (!WithProfile(made, from)) return nullptr;
+  FreeImage_CloneMetadata(made, from);
+  FreeImage_SetDotsPerMeterX(made, FreeImage_GetDotsPerMeterX(from));
+  FreeImage_SetDotsPerMeterY(made, FreeImage_GetDotsPerMeterY(from));
+  return made;
+}
+
+void SetGreyPalette(FIBITMAP* dib) {
+  RGBQUAD* palette = FreeImage_GetPalette(dib);
+  for (int i = 0; i < 256; ++i) palette[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
 }
 
 // The JPEG reader fills what a cut-off file lacks with grey and only warns, where every
@@ -76,24 +120,130 @@ void ReplaceTagValue(FREE_IMAGE_MDMODEL model, FIBITMAP* dib, FITAG* tag, const 
   FreeImage_DeleteTag(copy);
 }
 
+// True when the parsed Orientation said turned and now says upright.
+bool MarkMainUpright(FIBITMAP* dib) {
+  FITAG* orientation = nullptr;
+  if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, dib, "Orientation", &orientation) || !orientation) return false;
+  if (FreeImage_GetTagType(orientation) != FIDT_SHORT || FreeImage_GetTagCount(orientation) != 1) return false;
+  const WORD upright = 1;
+  if (*static_cast<const WORD*>(FreeImage_GetTagValue(orientation)) == upright) return false;
+  ReplaceTagValue(FIMD_EXIF_MAIN, dib, orientation, &upright);
+  return true;
+}
+
 // Cameras store the picture as the sensor saw it and name the turn in the EXIF
-// Orientation tag; the JPEG reader turns it upright (PNG and a JPEG without metadata
-// would not carry the tag on). The EXIF that JPEG and WebP outputs keep must then say
+// Orientation tag; the readers' pictures are turned upright (FreeImage's JPEG reader, or
+// the bridge for other formats). The EXIF that JPEG and WebP outputs keep must then say
 // "upright", or a viewer would turn the picture a second time.
 void MarkUpright(FIBITMAP* dib) {
-  FITAG* orientation = nullptr;
-  if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, dib, "Orientation", &orientation) || !orientation) return;
-  if (FreeImage_GetTagType(orientation) != FIDT_SHORT || FreeImage_GetTagCount(orientation) != 1) return;
-  const WORD upright = 1;
-  if (*static_cast<const WORD*>(FreeImage_GetTagValue(orientation)) == upright) return;
-  ReplaceTagValue(FIMD_EXIF_MAIN, dib, orientation, &upright);
+  bool mainWasTurned = MarkMainUpright(dib);
   FITAG* raw = nullptr;
   if (!FreeImage_GetMetadata(FIMD_EXIF_RAW, dib, "ExifRaw", &raw) || !raw) return;
   const auto* bytes = static_cast<const uint8_t*>(FreeImage_GetTagValue(raw));
   std::vector<uint8_t> block(bytes, bytes + FreeImage_GetTagLength(raw));
+  int orientation = ReadExifOrientation(block.data(), block.size());
+  if (orientation == 1 || (orientation == 0 && !mainWasTurned)) return;
   // A block that cannot be mended would turn the picture a second time: it goes.
   if (MarkExifUpright(&block)) ReplaceTagValue(FIMD_EXIF_RAW, dib, raw, block.data());
   else FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, nullptr, nullptr);
+}
+
+// FreeImage's WebP reader keeps an EXIF chunk only when it starts as a JPEG segment does
+// ("Exif\0\0"); the format (and most writers, this program among them) leaves that
+// out. It is kept here in the form FreeImage's JPEG and the WebP writers take.
+void KeepWebpExif(FIBITMAP* dib, const uint8_t* data, uint32_t size) {
+  if (FreeImage_GetMetadataCount(FIMD_EXIF_RAW, dib) > 0) return;
+  ByteSpan exif = FindWebpChunk(data, size, "EXIF");
+  if (!exif || !IsTiffFile(exif.data, exif.size)) return;
+  std::vector<uint8_t> block = {'E', 'x', 'i', 'f', 0, 0};
+  block.insert(block.end(), exif.data, exif.data + exif.size);
+  FITAG* tag = FreeImage_CreateTag();
+  if (!tag) return;
+  auto length = static_cast<DWORD>(block.size());
+  if (FreeImage_SetTagKey(tag, "ExifRaw") && FreeImage_SetTagType(tag, FIDT_BYTE) &&
+      FreeImage_SetTagLength(tag, length) && FreeImage_SetTagCount(tag, length) &&
+      FreeImage_SetTagValue(tag, block.data()))
+    FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, "ExifRaw", tag);
+  FreeImage_DeleteTag(tag);
+}
+
+// FreeImage reads the fourth byte of every 32-bit BMP as alpha, but plain (BI_RGB)
+// BMPs leave it 0: a picture whose every alpha is 0 was never meant to be invisible.
+FIBITMAP* WithoutEmptyAlpha(FIBITMAP* dib) {
+  if (FreeImage_GetImageType(dib) != FIT_BITMAP || FreeImage_GetBPP(dib) != 32) return dib;
+  PixelRows rows = RowsOf(dib);
+  for (uint32_t y = 0; y < rows.height; ++y) {
+    const uint8_t* row = rows.Row(y);
+    for (uint32_t x = 0; x < rows.width; ++x)
+      if (row[4 * x + FI_RGBA_ALPHA] != 0) return dib;
+  }
+  FIBITMAP* opaque = Described(FreeImage_ConvertTo24Bits(dib), dib);
+  if (!opaque) return dib;
+  FreeImage_Unload(dib);
+  return opaque;
+}
+
+// FreeImage widens 1-, 2- and 4-bit grey PNGs to 8 bits but leaves their transparent
+// value unwidened, so the wrong grey (mostly none) turned transparent.
+void MendGreyKey(FIBITMAP* dib, int key) {
+  if (key < 0 || FreeImage_GetBPP(dib) != 8 || FreeImage_GetColorsUsed(dib) != 256) return;
+  const RGBQUAD* palette = FreeImage_GetPalette(dib);
+  BYTE table[256];
+  for (int i = 0; i < 256; ++i) {
+    bool clear = palette[i].rgbRed == key && palette[i].rgbGreen == key && palette[i].rgbBlue == key;
+    table[i] = clear ? 0 : 255;
+  }
+  FreeImage_SetTransparencyTable(dib, table, 256);
+}
+
+// 4-bit pictures widened to 8 bits, the one depth FreeImage's rotation refuses; the
+// widening would drop their transparent entries.
+FIBITMAP* Widened(FIBITMAP* dib) {
+  FIBITMAP* wide = Described(FreeImage_ConvertTo8Bits(dib), dib);
+  if (wide && FreeImage_IsTransparent(dib))
+    FreeImage_SetTransparencyTable(wide, FreeImage_GetTransparencyTable(dib), FreeImage_GetTransparencyCount(dib));
+  return wide;
+}
+
+// What makes a picture stored under EXIF orientation 1..8 upright: a turn
+// counter-clockwise (FreeImage's sense), then mirror images.
+struct Turn {
+  int angle;
+  bool flipVertical;
+  bool flipHorizontal;
+};
+constexpr Turn kTurns[9] = {{0, false, false},   {0, false, false}, {0, false, true},
+                            {180, false, false}, {0, true, false},  {90, true, false},
+                            {270, false, false}, {270, true, false}, {90, false, false}};
+
+// False (and the picture as it was) when FreeImage cannot turn this kind of image.
+bool TurnUpright(FIBITMAP** dib, int orientation) {
+  if (orientation < 2 || orientation > 8) return false;
+  const Turn& turn = kTurns[orientation];
+  if (turn.angle != 0) {
+    bool narrow = FreeImage_GetImageType(*dib) == FIT_BITMAP && FreeImage_GetBPP(*dib) == 4;
+    FIBITMAP* wide = narrow ? Widened(*dib) : nullptr;
+    FIBITMAP* source = narrow ? wide : *dib;
+    FIBITMAP* turned = source ? FreeImage_Rotate(source, turn.angle, nullptr) : nullptr;
+    if (wide) FreeImage_Unload(wide);
+    if (!turned) return false;
+    FreeImage_Unload(*dib);
+    *dib = turned;
+  }
+  if (turn.flipVertical) FreeImage_FlipVertical(*dib);
+  if (turn.flipHorizontal) FreeImage_FlipHorizontal(*dib);
+  return true;
+}
+
+// What other readers than JPEG's get wrong or pass over, mended from the file's bytes.
+FIBITMAP* Mended(FREE_IMAGE_FORMAT format, FIBITMAP* dib, const uint8_t* data, uint32_t size) {
+  if (format == FIF_BMP) dib = WithoutEmptyAlpha(dib);
+  if (format == FIF_PNG) MendGreyKey(dib, PngLowGreyKey(data, size));
+  if (format == FIF_WEBP) KeepWebpExif(dib, data, size);
+  // Camera raw files are TIFF inside too, but their reader turns them itself.
+  bool namesTurn = format == FIF_TIFF || format == FIF_PNG || format == FIF_WEBP;
+  if (namesTurn && TurnUpright(&dib, SourceOrientation(data, size))) MarkUpright(dib);
+  return dib;
 }
 
 FIBITMAP* DecodeWhole(FREE_IMAGE_FORMAT format, FIMEMORY* stream, const uint8_t* data, uint32_t size,
@@ -105,7 +255,116 @@ FIBITMAP* DecodeWhole(FREE_IMAGE_FORMAT format, FIMEMORY* stream, const uint8_t*
     if (!dib) *errorCode = kErrorTruncated;
   }
   if (dib && format == FIF_JPEG) MarkUpright(dib);
+  else if (dib) dib = Mended(format, dib, data, size);
   return dib;
+}
+
+// Dropping alpha as FreeImage does keeps the colour under it, black in most files:
+// clear parts would turn black and half-clear red solid red. The picture is laid on
+// white first, as a viewer shows it.
+FIBITMAP* OnWhite(FIBITMAP* dib) {
+  bool wide = FreeImage_GetImageType(dib) == FIT_BITMAP && FreeImage_GetBPP(dib) == 32;
+  FIBITMAP* rgba = wide ? dib : FreeImage_ConvertTo32Bits(dib);
+  if (!rgba) return nullptr;
+  FIBITMAP* flat = FreeImage_Allocate(static_cast<int>(FreeImage_GetWidth(dib)),
+                                      static_cast<int>(FreeImage_GetHeight(dib)), 24);
+  if (flat) {
+    PixelRows from = RowsOf(rgba), to = RowsOf(flat);
+    for (uint32_t y = 0; y < from.height; ++y) {
+      const uint8_t* in = from.Row(y);
+      uint8_t* out = to.Row(y);
+      for (uint32_t x = 0; x < from.width; ++x, in += 4, out += 3) {
+        unsigned alpha = in[FI_RGBA_ALPHA], white = 255 * (255 - alpha);
+        for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>((in[c] * alpha + white + 127) / 255);
+      }
+    }
+    Described(flat, dib);
+  }
+  if (rgba != dib) FreeImage_Unload(rgba);
+  return flat;
+}
+
+// 16-bit grey brought to 8 bits linearly: the high byte, as FreeImage narrows 48- and
+// 64-bit colour, so a grey picture comes out the same whichever way it was stored.
+// (Scaling from the darkest to the lightest value, as FreeImage's own conversion does,
+// turned a flat grey white.)
+FIBITMAP* GreyFrom16(FIBITMAP* dib) {
+  uint32_t width = FreeImage_GetWidth(dib), height = FreeImage_GetHeight(dib);
+  FIBITMAP* grey = FreeImage_Allocate(static_cast<int>(width), static_cast<int>(height), 8);
+  if (!grey) return nullptr;
+  SetGreyPalette(grey);
+  for (uint32_t y = 0; y < height; ++y) {
+    const auto* in = reinterpret_cast<const uint16_t*>(FreeImage_GetScanLine(dib, static_cast<int>(y)));
+    BYTE* out = FreeImage_GetScanLine(grey, static_cast<int>(y));
+    for (uint32_t x = 0; x < width; ++x) out[x] = static_cast<BYTE>(in[x] >> 8);
+  }
+  return Described(grey, dib);
+}
+
+// A picture of at most 256 colours indexed as it is, every alpha level kept in the
+// transparency table; nullptr when it has more.
+FIBITMAP* ExactPalette(FIBITMAP* wide) {
+  PixelRows rows = RowsOf(wide);
+  std::vector<PaletteEntry> palette;
+  if (!CollectPalette(rows, &palette)) return nullptr;
+  FIBITMAP* indexed = FreeImage_Allocate(static_cast<int>(rows.width), static_cast<int>(rows.height), 8);
+  if (!indexed) return nullptr;
+  WriteIndexes(rows, palette, RowsOf(indexed));
+  RGBQUAD* entries = FreeImage_GetPalette(indexed);
+  BYTE table[256];
+  bool clear = false;
+  for (size_t i = 0; i < 256; ++i) {
+    PaletteEntry e = i < palette.size() ? palette[i] : PaletteEntry{};
+    entries[i] = RGBQUAD{e.blue, e.green, e.red, 0};
+    table[i] = e.alpha;
+    clear = clear || e.alpha < 255;
+  }
+  if (clear) FreeImage_SetTransparencyTable(indexed, table, static_cast<int>(palette.size()));
+  return indexed;
+}
+
+// More colours than a palette holds: Wu's quantiser chooses them. It knows no alpha,
+// so a picture with transparency keeps the last entry for what was mostly clear, as a
+// GIF's one transparent colour would.
+FIBITMAP* Quantised(FIBITMAP* wide) {
+  if (FreeImage_GetBPP(wide) != 32) return FreeImage_ColorQuantize(wide, FIQ_WUQUANT);
+  FIBITMAP* colours = FreeImage_ConvertTo24Bits(wide);
+  FIBITMAP* indexed = colours ? FreeImage_ColorQuantizeEx(colours, FIQ_WUQUANT, 255, 0, nullptr) : nullptr;
+  if (colours) FreeImage_Unload(colours);
+  if (!indexed) return nullptr;
+  constexpr BYTE kClear = 255;
+  PixelRows from = RowsOf(wide), to = RowsOf(indexed);
+  for (uint32_t y = 0; y < from.height; ++y)
+    for (uint32_t x = 0; x < from.width; ++x)
+      if (from.Row(y)[4 * x + FI_RGBA_ALPHA] < 128) to.Row(y)[x] = kClear;
+  FreeImage_GetPalette(indexed)[kClear] = RGBQUAD{255, 255, 255, 0};
+  BYTE table[256];
+  std::memset(table, 255, sizeof table);
+  table[kClear] = 0;
+  FreeImage_SetTransparencyTable(indexed, table, 256);
+  return indexed;
+}
+
+// A tag's bytes; a text tag's closing zero is no part of what a file carries.
+ByteSpan TagBytes(FREE_IMAGE_MDMODEL model, FIBITMAP* dib, const char* key) {
+  FITAG* tag = nullptr;
+  if (!FreeImage_GetMetadata(model, dib, key, &tag) || !tag) return ByteSpan();
+  const auto* bytes = static_cast<const uint8_t*>(FreeImage_GetTagValue(tag));
+  size_t size = FreeImage_GetTagLength(tag);
+  if (FreeImage_GetTagType(tag) == FIDT_ASCII && size > 0 && bytes[size - 1] == 0) --size;
+  return bytes && size > 0 ? ByteSpan{bytes, size} : ByteSpan();
+}
+
+// The colour profile, EXIF and XMP that FreeImage's writer kept, around libwebp's picture.
+bool EncodeWebpImage(FIBITMAP* dib, int32_t flags, std::vector<uint8_t>* out) {
+  WebpMetadata metadata;
+  FIICCPROFILE* profile = FreeImage_GetICCProfile(dib);
+  if (profile && profile->data && profile->size > 0)
+    metadata.icc = ByteSpan{static_cast<const uint8_t*>(profile->data), profile->size};
+  metadata.exif = TagBytes(FIMD_EXIF_RAW, dib, "ExifRaw");
+  metadata.xmp = TagBytes(FIMD_XMP, dib, "XMLPacket");
+  bool alpha = FreeImage_GetBPP(dib) == 32 && FreeImage_IsTransparent(dib);
+  return EncodeWebp(RowsOf(dib), alpha, flags, metadata, out);
 }
 
 }  // namespace
@@ -135,6 +394,11 @@ void InitImageLibrary() {
 }
 
 Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode) {
+  std::vector<uint8_t> plainBmp;
+  if (BmpWithPlainHeader(data, size, &plainBmp)) {
+    data = plainBmp.data();
+    size = static_cast<uint32_t>(plainBmp.size());
+  }
   FIMEMORY* stream = FreeImage_OpenMemory(const_cast<BYTE*>(data), size);
   if (!stream) {
     *errorCode = kErrorBufferUnreadable;
@@ -166,20 +430,26 @@ bool IsStandardBitmap(const Image& image) {
 }
 
 Image ConvertTo24Bits(const Image& image) {
-  return image ? Wrap(FreeImage_ConvertTo24Bits(Fi(image))) : Image();
+  if (!image) return Image();
+  if (FreeImage_IsTransparent(Fi(image))) return Wrap(OnWhite(Fi(image)));
+  return Wrap(FreeImage_ConvertTo24Bits(Fi(image)));
 }
 
 Image ConvertTo32Bits(const Image& image) {
-  return image ? Wrap(FreeImage_ConvertTo32Bits(Fi(image))) : Image();
+  return image ? Wrap(WithProfile(FreeImage_ConvertTo32Bits(Fi(image)), Fi(image))) : Image();
 }
 
-Image ColorQuantizeWu(const Image& image) {
+Image ReduceToPalette(const Image& image) {
   if (!image) return Image();
-  // The quantiser takes 24- and 32-bit images only.
-  uint32_t bpp = FreeImage_GetBPP(Fi(image));
-  if (IsStandardBitmap(image) && (bpp == 24 || bpp == 32)) return Wrap(FreeImage_ColorQuantize(Fi(image), FIQ_WUQUANT));
-  Image wide = ConvertTo24Bits(image);
-  return wide ? Wrap(FreeImage_ColorQuantize(Fi(wide), FIQ_WUQUANT)) : Image();
+  FIBITMAP* dib = Fi(image);
+  if (FreeImage_GetImageType(dib) == FIT_BITMAP && FreeImage_GetBPP(dib) <= 8) return Image();
+  // Alpha counts only where FreeImage says the picture has it.
+  FIBITMAP* wide = FreeImage_IsTransparent(dib) ? FreeImage_ConvertTo32Bits(dib) : FreeImage_ConvertTo24Bits(dib);
+  if (!wide) return Image();
+  FIBITMAP* indexed = ExactPalette(wide);
+  if (!indexed) indexed = Quantised(wide);
+  FreeImage_Unload(wide);
+  return Wrap(Described(indexed, dib));
 }
 
 Image ConvertToStandardBitmap(const Image& image) {
@@ -187,6 +457,8 @@ Image ConvertToStandardBitmap(const Image& image) {
   switch (FreeImage_GetImageType(Fi(image))) {
     case FIT_BITMAP:
       return Image();
+    case FIT_UINT16:
+      return Wrap(GreyFrom16(Fi(image)));
     case FIT_RGB16:
       return Wrap(FreeImage_ConvertTo24Bits(Fi(image)));
     case FIT_RGBA16:
@@ -223,6 +495,7 @@ bool CanEncode(int32_t formatId, const Image& image) {
 bool EncodeImage(const Image& image, int32_t formatId, int32_t flags, std::vector<uint8_t>* out) {
   out->clear();
   if (!CanEncode(formatId, image)) return false;
+  if (formatId == FIF_WEBP && HaveWebpEncoder()) return EncodeWebpImage(Fi(image), flags, out);
   FIMEMORY* stream = FreeImage_OpenMemory(nullptr, 0);
   if (!stream) return false;
   bool ok = FreeImage_SaveToMemory(static_cast<FREE_IMAGE_FORMAT>(formatId), Fi(image), stream, flags);
@@ -240,6 +513,43 @@ Text ImageLibraryVersion() {
 
 Text ImageLibraryCopyright() {
   return TextFromUtf8(FreeImage_GetCopyrightMessage());
+}
+
+bool DropMetadata(const Image& image) {
+  if (!image) return false;
+  FIBITMAP* dib = Fi(image);
+  bool had = false;
+  for (int model = FIMD_COMMENTS; model <= FIMD_EXIF_RAW; ++model) {
+    auto kind = static_cast<FREE_IMAGE_MDMODEL>(model);
+    if (FreeImage_GetMetadataCount(kind, dib) == 0) continue;
+    FreeImage_SetMetadata(kind, dib, nullptr, nullptr);
+    had = true;
+  }
+  FIICCPROFILE* profile = FreeImage_GetICCProfile(dib);
+  if (profile && profile->size > 0) {
+    FreeImage_DestroyICCProfile(dib);
+    had = true;
+  }
+  return had;
+}
+
+PaletteEntry PixelAt(const Image& image, uint32_t x, uint32_t y) {
+  PaletteEntry colour;
+  if (!IsStandardBitmap(image) || x >= ImageWidth(image) || y >= ImageHeight(image)) return colour;
+  FIBITMAP* dib = Fi(image);
+  unsigned row = ImageHeight(image) - 1 - y, bpp = FreeImage_GetBPP(dib);
+  if (bpp <= 8) {
+    BYTE index = 0;
+    FreeImage_GetPixelIndex(dib, x, row, &index);
+    RGBQUAD entry = FreeImage_GetPalette(dib)[index];
+    colour = PaletteEntry{entry.rgbBlue, entry.rgbGreen, entry.rgbRed, 255};
+    if (FreeImage_IsTransparent(dib) && index < FreeImage_GetTransparencyCount(dib))
+      colour.alpha = FreeImage_GetTransparencyTable(dib)[index];
+  } else if (bpp == 24 || bpp == 32) {
+    const BYTE* p = FreeImage_GetScanLine(dib, static_cast<int>(row)) + x * (bpp / 8);
+    colour = PaletteEntry{p[FI_RGBA_BLUE], p[FI_RGBA_GREEN], p[FI_RGBA_RED], BYTE(bpp == 32 ? p[FI_RGBA_ALPHA] : 255)};
+  }
+  return colour;
 }
 
 bool ImageHasAlpha(const Image& image) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "diag/text.h"
+#include "engine/pixel_rows.h"
 
 struct ImageHandle;  // FreeImage's FIBITMAP
 
@@ -48,18 +49,31 @@ uint32_t ImageBpp(const Image& image);
 bool IsStandardBitmap(const Image& image);
 
 // Each returns a new image or an empty one when FreeImage gives none.
+// Transparency is laid on white before it is dropped.
 Image ConvertTo24Bits(const Image& image);
+// The colour profile stays (FreeImage's conversion drops it).
 Image ConvertTo32Bits(const Image& image);
-Image ColorQuantizeWu(const Image& image);
-// 16-bit, float and other high-range images brought to 8 bits per channel.
+// At most 256 colours (GIF, "PNG Color 256"). A palette image is kept as it is (empty
+// result); a picture of at most 256 colours gets exactly those, transparency included;
+// others are quantised (Wu), a transparent picture keeping one clear entry.
+Image ReduceToPalette(const Image& image);
+// 16-bit, float and other high-range images brought to 8 bits per channel; 16-bit grey
+// linearly (value / 256), never stretched.
 Image ConvertToStandardBitmap(const Image& image);
 Image RescaleLanczos3(const Image& image, int32_t width, int32_t height);
 
 // Whether the image carries transparency: an alpha channel or a palette with
 // transparent entries.
 bool ImageHasAlpha(const Image& image);
+// The colour of one pixel of an ordinary bitmap of 1 to 32 bits, counted from the top
+// left, with its transparency; for checks of what a conversion made.
+PaletteEntry PixelAt(const Image& image, uint32_t x, uint32_t y);
 // True for 8-bit images whose palette is a plain grey ramp.
 bool IsGreyscale(const Image& image);
+
+// Removes every metadata tag and the colour profile; true when there was any. For a
+// writer that fails on what the source carried.
+bool DropMetadata(const Image& image);
 
 // Writes the IPTC key "Software"; false when FreeImage refused it.
 bool SetSoftwareTag(const Image& image, const char* value);
@@ -68,7 +82,8 @@ bool SetSoftwareTag(const Image& image, const char* value);
 bool CanEncode(int32_t formatId, const Image& image);
 // Whether FreeImage has a writer for the format at all (read-only formats have none).
 bool CanWriteFormat(int32_t formatId);
-// Encodes into memory with the given save flags; false when the encoder fails.
+// Encodes into memory with the given save flags; false when the encoder fails. WEBP
+// goes through libwebp where the build has it (engine/webp_encoder.h).
 bool EncodeImage(const Image& image, int32_t formatId, int32_t flags, std::vector<uint8_t>* out);
 
 // Sample images for tests and benchmarks: a smooth pattern of the given kind, so every

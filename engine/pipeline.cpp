@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr uint32_t kMinimumFileBytes = 50;
 constexpr uint32_t kQuestionTimeoutMs = 6000;
 constexpr int32_t kQuestionKind = 6;  // Yes/No with the question icon
 constexpr int32_t kDirectoryAttribute = 16;  // what IsDirectory answers for a folder
@@ -102,8 +101,8 @@ Image AdaptDepth(const Image& image, int32_t targetId) {
   switch (targetId) {
     case kFormatJpeg: return ImageBpp(image) != 24 ? ConvertTo24Bits(image) : Image();
     case kFormatWebp: return ConvertTo32Bits(image);
-    case kFormatPng: return HasFlag(TargetFlags(), kPng256ColourFlag) ? ColorQuantizeWu(image) : Image();
-    case kFormatGif: return ImageBpp(image) != 8 ? ColorQuantizeWu(image) : Image();
+    case kFormatPng: return HasFlag(TargetFlags(), kPng256ColourFlag) ? ReduceToPalette(image) : Image();
+    case kFormatGif: return ReduceToPalette(image);
     default: return Image();
   }
 }
@@ -144,6 +143,11 @@ int32_t EncodeToMemory(Image image, int32_t targetId, std::vector<uint8_t>* enco
   image = EncodableForm(std::move(image), targetId);
   if (!image) return kErrorCannotEncode;
   SetSoftwareTag(image, kSoftwareTag);  // a refused tag is no reason to fail the file
+  if (EncodeImage(image, targetId, TargetFlags(), encoded)) return 0;
+  // Some writers fail on what the source carried (FreeImage's PNG writer on a text
+  // chunk with an empty keyword): the picture is worth more than its notes.
+  if (!DropMetadata(image)) return kErrorCannotEncode;
+  SetSoftwareTag(image, kSoftwareTag);
   return EncodeImage(image, targetId, TargetFlags(), encoded) ? 0 : kErrorCannotEncode;
 }
 
@@ -151,7 +155,9 @@ int32_t EncodeToMemory(Image image, int32_t targetId, std::vector<uint8_t>* enco
 int32_t ReadAndDecode(TextView path, Image* image, uint32_t* bytesRead) {
   std::vector<uint8_t> buffer;
   *bytesRead = ReadFileToBuffer(path, &buffer);
-  if (*bytesRead < kMinimumFileBytes) return kErrorReadToBuffer;
+  // Only a file that could not be read, or holds nothing, stops here: valid pictures
+  // can be tiny (a GIF of 43 bytes, a WebP of 36).
+  if (*bytesRead == 0) return kErrorReadToBuffer;
   int32_t error = 0;
   *image = LoadImageFromBuffer(buffer.data(), *bytesRead, &error);
   // A recognised format whose reader still gave no image cannot be read either.

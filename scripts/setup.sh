@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config
   libgtest-dev
-  libfreeimage-dev
+  libfreeimage-dev libwebp-dev
   wine wine64 wine64-tools libwine-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   xvfb xauth x11-utils imagemagick xdotool

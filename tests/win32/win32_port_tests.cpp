@@ -592,6 +592,41 @@ void TestCutJpegOnWorker() {
   Check(intact.image && intact.error == 0, "the whole JPEG decodes on a worker");
 }
 
+// libwebp is the host's library, called from Winelib code on a Wine thread: what it
+// writes must read back as the same picture.
+struct WebpRoundTrip {
+  int32_t flags = 0;
+  bool encoded = false, sameSize = false, samePixels = true;
+};
+
+DWORD WINAPI WebpOnWorker(void* param) {
+  auto* job = static_cast<WebpRoundTrip*>(param);
+  Image sample = CreateSampleImage(SampleKind::Rgba32, 37, 23);
+  std::vector<uint8_t> bytes;
+  job->encoded = EncodeImage(sample, kFormatWebp, job->flags, &bytes);
+  int32_t error = 0;
+  Image back = LoadImageFromBuffer(bytes.data(), static_cast<uint32_t>(bytes.size()), &error);
+  job->sameSize = ImageWidth(back) == 37 && ImageHeight(back) == 23 && ImageHasAlpha(back);
+  for (uint32_t y = 0; y < 23; ++y)
+    for (uint32_t x = 0; x < 37; ++x) {
+      PaletteEntry a = PixelAt(sample, x, y), b = PixelAt(back, x, y);
+      if (a.alpha != 0 && (a.red != b.red || a.green != b.green || a.blue != b.blue || a.alpha != b.alpha))
+        job->samePixels = false;
+    }
+  return 0;
+}
+
+void TestWebpOnWorker() {
+  WebpRoundTrip lossy, lossless;
+  lossy.flags = 90;
+  lossless.flags = 0x100;
+  Finish(StartThread(WebpOnWorker, &lossy));
+  Finish(StartThread(WebpOnWorker, &lossless));
+  Check(lossy.encoded && lossy.sameSize, "a lossy WEBP with alpha is written through libwebp and reads back");
+  Check(lossless.encoded && lossless.sameSize && lossless.samePixels,
+        "a lossless WEBP through libwebp reads back pixel for pixel");
+}
+
 int main() {
   CoInitialize(nullptr);
   TestBoxTimesOut();
@@ -617,6 +652,7 @@ int main() {
   TestFileListIndex();
   TestExportTable();
   TestCutJpegOnWorker();
+  TestWebpOnWorker();
   CoUninitialize();
   std::printf("%d check(s) failed\n", gFailures);
   return gFailures;

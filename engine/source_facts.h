@@ -1,0 +1,15 @@
+// What a file's own bytes say about its picture where FreeImage's readers pass it over
+// or read it wrongly. JPEG turns are left to FreeImage's reader, which applies them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The EXIF turn of a TIFF (its first directory), a PNG (its eXIf chunk) or a WebP (its
+// EXIF chunk): 1..8, or 0 when the file names none.
+int SourceOrientation(const uint8_t* data, size_t size);
+
+// For a grey PNG of 1, 2 or 4 bits with a transparent grey value (tRNS): that value as
+// the 8-bit grey it becomes when the samples are widened to 8 bits (a 1-bit white is
+// 255). -1 for every other file.
+int PngLowGreyKey(const uint8_t* data, size_t size);

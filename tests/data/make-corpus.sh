@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Draws the small pictures in corpus/ with ImageMagick: each shows one way real files
+# came out wrong. The tests read the files as they are kept here; run this again only
+# to change them. Every picture is tiny and has distinct corners (top left red, top
+# right green, bottom left blue, bottom right white) so a turn or mirror shows.
+set -euo pipefail
+cd "$(dirname "$0")/corpus"
+m() { convert "$@"; }
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+m -size 6x4 xc:gray50 -fill red -draw 'point 0,0' -fill lime -draw 'point 5,0' \
+  -fill blue -draw 'point 0,3' -fill white -draw 'point 5,3' -depth 8 PNG24:"$tmp/corners.png"
+corners() { m "$tmp/corners.png" "$@"; }
+
+# 16-bit grey, flat 4660 (0x1234): 8 bits hold 18.
+m -size 8x6 xc:'#123412341234' -depth 16 -strip -define png:color-type=0 grey16.png
+m -size 8x6 xc:'#123412341234' -depth 16 -strip -type Grayscale -compress none grey16.tif
+
+# A TIFF Orientation tag of 6 (turn a quarter clockwise to view), in RGB and in YCbCr,
+# which FreeImage reads through libtiff's own (mirroring) path.
+corners -strip -type TrueColor -compress none -orient RightTop turned-6.tif
+corners -strip -colorspace YCbCr -compress none -orient RightTop turned-6-ycbcr.tif
+
+# A GIF whose transparent index is used.
+m -size 6x4 xc:white -fill red -draw 'rectangle 0,0 2,1' \
+  -alpha set -region 3x2+3+2 -channel A -evaluate set 0 +channel +region -strip clear.gif
+
+# Valid pictures under 50 bytes.
+m -size 1x1 xc:red -strip tiny.gif
+m -size 1x1 xc:red -strip -define webp:lossless=true tiny.webp
+
+# BMPs with the 124-byte (V5) header ImageMagick writes by default: 24-bit, 32-bit with
+# alpha (bit fields) and 8-bit with a palette.
+corners -strip -type TrueColor bmp-v5-24.bmp
+corners -strip -alpha set -region 1x1+2+1 -channel A -evaluate set 50% +channel +region -type TrueColorAlpha bmp-v5-32.bmp
+corners -strip -type Palette bmp-v5-8.bmp
