@@ -83,6 +83,9 @@ head -c "$(($(stat -c %s "$tmp/whole.jpg") / 2))" "$tmp/whole.jpg" >"$data/bad/c
 convert -size 2400x1800 plasma:fractal "$data/many/big-00.jpg" 2>/dev/null ||
   convert -size 2400x1800 gradient:red-blue +noise Gaussian "$data/many/big-00.jpg"
 for i in $(seq -w 1 39); do cp "$data/many/big-00.jpg" "$data/many/big-$i.jpg"; done
+# Clear on the left, half-transparent red on the right.
+mkdir -p "$data/alpha"
+convert -size 40x40 xc:none -fill 'rgba(255,0,0,0.5)' -draw 'rectangle 20,0 39,39' "$data/alpha/alpha.png"
 # Ten thousand small files: adding them must not freeze the window.
 mkdir -p "$data/many10k"
 (cd "$data/many10k" && seq -f 'photo_%05g.jpg' 1 10000 | xargs touch)

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "diag/text.h"
+#include "engine/image.h"
 #include "tests/e2e/checks_win32.h"
 #include "tests/e2e/e2e_win32.h"
 #include "tests/e2e/main_window_e2e_win32.h"
@@ -181,4 +182,34 @@ bool RightClickActsOnTheRowUnderTheMouse() {
   if (after != std::vector<Text>{before[0], before[1]}) return Fail("the deleted entry is not the row under the mouse");
   Note("deleted " + Quote(before[2]));
   return true;
+}
+
+// A PNG whose left half is clear and whose right half is half-transparent red, converted to
+// JPG: white where it was clear, pink where red lay half over white; never black.
+bool TransparentPngBecomesWhiteInJpg() {
+  Text out = gSetup.work + u"out-alpha\\";
+  if (!WriteConfigForRun(out, 0)) return false;
+  Program program;
+  MainWindow main;
+  if (!StartMain(&program, &main, Quoted(gSetup.work + u"alpha")) || !WaitListCount(main, 1)) return false;
+  PressButton(main, kIdStart, main.start);
+  std::vector<Text> seen;
+  if (!WaitRunEnd(main, 30000, &seen)) return Fail("the run did not end");
+  std::vector<uint8_t> bytes = ReadFileBytes(out + u"alpha.jpg");
+  int32_t error = 0;
+  InitImageLibrary();
+  Image image = LoadImageFromBuffer(bytes.data(), static_cast<uint32_t>(bytes.size()), &error);
+  if (!image) return Fail("alpha.jpg cannot be read back (" + std::to_string(error) + ")");
+  auto within = [](int value, int expected) { return value >= expected - 6 && value <= expected + 6; };
+  bool ok = true;
+  for (uint32_t y : {5u, 20u, 35u}) {
+    PaletteEntry clear = PixelAt(image, 5, y);
+    PaletteEntry half = PixelAt(image, 32, y);
+    Note("row " + std::to_string(y) + ": clear part " + std::to_string(clear.red) + "," + std::to_string(clear.green) +
+         "," + std::to_string(clear.blue) + "; half red " + std::to_string(half.red) + "," +
+         std::to_string(half.green) + "," + std::to_string(half.blue));
+    if (!within(clear.red, 255) || !within(clear.green, 255) || !within(clear.blue, 255)) ok = Fail("the clear part is not white");
+    if (!within(half.red, 255) || !within(half.green, 128) || !within(half.blue, 128)) ok = Fail("half red is not laid on white");
+  }
+  return ok;
 }

@@ -40,6 +40,7 @@ bool TenThousandFilesHandedOverAreListedQuickly();
 bool HandOverDuringARunConvertsEveryFileOnce();
 bool FailedFilesStayVisibleAfterTheRun();
 bool RightClickActsOnTheRowUnderTheMouse();
+bool TransparentPngBecomesWhiteInJpg();
 
 // The additional-settings page and the desktop integration.
 bool ContextMenuBoxesWriteAndRemoveTheirKeys();

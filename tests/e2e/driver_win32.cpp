@@ -69,6 +69,7 @@ const Check kChecks[] = {
     {"hand_over_during_a_run_converts_every_file_once", HandOverDuringARunConvertsEveryFileOnce},
     {"failed_files_stay_visible_after_the_run", FailedFilesStayVisibleAfterTheRun},
     {"right_click_acts_on_the_row_under_the_mouse", RightClickActsOnTheRowUnderTheMouse},
+    {"transparent_png_becomes_white_in_jpg", TransparentPngBecomesWhiteInJpg},
     {"context_menu_boxes_write_and_remove_their_keys", ContextMenuBoxesWriteAndRemoveTheirKeys},
     {"context_menu_boxes_start_ticked_from_the_registry", ContextMenuBoxesStartTickedFromTheRegistry},
     {"verb_command_hands_the_path_over", VerbCommandHandsThePathOver},
