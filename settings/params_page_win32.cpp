@@ -64,17 +64,7 @@ void AcceptDigitsOnly(HWND box) {
   if (GetComboBoxInfo(box, &info) && info.hwndItem) AddWindowStyle(info.hwndItem, ES_NUMBER);
 }
 
-Text ControlText(HWND control, int units) {
-  Text buffer(static_cast<size_t>(units) + 1, u'\0');
-  int length = GetWindowTextW(control, reinterpret_cast<wchar_t*>(buffer.data()), units + 1);
-  buffer.resize(length > 0 ? static_cast<size_t>(length) : 0);
-  return buffer;
-}
 
-void SetControlText(HWND control, TextView text) {
-  Text shown(text);
-  SetWindowTextW(control, Wide(shown));
-}
 
 void AddResizeControls(HWND page) {
   AddControl(page, u"Button", u"Изменить размер - способ: ", kFrameStyle, kIdResizeFrame, 5, 12, 376, 210);

@@ -14,6 +14,7 @@
 #include "shell/settings_page_win32.h"
 #include "ui/main_dialog_ids.h"
 #include "ui/main_dialog_win32.h"
+#include "ui/window_tools_win32.h"
 
 namespace {
 
@@ -31,12 +32,6 @@ HWND ParamsPage() {
   return MainPage(kPageParameters);
 }
 
-Text ControlText(HWND control, int units) {
-  Text buffer(static_cast<size_t>(units) + 1, u'\0');
-  int length = control ? GetWindowTextW(control, reinterpret_cast<wchar_t*>(buffer.data()), units + 1) : 0;
-  buffer.resize(length > 0 ? static_cast<size_t>(length) : 0);
-  return buffer;
-}
 
 HWND NameBox() {
   return GetDlgItem(ParamsPage(), kIdProfileName);
@@ -128,8 +123,7 @@ void ApplySettingsToPages() {
   ShowOutputMode(gAppSettings.OutputMode);
   HWND filter = gFilterBox.load();
   if (filter) {
-    Text current(FieldView(gAppSettings.CurrentFilter));
-    SetWindowTextW(filter, Wide(current));
+    SetControlText(filter, FieldView(gAppSettings.CurrentFilter));
   }
 }
 
@@ -173,7 +167,7 @@ Text MakeProfileCaption() {
   source.formatId = gAppSettings.FormatId;
   source.flagWord = SaveFlagsFor(gAppSettings, gAppSettings.FormatId);
   Text caption = ProfileCaption(source);
-  SetWindowTextW(NameBox(), Wide(caption));
+  SetControlText(NameBox(), caption);
   return caption;
 }
 

@@ -100,16 +100,7 @@ bool IsTicked(HWND page, int id) {
   return SendDlgItemMessageW(page, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-Text ControlText(HWND control, int capacity) {
-  std::vector<char16_t> buffer(static_cast<size_t>(capacity) + 1, 0);
-  int length = GetWindowTextW(control, reinterpret_cast<wchar_t*>(buffer.data()), capacity + 1);
-  return Text(buffer.data(), length > 0 ? static_cast<size_t>(length) : 0);
-}
 
-void SetControlText(HWND control, TextView text) {
-  Text shown(text);
-  SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(shown)));
-}
 
 // ---- Building -------------------------------------------------------------------------
 

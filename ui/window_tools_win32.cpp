@@ -169,6 +169,19 @@ HMENU AddSystemMenuItem(HWND window, UINT commandId, TextView caption, int posit
   return menu;
 }
 
+Text ControlText(HWND control, int capacity) {
+  if (!control || capacity <= 0) return Text();
+  Text buffer(static_cast<size_t>(capacity) + 1, u'\0');
+  int length = GetWindowTextW(control, reinterpret_cast<wchar_t*>(buffer.data()), capacity + 1);
+  buffer.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  return buffer;
+}
+
+void SetControlText(HWND control, TextView text) {
+  Text shown(text);
+  SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(shown)));
+}
+
 void AddWindowStyle(HWND window, LONG_PTR styleBits) {
   SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | styleBits);
 }

@@ -24,6 +24,10 @@ void SetTopMost(HWND window, bool on);
 // position counts from the end. The caption keeps at most 63 units. Returns the menu.
 HMENU AddSystemMenuItem(HWND window, UINT commandId, TextView caption, int position);
 
+// A control's text, at most `capacity` units (empty for no control), and setting it.
+Text ControlText(HWND control, int capacity);
+void SetControlText(HWND control, TextView text);
+
 // ORs the bits into the window's style.
 void AddWindowStyle(HWND window, LONG_PTR styleBits);
 
