@@ -34,10 +34,26 @@ if(TESSALY_PLATFORM STREQUAL "wine")
   # Winelib takes the export table from a .def file, not from dllexport attributes.
   set(TESSALY_EXPORT_DEF ${CMAKE_SOURCE_DIR}/cmake/Tessaly.def)
 else()
+  # The MinGW prefix that scripts/build-freeimage.sh fills and caches: bin/FreeImage.dll,
+  # the static codec libraries under lib/ and their headers under include/.
+  if(DEFINED ENV{TESSALY_CACHE})
+    set(TESSALY_CACHE_DIR "$ENV{TESSALY_CACHE}")
+  elseif(DEFINED ENV{XDG_CACHE_HOME})
+    set(TESSALY_CACHE_DIR "$ENV{XDG_CACHE_HOME}/tessaly")
+  else()
+    set(TESSALY_CACHE_DIR "$ENV{HOME}/.cache/tessaly")
+  endif()
+  set(TESSALY_MINGW_DEPS "${TESSALY_CACHE_DIR}/mingw-deps/current" CACHE PATH
+    "MinGW prefix of FreeImage.dll and the static codec libraries (scripts/build-freeimage.sh)")
   # MinGW must not see /usr/include (glibc headers would take over the Windows
-  # compile): a folder holding only FreeImage.h stands in for it.
+  # compile): a folder holding only FreeImage.h stands in for it. The header that came
+  # with the DLL is preferred; Debian's is the same release.
   set(FREEIMAGE_HEADER_DIR ${CMAKE_BINARY_DIR}/freeimage-include)
-  file(COPY /usr/include/FreeImage.h DESTINATION ${FREEIMAGE_HEADER_DIR})
+  if(EXISTS ${TESSALY_MINGW_DEPS}/include/FreeImage.h)
+    file(COPY ${TESSALY_MINGW_DEPS}/include/FreeImage.h DESTINATION ${FREEIMAGE_HEADER_DIR})
+  else()
+    file(COPY /usr/include/FreeImage.h DESTINATION ${FREEIMAGE_HEADER_DIR})
+  endif()
   set(FREEIMAGE_IMPORT_LIB ${CMAKE_BINARY_DIR}/libFreeImage.dll.a)
   add_custom_command(
     OUTPUT ${FREEIMAGE_IMPORT_LIB}
@@ -70,6 +86,11 @@ if(TESSALY_PLATFORM STREQUAL "wine")
   set_property(TARGET Tessaly APPEND PROPERTY LINK_DEPENDS ${TESSALY_EXPORT_DEF})
 else()
   target_link_options(Tessaly PRIVATE -static)
+  # With the DLL beside it, build/windows/Tessaly.exe runs as it is.
+  if(EXISTS ${TESSALY_MINGW_DEPS}/bin/FreeImage.dll)
+    add_custom_command(TARGET Tessaly POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different ${TESSALY_MINGW_DEPS}/bin/FreeImage.dll $<TARGET_FILE_DIR:Tessaly>)
+  endif()
 endif()
 
 # Checks that only the Win32 side can make (message boxes, files through the Win32

@@ -10,6 +10,7 @@ packages=(
   xvfb xauth x11-utils imagemagick xdotool
   fonts-liberation
   file coreutils
+  dpkg-dev nasm zip unzip
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,21 +1,35 @@
 #!/usr/bin/env bash
-# End-to-end checks of the Win32 program under Wine: builds the wine preset, starts a
-# virtual X server and a private Wine prefix, makes test images, copies the program into
-# a folder of its own (Config.dat, LOGFILE and outputs land there), runs the driver
-# (tests/e2e) and stops Wine. Argument: optionally a part of the names of the checks to run.
+# End-to-end checks of the Win32 program under Wine, run against both programs: the
+# Winelib build (Tessaly.exe.so, host FreeImage) and the Windows executable (Tessaly.exe,
+# PE, with the FreeImage.dll built by scripts/build-freeimage.sh beside it). Builds what
+# is needed, starts a virtual X server and a private Wine prefix, makes test images, and
+# for each program copies it into a folder of its own (Config.dat, LOGFILE and outputs
+# land there) with fresh test data, runs the driver (tests/e2e) and finally stops Wine.
+# Argument: optionally a part of the names of the checks to run.
 #
-#   TESSALY_WINE_BUILD  build folder of the wine preset (default build/wine)
+#   TESSALY_WINE_BUILD     build folder of the wine preset (default build/wine)
+#   TESSALY_WINDOWS_BUILD  build folder of the windows preset (default build/windows)
+#   TESSALY_E2E_PROGRAMS   the programs to drive (default "winelib pe")
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-build=${TESSALY_WINE_BUILD:-build/wine}
-case "$build" in /*) ;; *) build="$root/$build" ;; esac
+absolute() { case "$1" in /*) echo "$1" ;; *) echo "$root/$1" ;; esac }
+build=$(absolute "${TESSALY_WINE_BUILD:-build/wine}")
+windows_build=$(absolute "${TESSALY_WINDOWS_BUILD:-build/windows}")
+programs=${TESSALY_E2E_PROGRAMS:-winelib pe}
 
 ./scripts/setup.sh
 
 echo "== e2e: building the wine preset in $build"
 cmake --preset wine -B "$build" >/dev/null
 cmake --build "$build" -j2 --target Tessaly tessaly_e2e_driver
+if [[ " $programs " == *" pe "* ]]; then
+  echo "== e2e: FreeImage.dll (cached after its first build)"
+  deps=$(./scripts/build-freeimage.sh | tail -1)
+  echo "== e2e: building the windows preset in $windows_build"
+  cmake --preset windows -B "$windows_build" -DTESSALY_MINGW_DEPS="$deps" >/dev/null
+  cmake --build "$windows_build" -j2 --target Tessaly
+fi
 
 tmp=$(mktemp -d /tmp/tessaly-e2e.XXXXXX)
 xvfb_pid=""
@@ -74,13 +88,8 @@ timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev
 timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 ||
   fail "could not turn off the crash dialog"
 
-# The program in a folder of its own.
-program="$tmp/program"
-mkdir -p "$program"
-cp "$build/Tessaly.exe.so" "$program/"
-
 # Test images.
-data="$tmp/data"
+data="$tmp/images"
 mkdir -p "$data/in/sub" "$data/in2" "$data/many"
 convert -size 64x48 gradient:red-blue "$data/in/a.jpg"
 convert -size 40x30 gradient:green-yellow "$data/in/b.png"
@@ -103,22 +112,48 @@ convert -size 2400x1800 plasma:fractal "$data/many/big-00.jpg" 2>/dev/null ||
   convert -size 2400x1800 gradient:red-blue +noise Gaussian "$data/many/big-00.jpg"
 for i in $(seq -w 1 39); do cp "$data/many/big-00.jpg" "$data/many/big-$i.jpg"; done
 
-shots="$build/screenshots"
-rm -rf "$shots"
-mkdir -p "$shots"
+# Each program in a folder of its own, with a fresh copy of the test data.
+failed=()
+run_checks() { # name, screenshot folder, program file, files that go beside it...
+  local name=$1 shots=$2 exe=$3
+  shift 2
+  local place="$tmp/$name"
+  mkdir -p "$place/program"
+  cp "$@" "$place/program/"
+  cp -r "$data" "$place/data"
+  rm -rf "$shots"
+  mkdir -p "$shots"
+  echo "== e2e: running the checks against the $name program ($(basename "$exe"))"
+  local log="$place/driver.log" status=0
+  timeout 1200 wine "$build/tests/e2e/tessaly_e2e_driver.exe.so" \
+    "$(winepath -w "$place/program/$(basename "$exe")")" "$(winepath -w "$place/data")" "$shots" "${filter[@]}" 2>&1 |
+    tee "$log" || status=$?
+  if [ -d "$place/program/LOGFILE" ]; then
+    echo "== e2e: the $name program's error log"
+    cat "$place/program"/LOGFILE/* || true
+  fi
+  echo "== e2e: screenshots in $shots"
+  if [ "$status" -ne 0 ]; then
+    echo "e2e: the checks against the $name program failed (status $status; 124 means the driver did not end in time)" >&2
+    failed+=("$name")
+  elif ! grep -qE '^[1-9][0-9]* passed, 0 failed' "$log"; then
+    # A crash inside Wine can still end with 0: the summary line proves a full run.
+    echo "e2e: the driver did not finish its checks against the $name program" >&2
+    failed+=("$name")
+  fi
+}
 
-echo "== e2e: running the checks"
-log="$tmp/driver.log"
-status=0
-timeout 1200 wine "$build/tests/e2e/tessaly_e2e_driver.exe.so" \
-  "$(winepath -w "$program/Tessaly.exe.so")" "$(winepath -w "$data")" "$shots" "$@" 2>&1 | tee "$log" ||
-  status=$?
-if [ -d "$program/LOGFILE" ]; then
-  echo "== e2e: the program's error log"
-  cat "$program"/LOGFILE/* || true
-fi
-echo "== e2e: screenshots in $shots"
-[ "$status" -eq 0 ] || fail "end-to-end checks failed (status $status; 124 means the driver did not end in time)"
-# A crash inside Wine can still end with 0: the summary line proves a full run.
-grep -qE '^[1-9][0-9]* passed, 0 failed' "$log" || fail "the driver did not finish its checks"
-echo "== e2e: all checks passed"
+filter=("$@")
+for name in $programs; do
+  case "$name" in
+    winelib) run_checks winelib "$build/screenshots" "$build/Tessaly.exe.so" ;;
+    pe)
+      echo "== e2e: FreeImage.dll under Wine"
+      ./scripts/probe-freeimage-dll.sh "$deps/bin" || failed+=("FreeImage.dll")
+      run_checks pe "$windows_build/screenshots" "$windows_build/Tessaly.exe" "$deps/bin/FreeImage.dll"
+      ;;
+    *) fail "unknown program \"$name\" in TESSALY_E2E_PROGRAMS (winelib, pe)" ;;
+  esac
+done
+[ ${#failed[@]} -eq 0 ] || fail "end-to-end checks failed: ${failed[*]}"
+echo "== e2e: all checks passed ($programs)"
