@@ -256,6 +256,8 @@ build_webp
 build_imath
 build_freeimage
 runtime_licences
+# The libraries' own tools and build metadata are not wanted.
+find "$stage/bin" -mindepth 1 ! -name FreeImage.dll ! -name freeimage-probe.exe -delete
 rm -rf "$stage/share" "$stage/lib/cmake" "$stage/lib/pkgconfig"
 
 # --- checks and the record -----------------------------------------------------------

@@ -53,6 +53,10 @@ for folder in "$deps"/licenses/*/; do
   done
 done
 
+for library in FreeImage libjpeg-turbo libpng zlib libtiff libwebp imath mingw-w64-runtime; do
+  [ -n "$(ls "$stage/licenses/$library" 2>/dev/null)" ] || fail "no licence text of $library"
+done
+
 mkdir -p "$dist"
 zip_file="$dist/$name.zip"
 rm -f "$zip_file"

@@ -14,6 +14,9 @@ if [ -z "${WINEPREFIX:-}" ]; then
   own=$(mktemp -d /tmp/tessaly-probe.XXXXXX)
   export WINEPREFIX="$own"
   trap 'timeout 30 wineserver -k >/dev/null 2>&1 || true; rm -rf "$own"' EXIT
+  # Made beforehand, so that its messages stay out of the probe's output.
+  timeout 300 wineboot -i >/dev/null 2>&1 || { echo "probe-freeimage-dll: wineboot failed" >&2; exit 1; }
+  timeout 120 wineserver -w >/dev/null 2>&1 || true
 fi
 status=0
 output=$(timeout 300 wine "$bin/freeimage-probe.exe" 2>&1 | tr -d '\r') || status=$?

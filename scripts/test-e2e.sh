@@ -155,5 +155,35 @@ for name in $programs; do
     *) fail "unknown program \"$name\" in TESSALY_E2E_PROGRAMS (winelib, pe)" ;;
   esac
 done
+# Both programs run the same code on the same pictures, so each_target_writes_its_format
+# must leave the same files in both: whatever differs is a fault of one of them.
+same_outputs() {
+  local a="$tmp/winelib/data" b="$tmp/pe/data" folder name differ=0 same
+  for folder in out-jpg out-webp out-png; do
+    if [ ! -d "$a/$folder" ] || [ ! -d "$b/$folder" ]; then
+      echo "e2e: $folder is missing after one of the runs" >&2
+      differ=1
+    elif [ "$(ls "$a/$folder")" != "$(ls "$b/$folder")" ]; then
+      echo "e2e: $folder holds $(ls "$a/$folder" | xargs) from winelib but $(ls "$b/$folder" | xargs) from pe" >&2
+      differ=1
+    else
+      same=1
+      for name in $(ls "$a/$folder"); do
+        cmp -s "$a/$folder/$name" "$b/$folder/$name" && continue
+        echo "e2e: $folder/$name differs: $(stat -c %s "$a/$folder/$name") bytes from winelib," \
+          "$(stat -c %s "$b/$folder/$name") from pe; pixels that differ:" \
+          "$(compare -metric AE "$a/$folder/$name" "$b/$folder/$name" null: 2>&1)" >&2
+        same=0
+        differ=1
+      done
+      [ "$same" -eq 0 ] || echo "== e2e: $folder: byte for byte the same from both programs: $(ls "$a/$folder" | xargs)"
+    fi
+  done
+  return "$differ"
+}
+ran_in() { grep -qE '^(PASS|FAIL) each_target_writes_its_format ' "$tmp/$1/driver.log" 2>/dev/null; }
+if ran_in winelib && ran_in pe; then
+  same_outputs || failed+=("the programs' outputs differ")
+fi
 [ ${#failed[@]} -eq 0 ] || fail "end-to-end checks failed: ${failed[*]}"
 echo "== e2e: all checks passed ($programs)"

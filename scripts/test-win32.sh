@@ -23,8 +23,13 @@ echo "-- wine build"
 cmake --preset wine >/dev/null
 cmake --build --preset wine
 
+echo "-- FreeImage.dll (scripts/build-freeimage.sh, cached after its first build)"
+deps=$(./scripts/build-freeimage.sh | tail -1)
+dll="$deps/bin/FreeImage.dll"
+./scripts/check-freeimage-dll.sh "$dll" || fail "$dll"
+
 echo "-- windows build"
-cmake --preset windows >/dev/null
+cmake --preset windows -DTESSALY_MINGW_DEPS="$deps" >/dev/null
 cmake --build --preset windows
 
 echo "-- build/windows/Tessaly.exe"
@@ -35,6 +40,13 @@ headers=$(x86_64-w64-mingw32-objdump -p "$exe")
 exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers")
 for name in FormatByteSize64 MWRITEFILE; do
   grep -qE "\] ${name}\$" <<<"$exports" || fail "$exe does not export $name undecorated"
+done
+# Every FreeImage function the program imports is one the built DLL exports.
+dll_exports=$(x86_64-w64-mingw32-objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
+imports=$(sed -n '/DLL Name: FreeImage.dll/,/^$/p' <<<"$headers" | awk 'NR > 2 && NF >= 3 { print $3 }')
+[ -n "$imports" ] || fail "$exe imports nothing from FreeImage.dll"
+for name in $imports; do
+  grep -qE "\] ${name}\$" <<<"$dll_exports" || fail "$exe imports $name, which FreeImage.dll does not export"
 done
 # Linked statically: nothing but Windows' own DLLs and FreeImage.dll may be needed.
 dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | sort -u)
