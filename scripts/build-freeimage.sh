@@ -98,9 +98,19 @@ dsc_of() { # package=version -> its .dsc in the source cache
 
 # --- the cache key -----------------------------------------------------------------
 
+# Marks the prefix as used (its age decides when it is pruned), points current at it and
+# prints it.
 use_prefix() {
-  ln -sfn "$(basename "$1")" "$deps/current.tmp" && mv -T "$deps/current.tmp" "$deps/current"
+  touch "$1"
+  ln -sfn "$(basename "$1")" "$deps/current.tmp.$$" && mv -T "$deps/current.tmp.$$" "$deps/current"
   echo "$1"
+}
+
+# Other worktrees may still use older keys: only prefixes unused for two weeks go, and
+# what killed builds left behind.
+prune() {
+  find "$deps" -mindepth 1 -maxdepth 1 -type d -name 'freeimage-*' ! -name "$key" -mtime +14 -exec rm -rf {} +
+  find "$deps" -mindepth 1 -maxdepth 1 -type d -name '.stage-*' -mtime +1 -exec rm -rf {} +
 }
 
 if ! private_apt; then
@@ -278,7 +288,8 @@ fi
   echo "Formats (FREE_IMAGE_FORMAT, name, support), then the round trips:"
   sed 's/^/  /' "$work/probe.txt"
 } >"$stage/BUILD-INFO"
-rm -rf "$prefix"
-mv -T "$stage" "$prefix"
+# A build of the same key that finished first is as good as this one.
+mv -T "$stage" "$prefix" 2>/dev/null || rm -rf "$stage"
 say "built $prefix in $(($(date +%s) - start)) s"
+prune
 use_prefix "$prefix"
