@@ -78,6 +78,21 @@ if(APP_RESOURCES)
     set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
   endif()
 endif()
+if(APP_RESOURCES AND TESSALY_PLATFORM STREQUAL "wine")
+  # wrc reverses the order of an icon group's images, windres keeps it: the wine build
+  # compiles copies whose icon files are reversed beforehand (cmake/wrc_resources.pl), so
+  # that both programs carry the same groups and LoadImageW picks the same image.
+  set(WRC_DIR ${CMAKE_BINARY_DIR}/wrc-resources)
+  file(GLOB RESOURCE_INPUTS CONFIGURE_DEPENDS
+    resources/*.rc resources/*.ico resources/*.bmp resources/*.manifest)
+  list(TRANSFORM RESOURCE_INPUTS REPLACE "^.*/" "${WRC_DIR}/" OUTPUT_VARIABLE WRC_OUTPUTS)
+  add_custom_command(OUTPUT ${WRC_OUTPUTS}
+    COMMAND perl ${CMAKE_SOURCE_DIR}/cmake/wrc_resources.pl ${WRC_DIR} ${RESOURCE_INPUTS}
+    DEPENDS ${RESOURCE_INPUTS} ${CMAKE_SOURCE_DIR}/cmake/wrc_resources.pl
+    COMMENT "Resources for wrc" VERBATIM)
+  list(TRANSFORM APP_RESOURCES REPLACE "^.*/" "${WRC_DIR}/")
+  set_source_files_properties(${APP_RESOURCES} PROPERTIES OBJECT_DEPENDS "${WRC_OUTPUTS}")
+endif()
 add_executable(Tessaly WIN32 ${APP_SOURCES} ${WIN32_EXPORTS} ${APP_RESOURCES})
 target_link_libraries(Tessaly PRIVATE tessaly_core)
 target_link_options(Tessaly PRIVATE -municode -mwindows)

@@ -58,6 +58,28 @@ for dll in $dlls; do
   esac
 done
 
+echo "-- the two programs carry the same resources"
+scratch_resources=$(mktemp /tmp/tessaly-resources.XXXXXX)
+# Decompiled by windres: icon images are left out (each compiler numbers them its own
+# way), icon groups are compared by their images' sizes in order, the rest as it is.
+resources_text() { # output, windres input options...
+  local output=$1
+  shift
+  x86_64-w64-mingw32-windres "$@" -O rc -o "$output.raw" || fail "windres cannot read $*"
+  sed -E 's/ (MOVEABLE|PURE|DISCARDABLE|PRELOAD|FIXED|IMPURE|LOADONCALL)//g' "$output.raw" |
+    awk '/^\/\* Type: / { skip = ($0 ~ /^\/\* Type: icon/) } !skip' |
+    sed -E 's/(, 0x[0-9a-f]+L), [0-9]+(,?[[:space:]]*\/\* Element)/\1\2/' >"$output"
+  rm -f "$output.raw"
+}
+wine_res=$(find build/wine/CMakeFiles/Tessaly.dir -name 'tessaly.rc.res' -path '*wrc-resources*' | head -1)
+[ -n "$wine_res" ] || fail "the wine build's compiled resources were not found"
+resources_text "$scratch_resources.pe" -i "$exe"
+resources_text "$scratch_resources.wine" -i "$wine_res" -J res
+grep -q 'RT_GROUP_ICON' "$scratch_resources.pe" || fail "no icon group among $exe's resources"
+diff "$scratch_resources.pe" "$scratch_resources.wine" >&2 ||
+  fail "Tessaly.exe and the Winelib program carry different resources (above: < windows, > wine)"
+rm -f "$scratch_resources" "$scratch_resources.pe" "$scratch_resources.wine"
+
 echo "-- Wine: private prefix"
 prefix=$(mktemp -d /tmp/tessaly-wine.XXXXXX)
 scratch=$(mktemp -d /tmp/tessaly-run.XXXXXX)
