@@ -109,14 +109,17 @@ else()
 endif()
 
 # Checks that only the Win32 side can make (message boxes, files through the Win32
-# calls, the exported routines), run under Wine by scripts/test-win32.sh.
-if(TESSALY_PLATFORM STREQUAL "wine")
-  file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
-  if(WIN32_TEST_SOURCES)
-    add_executable(tessaly_win32_tests ${WIN32_TEST_SOURCES} ${WIN32_EXPORTS})
-    target_link_libraries(tessaly_win32_tests PRIVATE tessaly_core)
+# calls, the exported routines), run under Wine by scripts/test-win32.sh: built by both
+# compilers, since MinGW's runtime and Winelib's may not behave alike.
+file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
+if(WIN32_TEST_SOURCES)
+  add_executable(tessaly_win32_tests ${WIN32_TEST_SOURCES} ${WIN32_EXPORTS})
+  target_link_libraries(tessaly_win32_tests PRIVATE tessaly_core)
+  if(TESSALY_PLATFORM STREQUAL "wine")
     target_link_options(tessaly_win32_tests PRIVATE -mconsole ${TESSALY_EXPORT_DEF})
     set_property(TARGET tessaly_win32_tests APPEND PROPERTY LINK_DEPENDS ${TESSALY_EXPORT_DEF})
+  else()
+    target_link_options(tessaly_win32_tests PRIVATE -mconsole -static)
   endif()
 endif()
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The Win32 builds: builds the wine and windows presets, checks the Windows executable's
-# shape, and runs the Winelib program and the Win32 checks under Wine in a private,
-# throw-away WINEPREFIX (the checks that show message boxes run under Xvfb).
+# The Win32 builds: builds the wine and windows presets and FreeImage.dll, checks the
+# shapes of the Windows executable and the DLL and that both programs carry the same
+# resources, and runs the Winelib program and the Win32 checks (as built by each of the
+# two compilers) under Wine in a private, throw-away WINEPREFIX (the checks that show
+# message boxes run under Xvfb).
 # Needs no display and no standard input; exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,8 +27,8 @@ cmake --build --preset wine
 
 echo "-- FreeImage.dll (scripts/build-freeimage.sh, cached after its first build)"
 deps=$(./scripts/build-freeimage.sh | tail -1)
-dll="$deps/bin/FreeImage.dll"
-./scripts/check-freeimage-dll.sh "$dll" || fail "$dll"
+freeimage_dll="$deps/bin/FreeImage.dll"
+./scripts/check-freeimage-dll.sh "$freeimage_dll" || fail "$freeimage_dll"
 
 echo "-- windows build"
 cmake --preset windows -DTESSALY_MINGW_DEPS="$deps" >/dev/null
@@ -42,7 +44,7 @@ for name in FormatByteSize64 MWRITEFILE; do
   grep -qE "\] ${name}\$" <<<"$exports" || fail "$exe does not export $name undecorated"
 done
 # Every FreeImage function the program imports is one the built DLL exports.
-dll_exports=$(x86_64-w64-mingw32-objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
+dll_exports=$(x86_64-w64-mingw32-objdump -p "$freeimage_dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
 imports=$(sed -n '/DLL Name: FreeImage.dll/,/^$/p' <<<"$headers" | awk 'NR > 2 && NF >= 3 { print $3 }')
 [ -n "$imports" ] || fail "$exe imports nothing from FreeImage.dll"
 for name in $imports; do
@@ -121,14 +123,26 @@ case "$status" in
 esac
 wineserver -w
 
-echo "-- Wine: Win32 checks under Xvfb"
-log="$scratch/win32-checks.log"
-status=0
-timeout 300 xvfb-run -a wine build/wine/tessaly_win32_tests.exe.so >"$log" 2>&1 || status=$?
-grep -E '^(ok|FAIL) ' "$log" || true
-[ "$status" -eq 0 ] || fail "tessaly_win32_tests exited with $status (124 means it did not end in time)"
-# A crash inside Wine can still end with 0: the summary line is the proof of a full run.
-grep -q '^0 check(s) failed$' "$log" || fail "tessaly_win32_tests did not finish all its checks: $(tail -3 "$log")"
-if grep -q '^FAIL ' "$log"; then fail "Win32 checks failed"; fi
+# The Win32 checks, by one of the two compilers; the program runs from a folder of its own.
+win32_checks() { # name, program, files that go beside it...
+  local name=$1 program=$2 folder="$scratch/$1" log="$scratch/$1/win32-checks.log" status=0
+  shift
+  mkdir -p "$folder"
+  cp "$@" "$folder/"
+  # A PE program's C runtime ends its lines with CR LF.
+  timeout 300 xvfb-run -a wine "$folder/$(basename "$program")" 2>&1 | tr -d '\r' >"$log" || status=$?
+  grep -E '^(ok|FAIL) ' "$log" || true
+  [ "$status" -eq 0 ] || fail "the $name Win32 checks exited with $status (124 means they did not end in time)"
+  # A crash inside Wine can still end with 0: the summary line is the proof of a full run.
+  grep -q '^0 check(s) failed$' "$log" || fail "the $name Win32 checks did not all run: $(tail -3 "$log")"
+  if grep -q '^FAIL ' "$log"; then fail "$name Win32 checks failed"; fi
+  wineserver -w
+}
+
+echo "-- Wine: Win32 checks (Winelib) under Xvfb"
+win32_checks winelib build/wine/tessaly_win32_tests.exe.so
+
+echo "-- Wine: the same Win32 checks built by MinGW (PE), with the built FreeImage.dll"
+win32_checks pe build/windows/tessaly_win32_tests.exe "$freeimage_dll"
 
 echo "test-win32: all Win32 builds and checks passed."
