@@ -146,9 +146,11 @@ export TESSALY_DEPS_STAGE="$stage"
 toolchain="$root/scripts/freeimage/toolchain.cmake"
 log="$work/build.log"
 
+# dpkg-source checks the archives against the .dsc's checksums (its signature was
+# checked by apt through the signed index).
 unpack() { # package=version -> prints the unpacked folder
   local into="$src/${1%%=*}"
-  dpkg-source --no-check -x "$(dsc_of "$1")" "$into" >>"$log" 2>&1 || fail "dpkg-source -x $(dsc_of "$1")"
+  dpkg-source -x "$(dsc_of "$1")" "$into" >>"$log" 2>&1 || fail "dpkg-source -x $(dsc_of "$1")"
   echo "$into"
 }
 source_of() { # package name -> its package=version
