@@ -27,10 +27,9 @@ version=$(sed -n 's/^[[:space:]]*VALUE "FileVersion", "\([0-9.]*\)".*/\1/p' reso
 name="Tessaly-$version-windows-x64"
 
 tmp=$(mktemp -d /tmp/tessaly-package.XXXXXX)
-xvfb_pid=""
+source scripts/wine-session.sh
 cleanup() {
-  if [ -n "${WINEPREFIX:-}" ]; then timeout 30 wineserver -k >/dev/null 2>&1 || true; fi
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  stop_wine_session
   rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -75,23 +74,8 @@ program="$unpacked/$name"
 [ "$(LC_ALL=C ls "$program")" = "$(printf 'FreeImage.dll\nREADME.txt\nTessaly.exe\nlicenses')" ] ||
   fail "the zip holds other files than Tessaly.exe, FreeImage.dll, README.txt and licenses/: $(ls "$program")"
 
-display=""
-for n in $(seq 141 190); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-    display=$n
-    break
-  fi
-done
-[ -n "$display" ] || fail "no free X display number"
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break || sleep 0.2; done
-export WINEPREFIX="$tmp/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-timeout 300 wineboot -i >"$tmp/wineboot.log" 2>&1 || { cat "$tmp/wineboot.log" >&2; fail "wineboot failed"; }
-timeout 120 wineserver -w || fail "wineboot did not settle"
-timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 ||
-  fail "could not turn off the crash dialog"
+start_xvfb 141 "$tmp/xvfb.log" || fail "no virtual screen"
+make_wine_prefix "$tmp/prefix" || fail "no Wine prefix"
 
 (cd "$program" && exec wine ./Tessaly.exe) >"$tmp/tessaly.log" 2>&1 &
 tessaly=$!

@@ -32,17 +32,10 @@ if [[ " $programs " == *" pe "* ]]; then
 fi
 
 tmp=$(mktemp -d /tmp/tessaly-e2e.XXXXXX)
-xvfb_pid=""
+source scripts/wine-session.sh
 cleanup() {
   local status=$?
-  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
-    timeout 30 wineserver -k >/dev/null 2>&1 || true
-    timeout 30 wineserver -w >/dev/null 2>&1 || true
-  fi
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
+  stop_wine_session
   rm -rf "$tmp"
   exit "$status"
 }
@@ -53,40 +46,9 @@ fail() {
   exit 1
 }
 
-# A display number nobody holds.
-display=""
-for n in $(seq 91 140); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-    display=$n
-    break
-  fi
-done
-[ -n "$display" ] || fail "no free X display number"
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 1 100); do
-  xdpyinfo >/dev/null 2>&1 && break
-  kill -0 "$xvfb_pid" 2>/dev/null || { cat "$tmp/xvfb.log" >&2; fail "Xvfb ended"; }
-  sleep 0.2
-done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start on $DISPLAY"
-
-# A Wine prefix of this run only. Mono and Gecko are left out: their installers would
-# wait for an answer on the virtual screen.
-export WINEPREFIX="$tmp/prefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+start_xvfb 91 "$tmp/xvfb.log" || fail "no virtual screen"
 echo "== e2e: creating the Wine prefix"
-timeout 300 wineboot -i >"$tmp/wineboot.log" 2>&1 || { cat "$tmp/wineboot.log" >&2; fail "wineboot failed"; }
-timeout 120 wineserver -w || fail "wineboot did not settle"
-# Xvfb has no window manager; unmanaged windows close at once instead of after Wine's
-# two-second wait for a manager, so the message box's time-out can be measured.
-timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
-  fail "could not set the X11 driver's Managed value"
-# A crash must end the process, not wait behind the debugger's dialog on the screen.
-timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 ||
-  fail "could not turn off the crash dialog"
+make_wine_prefix "$tmp/prefix" || fail "no Wine prefix"
 
 # Test images.
 data="$tmp/images"
