@@ -119,26 +119,28 @@ for name in $programs; do
 done
 # Both programs run the same code on the same pictures, so each_target_writes_its_format
 # must leave the same files in both: whatever differs is a fault of one of them.
+names_in() { (cd "$1" && shopt -s nullglob && printf '%s ' *); }
 same_outputs() {
-  local a="$tmp/winelib/data" b="$tmp/pe/data" folder name differ=0 same
+  local a="$tmp/winelib/data" b="$tmp/pe/data" folder file name differ=0 same
   for folder in out-jpg out-webp out-png; do
     if [ ! -d "$a/$folder" ] || [ ! -d "$b/$folder" ]; then
       echo "e2e: $folder is missing after one of the runs" >&2
       differ=1
-    elif [ "$(ls "$a/$folder")" != "$(ls "$b/$folder")" ]; then
-      echo "e2e: $folder holds $(ls "$a/$folder" | xargs) from winelib but $(ls "$b/$folder" | xargs) from pe" >&2
+    elif [ "$(names_in "$a/$folder")" != "$(names_in "$b/$folder")" ]; then
+      echo "e2e: $folder holds $(names_in "$a/$folder")from winelib but $(names_in "$b/$folder")from pe" >&2
       differ=1
     else
       same=1
-      for name in $(ls "$a/$folder"); do
-        cmp -s "$a/$folder/$name" "$b/$folder/$name" && continue
-        echo "e2e: $folder/$name differs: $(stat -c %s "$a/$folder/$name") bytes from winelib," \
+      for file in "$a/$folder"/*; do
+        name=$(basename "$file")
+        cmp -s "$file" "$b/$folder/$name" && continue
+        echo "e2e: $folder/$name differs: $(stat -c %s "$file") bytes from winelib," \
           "$(stat -c %s "$b/$folder/$name") from pe; pixels that differ:" \
-          "$(compare -metric AE "$a/$folder/$name" "$b/$folder/$name" null: 2>&1)" >&2
+          "$(compare -metric AE "$file" "$b/$folder/$name" null: 2>&1)" >&2
         same=0
         differ=1
       done
-      [ "$same" -eq 0 ] || echo "== e2e: $folder: byte for byte the same from both programs: $(ls "$a/$folder" | xargs)"
+      [ "$same" -eq 0 ] || echo "== e2e: $folder: byte for byte the same from both programs: $(names_in "$a/$folder")"
     fi
   done
   return "$differ"

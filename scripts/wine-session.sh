@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that run the Win32 programs under Wine: a virtual X server on a
 # display nobody holds, and a Wine prefix of the run's own. Each step says what failed
 # on standard error and returns 1; the caller stops both when it ends (stop_wine_session).
