@@ -37,10 +37,26 @@ if(TESSALY_PLATFORM STREQUAL "wine")
   # Winelib takes the export table from a .def file, not from dllexport attributes.
   set(TESSALY_EXPORT_DEF ${CMAKE_SOURCE_DIR}/cmake/Tessaly.def)
 else()
+  # The MinGW prefix that scripts/build-freeimage.sh fills and caches: bin/FreeImage.dll,
+  # the static codec libraries under lib/ and their headers under include/.
+  if(DEFINED ENV{TESSALY_CACHE})
+    set(TESSALY_CACHE_DIR "$ENV{TESSALY_CACHE}")
+  elseif(DEFINED ENV{XDG_CACHE_HOME})
+    set(TESSALY_CACHE_DIR "$ENV{XDG_CACHE_HOME}/tessaly")
+  else()
+    set(TESSALY_CACHE_DIR "$ENV{HOME}/.cache/tessaly")
+  endif()
+  set(TESSALY_MINGW_DEPS "${TESSALY_CACHE_DIR}/mingw-deps/current" CACHE PATH
+    "MinGW prefix of FreeImage.dll and the static codec libraries (scripts/build-freeimage.sh)")
   # MinGW must not see /usr/include (glibc headers would take over the Windows
-  # compile): a folder holding only FreeImage.h stands in for it.
+  # compile): a folder holding only FreeImage.h stands in for it. The header that came
+  # with the DLL is preferred; Debian's is the same release.
   set(FREEIMAGE_HEADER_DIR ${CMAKE_BINARY_DIR}/freeimage-include)
-  file(COPY /usr/include/FreeImage.h DESTINATION ${FREEIMAGE_HEADER_DIR})
+  if(EXISTS ${TESSALY_MINGW_DEPS}/include/FreeImage.h)
+    file(COPY ${TESSALY_MINGW_DEPS}/include/FreeImage.h DESTINATION ${FREEIMAGE_HEADER_DIR})
+  else()
+    file(COPY /usr/include/FreeImage.h DESTINATION ${FREEIMAGE_HEADER_DIR})
+  endif()
   set(FREEIMAGE_IMPORT_LIB ${CMAKE_BINARY_DIR}/libFreeImage.dll.a)
   add_custom_command(
     OUTPUT ${FREEIMAGE_IMPORT_LIB}
@@ -51,9 +67,8 @@ else()
   add_dependencies(tessaly_core freeimage_import)
   target_include_directories(tessaly_core SYSTEM PUBLIC ${FREEIMAGE_HEADER_DIR})
   target_link_libraries(tessaly_core PUBLIC ${FREEIMAGE_IMPORT_LIB} ${TESSALY_WIN32_LIBS})
-  # libwebp cross-built for Windows (a prefix holding include/webp and lib/libwebp.a)
-  # writes WEBP at its default effort; without it FreeImage.dll's slower writer does.
-  set(TESSALY_MINGW_DEPS "" CACHE PATH "Prefix of libraries cross-built for Windows (include/, lib/)")
+  # The prefix's libwebp writes WEBP at its default effort; without it FreeImage.dll's
+  # slower writer does.
   if(TESSALY_MINGW_DEPS AND EXISTS "${TESSALY_MINGW_DEPS}/include/webp/encode.h"
      AND EXISTS "${TESSALY_MINGW_DEPS}/lib/libwebp.a")
     target_include_directories(tessaly_core SYSTEM PRIVATE "${TESSALY_MINGW_DEPS}/include")
@@ -83,6 +98,21 @@ if(APP_RESOURCES)
     set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
   endif()
 endif()
+if(APP_RESOURCES AND TESSALY_PLATFORM STREQUAL "wine")
+  # wrc reverses the order of an icon group's images, windres keeps it: the wine build
+  # compiles copies whose icon files are reversed beforehand (cmake/wrc_resources.pl), so
+  # that both programs carry the same groups and LoadImageW picks the same image.
+  set(WRC_DIR ${CMAKE_BINARY_DIR}/wrc-resources)
+  file(GLOB RESOURCE_INPUTS CONFIGURE_DEPENDS
+    resources/*.rc resources/*.ico resources/*.bmp resources/*.manifest)
+  list(TRANSFORM RESOURCE_INPUTS REPLACE "^.*/" "${WRC_DIR}/" OUTPUT_VARIABLE WRC_OUTPUTS)
+  add_custom_command(OUTPUT ${WRC_OUTPUTS}
+    COMMAND perl ${CMAKE_SOURCE_DIR}/cmake/wrc_resources.pl ${WRC_DIR} ${RESOURCE_INPUTS}
+    DEPENDS ${RESOURCE_INPUTS} ${CMAKE_SOURCE_DIR}/cmake/wrc_resources.pl
+    COMMENT "Resources for wrc" VERBATIM)
+  list(TRANSFORM APP_RESOURCES REPLACE "^.*/" "${WRC_DIR}/")
+  set_source_files_properties(${APP_RESOURCES} PROPERTIES OBJECT_DEPENDS "${WRC_OUTPUTS}")
+endif()
 add_executable(Tessaly WIN32 ${APP_SOURCES} ${WIN32_EXPORTS} ${APP_RESOURCES})
 target_link_libraries(Tessaly PRIVATE tessaly_core)
 target_link_options(Tessaly PRIVATE -municode -mwindows)
@@ -91,17 +121,25 @@ if(TESSALY_PLATFORM STREQUAL "wine")
   set_property(TARGET Tessaly APPEND PROPERTY LINK_DEPENDS ${TESSALY_EXPORT_DEF})
 else()
   target_link_options(Tessaly PRIVATE -static)
+  # With the DLL beside it, build/windows/Tessaly.exe runs as it is.
+  if(EXISTS ${TESSALY_MINGW_DEPS}/bin/FreeImage.dll)
+    add_custom_command(TARGET Tessaly POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different ${TESSALY_MINGW_DEPS}/bin/FreeImage.dll $<TARGET_FILE_DIR:Tessaly>)
+  endif()
 endif()
 
 # Checks that only the Win32 side can make (message boxes, files through the Win32
-# calls, the exported routines), run under Wine by scripts/test-win32.sh.
-if(TESSALY_PLATFORM STREQUAL "wine")
-  file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
-  if(WIN32_TEST_SOURCES)
-    add_executable(tessaly_win32_tests ${WIN32_TEST_SOURCES} ${WIN32_EXPORTS})
-    target_link_libraries(tessaly_win32_tests PRIVATE tessaly_core)
+# calls, the exported routines), run under Wine by scripts/test-win32.sh: built by both
+# compilers, since MinGW's runtime and Winelib's may not behave alike.
+file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
+if(WIN32_TEST_SOURCES)
+  add_executable(tessaly_win32_tests ${WIN32_TEST_SOURCES} ${WIN32_EXPORTS})
+  target_link_libraries(tessaly_win32_tests PRIVATE tessaly_core)
+  if(TESSALY_PLATFORM STREQUAL "wine")
     target_link_options(tessaly_win32_tests PRIVATE -mconsole ${TESSALY_EXPORT_DEF})
     set_property(TARGET tessaly_win32_tests APPEND PROPERTY LINK_DEPENDS ${TESSALY_EXPORT_DEF})
+  else()
+    target_link_options(tessaly_win32_tests PRIVATE -mconsole -static)
   endif()
 endif()
 

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth x11-utils imagemagick xdotool
   fonts-liberation
   file coreutils procps
+  dpkg-dev nasm zip unzip
 )
 # Each command the build and tests run, with the package that provides it. A package
 # can be "installed" while one of its commands is missing (a recommended package left
@@ -25,6 +26,7 @@ commands=(
   Xvfb:xvfb xauth:xauth xdpyinfo:x11-utils xwininfo:x11-utils
   convert:imagemagick import:imagemagick identify:imagemagick
   file:file timeout:coreutils ps:procps
+  dpkg-source:dpkg-dev nasm:nasm zip:zip unzip:unzip
 )
 
 missing=()

@@ -1,31 +1,41 @@
 #!/usr/bin/env bash
-# End-to-end checks of the Win32 program under Wine: builds the wine preset, starts a
-# virtual X server and a private Wine prefix, makes test images, copies the program into
-# a folder of its own (Config.dat, LOGFILE and outputs land there), runs the driver
-# (tests/e2e) and stops Wine. Argument: optionally a part of the names of the checks to run.
+# End-to-end checks of the Win32 program under Wine, run against both programs: the
+# Winelib build (Tessaly.exe.so, host FreeImage) and the Windows executable (Tessaly.exe,
+# PE, with the FreeImage.dll built by scripts/build-freeimage.sh beside it). Builds what
+# is needed, starts a virtual X server and a private Wine prefix, makes test images, and
+# for each program copies it into a folder of its own (Config.dat, LOGFILE and outputs
+# land there) with fresh test data, runs the driver (tests/e2e) and finally stops Wine.
+# Argument: optionally a part of the names of the checks to run.
 #
-#   TESSALY_WINE_BUILD  build folder of the wine preset (default build/wine)
+#   TESSALY_WINE_BUILD     build folder of the wine preset (default build/wine)
+#   TESSALY_WINDOWS_BUILD  build folder of the windows preset (default build/windows)
+#   TESSALY_E2E_PROGRAMS   the programs to drive (default "winelib pe")
 set -euo pipefail
 cd "$(dirname "$0")/.."
-. scripts/lib/xvfb.sh
 root=$(pwd)
-build=${TESSALY_WINE_BUILD:-build/wine}
-case "$build" in /*) ;; *) build="$root/$build" ;; esac
+absolute() { case "$1" in /*) echo "$1" ;; *) echo "$root/$1" ;; esac }
+build=$(absolute "${TESSALY_WINE_BUILD:-build/wine}")
+windows_build=$(absolute "${TESSALY_WINDOWS_BUILD:-build/windows}")
+programs=${TESSALY_E2E_PROGRAMS:-winelib pe}
 
 ./scripts/setup.sh
 
 echo "== e2e: building the wine preset in $build"
 cmake --preset wine -B "$build" >/dev/null
 cmake --build "$build" -j2 --target Tessaly tessaly_e2e_driver
+if [[ " $programs " == *" pe "* ]]; then
+  echo "== e2e: FreeImage.dll (cached after its first build)"
+  deps=$(./scripts/build-freeimage.sh | tail -1)
+  echo "== e2e: building the windows preset in $windows_build"
+  cmake --preset windows -B "$windows_build" -DTESSALY_MINGW_DEPS="$deps" >/dev/null
+  cmake --build "$windows_build" -j2 --target Tessaly
+fi
 
 tmp=$(mktemp -d /tmp/tessaly-e2e.XXXXXX)
+source scripts/wine-session.sh
 cleanup() {
   local status=$?
-  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
-    timeout 30 wineserver -k >/dev/null 2>&1 || true
-    timeout 30 wineserver -w >/dev/null 2>&1 || true
-  fi
-  stop_xvfb
+  stop_wine_session
   rm -rf "$tmp"
   exit "$status"
 }
@@ -37,31 +47,11 @@ fail() {
 }
 
 start_xvfb "$tmp/xvfb.log" || fail "no virtual screen"
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not answer on $DISPLAY"
-
-# A Wine prefix of this run only. Mono and Gecko are left out: their installers would
-# wait for an answer on the virtual screen.
-export WINEPREFIX="$tmp/prefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
 echo "== e2e: creating the Wine prefix"
-timeout 300 wineboot -i >"$tmp/wineboot.log" 2>&1 || { cat "$tmp/wineboot.log" >&2; fail "wineboot failed"; }
-timeout 120 wineserver -w || fail "wineboot did not settle"
-# Xvfb has no window manager; unmanaged windows close at once instead of after Wine's
-# two-second wait for a manager, so the message box's time-out can be measured.
-timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
-  fail "could not set the X11 driver's Managed value"
-# A crash must end the process, not wait behind the debugger's dialog on the screen.
-timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 ||
-  fail "could not turn off the crash dialog"
-
-# The program in a folder of its own.
-program="$tmp/program"
-mkdir -p "$program"
-cp "$build/Tessaly.exe.so" "$program/"
+make_wine_prefix "$tmp/prefix" || fail "no Wine prefix"
 
 # Test images.
-data="$tmp/data"
+data="$tmp/images"
 mkdir -p "$data/in/sub" "$data/in2" "$data/many"
 convert -size 64x48 gradient:red-blue "$data/in/a.jpg"
 convert -size 40x30 gradient:green-yellow "$data/in/b.png"
@@ -89,7 +79,6 @@ convert -size 40x40 xc:none -fill 'rgba(255,0,0,0.5)' -draw 'rectangle 20,0 39,3
 # Ten thousand small files: adding them must not freeze the window.
 mkdir -p "$data/many10k"
 (cd "$data/many10k" && seq -f 'photo_%05g.jpg' 1 10000 | xargs touch)
-
 # Profiles made by tessaly-batch, which the window must open (and the other way round,
 # after the driver). The second profile is the active one.
 batch="$root/build/native/tessaly-batch"
@@ -100,30 +89,99 @@ profiles="$data/batch-profiles.dat"
 "$batch" --config "$profiles" --format png --palette on --add-profile "Палитра" --save >/dev/null
 "$batch" --config "$profiles" --profile "Палитра" --save >/dev/null
 
-shots="$build/screenshots"
-rm -rf "$shots"
-mkdir -p "$shots"
+# Each program in a folder of its own, with a fresh copy of the test data.
+failed=()
+run_checks() { # name, screenshot folder, program file, files that go beside it...
+  local name=$1 shots=$2 exe=$3
+  shift 2
+  local place="$tmp/$name"
+  mkdir -p "$place/program"
+  cp "$@" "$place/program/"
+  cp -r "$data" "$place/data"
+  rm -rf "$shots"
+  mkdir -p "$shots"
+  echo "== e2e: running the checks against the $name program ($(basename "$exe"))"
+  local log="$place/driver.log" status=0
+  timeout 1200 wine "$build/tests/e2e/tessaly_e2e_driver.exe.so" \
+    "$(winepath -w "$place/program/$(basename "$exe")")" "$(winepath -w "$place/data")" "$shots" "${filter[@]}" 2>&1 |
+    tee "$log" || status=$?
+  if compgen -G "$place/program/LOGFILE/LOGFILE_*" >/dev/null; then
+    echo "== e2e: the $name program's error log"
+    cat "$place/program"/LOGFILE/LOGFILE_* || true
+  fi
+  echo "== e2e: screenshots in $shots"
+  if [ "$status" -ne 0 ]; then
+    echo "e2e: the checks against the $name program failed (status $status; 124 means the driver did not end in time)" >&2
+    failed+=("$name")
+  elif ! grep -qE '^[1-9][0-9]* passed, 0 failed' "$log"; then
+    # A crash inside Wine can still end with 0: the summary line proves a full run.
+    echo "e2e: the driver did not finish its checks against the $name program" >&2
+    failed+=("$name")
+  fi
+  profiles_read_back "$name" "$place/data/window-profiles.dat"
+}
 
-echo "== e2e: running the checks"
-log="$tmp/driver.log"
-status=0
-timeout 1200 wine "$build/tests/e2e/tessaly_e2e_driver.exe.so" \
-  "$(winepath -w "$program/Tessaly.exe.so")" "$(winepath -w "$data")" "$shots" "$@" 2>&1 | tee "$log" ||
-  status=$?
-if compgen -G "$program/LOGFILE/LOGFILE_*" >/dev/null; then
-  echo "== e2e: the program's error log"
-  cat "$program"/LOGFILE/LOGFILE_* || true
+# tessaly-batch reads the profiles the window saved (profiles_of_tessaly_batch_open_in_the_window).
+profiles_read_back() { # name, the window's Config.dat
+  if [ ! -f "$2" ]; then
+    [ ${#filter[@]} -gt 0 ] && return 0
+    echo "e2e: the $1 program left no Config.dat with profiles for tessaly-batch" >&2
+    failed+=("$1 profiles")
+    return 0
+  fi
+  local listing expected=$'1   Web 70\n2 * Палитра\n3   Из окна'
+  listing=$("$batch" --config "$2" --list-profiles)
+  if [ "$listing" = "$expected" ]; then
+    echo "== e2e: tessaly-batch lists the profiles the $1 program saved"
+  else
+    echo "e2e: tessaly-batch reads the $1 program's profiles as: $listing" >&2
+    failed+=("$1 profiles")
+  fi
+}
+
+filter=("$@")
+for name in $programs; do
+  case "$name" in
+    winelib) run_checks winelib "$build/screenshots" "$build/Tessaly.exe.so" ;;
+    pe)
+      echo "== e2e: FreeImage.dll under Wine"
+      ./scripts/probe-freeimage-dll.sh "$deps/bin" || failed+=("FreeImage.dll")
+      run_checks pe "$windows_build/screenshots" "$windows_build/Tessaly.exe" "$deps/bin/FreeImage.dll"
+      ;;
+    *) fail "unknown program \"$name\" in TESSALY_E2E_PROGRAMS (winelib, pe)" ;;
+  esac
+done
+# Both programs run the same code on the same pictures, so each_target_writes_its_format
+# must leave the same files in both: whatever differs is a fault of one of them.
+names_in() { (cd "$1" && shopt -s nullglob && printf '%s ' *); }
+same_outputs() {
+  local a="$tmp/winelib/data" b="$tmp/pe/data" folder file name differ=0 same
+  for folder in out-jpg out-webp out-png; do
+    if [ ! -d "$a/$folder" ] || [ ! -d "$b/$folder" ]; then
+      echo "e2e: $folder is missing after one of the runs" >&2
+      differ=1
+    elif [ "$(names_in "$a/$folder")" != "$(names_in "$b/$folder")" ]; then
+      echo "e2e: $folder holds $(names_in "$a/$folder")from winelib but $(names_in "$b/$folder")from pe" >&2
+      differ=1
+    else
+      same=1
+      for file in "$a/$folder"/*; do
+        name=$(basename "$file")
+        cmp -s "$file" "$b/$folder/$name" && continue
+        echo "e2e: $folder/$name differs: $(stat -c %s "$file") bytes from winelib," \
+          "$(stat -c %s "$b/$folder/$name") from pe; pixels that differ:" \
+          "$(compare -metric AE "$file" "$b/$folder/$name" null: 2>&1)" >&2
+        same=0
+        differ=1
+      done
+      [ "$same" -eq 0 ] || echo "== e2e: $folder: byte for byte the same from both programs: $(names_in "$a/$folder")"
+    fi
+  done
+  return "$differ"
+}
+ran_in() { grep -qE '^(PASS|FAIL) each_target_writes_its_format ' "$tmp/$1/driver.log" 2>/dev/null; }
+if ran_in winelib && ran_in pe; then
+  same_outputs || failed+=("the programs' outputs differ")
 fi
-echo "== e2e: screenshots in $shots"
-[ "$status" -eq 0 ] || fail "end-to-end checks failed (status $status; 124 means the driver did not end in time)"
-# A crash inside Wine can still end with 0: the summary line proves a full run.
-grep -qE '^[1-9][0-9]* passed, 0 failed' "$log" || fail "the driver did not finish its checks"
-if [ -f "$data/window-profiles.dat" ]; then
-  listing=$("$batch" --config "$data/window-profiles.dat" --list-profiles)
-  expected=$'1   Web 70\n2 * Палитра\n3   Из окна'
-  [ "$listing" = "$expected" ] || fail "tessaly-batch reads the window's profiles as: $listing"
-  echo "== e2e: tessaly-batch lists the profiles the window saved"
-elif [ $# -eq 0 ]; then
-  fail "the window left no Config.dat with profiles for tessaly-batch"
-fi
-echo "== e2e: all checks passed"
+[ ${#failed[@]} -eq 0 ] || fail "end-to-end checks failed: ${failed[*]}"
+echo "== e2e: all checks passed ($programs)"

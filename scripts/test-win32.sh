@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The Win32 builds: builds the wine and windows presets, checks the Windows executable's
-# shape, and runs the Winelib program and the Win32 checks under Wine in a private,
-# throw-away WINEPREFIX (the checks that show message boxes run under Xvfb).
+# The Win32 builds: builds the wine and windows presets and FreeImage.dll, checks the
+# shapes of the Windows executable and the DLL and that both programs carry the same
+# resources, and runs the Winelib program and the Win32 checks (as built by each of the
+# two compilers) under Wine in a private, throw-away WINEPREFIX (the checks that show
+# message boxes run under Xvfb).
 # Needs no display and no standard input; exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,8 +26,13 @@ echo "-- wine build"
 cmake --preset wine >/dev/null
 cmake --build --preset wine
 
+echo "-- FreeImage.dll (scripts/build-freeimage.sh, cached after its first build)"
+deps=$(./scripts/build-freeimage.sh | tail -1)
+freeimage_dll="$deps/bin/FreeImage.dll"
+./scripts/check-freeimage-dll.sh "$freeimage_dll" || fail "$freeimage_dll"
+
 echo "-- windows build"
-cmake --preset windows >/dev/null
+cmake --preset windows -DTESSALY_MINGW_DEPS="$deps" >/dev/null
 cmake --build --preset windows
 
 echo "-- build/windows/Tessaly.exe"
@@ -37,6 +44,13 @@ exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers")
 for name in FormatByteSize64 MWRITEFILE; do
   grep -qE "\] ${name}\$" <<<"$exports" || fail "$exe does not export $name undecorated"
 done
+# Every FreeImage function the program imports is one the built DLL exports.
+dll_exports=$(x86_64-w64-mingw32-objdump -p "$freeimage_dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
+imports=$(sed -n '/DLL Name: FreeImage.dll/,/^$/p' <<<"$headers" | awk 'NR > 2 && NF >= 3 { print $3 }')
+[ -n "$imports" ] || fail "$exe imports nothing from FreeImage.dll"
+for name in $imports; do
+  grep -qE "\] ${name}\$" <<<"$dll_exports" || fail "$exe imports $name, which FreeImage.dll does not export"
+done
 # Linked statically: nothing but Windows' own DLLs and FreeImage.dll may be needed.
 dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | sort -u)
 for dll in $dlls; do
@@ -46,6 +60,28 @@ for dll in $dlls; do
     *) fail "$exe needs $dll beside it" ;;
   esac
 done
+
+echo "-- the two programs carry the same resources"
+scratch_resources=$(mktemp /tmp/tessaly-resources.XXXXXX)
+# Decompiled by windres: icon images are left out (each compiler numbers them its own
+# way), icon groups are compared by their images' sizes in order, the rest as it is.
+resources_text() { # output, windres input options...
+  local output=$1
+  shift
+  x86_64-w64-mingw32-windres "$@" -O rc -o "$output.raw" || fail "windres cannot read $*"
+  sed -E 's/ (MOVEABLE|PURE|DISCARDABLE|PRELOAD|FIXED|IMPURE|LOADONCALL)//g' "$output.raw" |
+    awk '/^\/\* Type: / { skip = ($0 ~ /^\/\* Type: icon/) } !skip' |
+    sed -E 's/(, 0x[0-9a-f]+L), [0-9]+(,?[[:space:]]*\/\* Element)/\1\2/' >"$output"
+  rm -f "$output.raw"
+}
+wine_res=$(find build/wine/CMakeFiles/Tessaly.dir -name 'tessaly.rc.res' -path '*wrc-resources*' | head -1)
+[ -n "$wine_res" ] || fail "the wine build's compiled resources were not found"
+resources_text "$scratch_resources.pe" -i "$exe"
+resources_text "$scratch_resources.wine" -i "$wine_res" -J res
+grep -q 'RT_GROUP_ICON' "$scratch_resources.pe" || fail "no icon group among $exe's resources"
+diff "$scratch_resources.pe" "$scratch_resources.wine" >&2 ||
+  fail "Tessaly.exe and the Winelib program carry different resources (above: < windows, > wine)"
+rm -f "$scratch_resources" "$scratch_resources.pe" "$scratch_resources.wine"
 
 echo "-- Wine: private prefix"
 prefix=$(mktemp -d /tmp/tessaly-wine.XXXXXX)
@@ -90,14 +126,26 @@ case "$status" in
 esac
 wineserver -w
 
-echo "-- Wine: Win32 checks under Xvfb"
-log="$scratch/win32-checks.log"
-status=0
-timeout 300 wine build/wine/tessaly_win32_tests.exe.so >"$log" 2>&1 || status=$?
-grep -E '^(ok|FAIL) ' "$log" || true
-[ "$status" -eq 0 ] || fail "tessaly_win32_tests exited with $status (124 means it did not end in time)"
-# A crash inside Wine can still end with 0: the summary line is the proof of a full run.
-grep -q '^0 check(s) failed$' "$log" || fail "tessaly_win32_tests did not finish all its checks: $(tail -3 "$log")"
-if grep -q '^FAIL ' "$log"; then fail "Win32 checks failed"; fi
+# The Win32 checks, by one of the two compilers; the program runs from a folder of its own.
+win32_checks() { # name, program, files that go beside it...
+  local name=$1 program=$2 folder="$scratch/$1" log="$scratch/$1/win32-checks.log" status=0
+  shift
+  mkdir -p "$folder"
+  cp "$@" "$folder/"
+  # A PE program's C runtime ends its lines with CR LF.
+  timeout 300 wine "$folder/$(basename "$program")" 2>&1 | tr -d '\r' >"$log" || status=$?
+  grep -E '^(ok|FAIL) ' "$log" || true
+  [ "$status" -eq 0 ] || fail "the $name Win32 checks exited with $status (124 means they did not end in time)"
+  # A crash inside Wine can still end with 0: the summary line is the proof of a full run.
+  grep -q '^0 check(s) failed$' "$log" || fail "the $name Win32 checks did not all run: $(tail -3 "$log")"
+  if grep -q '^FAIL ' "$log"; then fail "$name Win32 checks failed"; fi
+  wineserver -w
+}
+
+echo "-- Wine: Win32 checks (Winelib) under Xvfb"
+win32_checks winelib build/wine/tessaly_win32_tests.exe.so
+
+echo "-- Wine: the same Win32 checks built by MinGW (PE), with the built FreeImage.dll"
+win32_checks pe build/windows/tessaly_win32_tests.exe "$freeimage_dll"
 
 echo "test-win32: all Win32 builds and checks passed."

@@ -20,6 +20,7 @@ bool EachTabScreenshot();
 bool ArgumentsListExactlyTheAcceptedFiles();
 bool SecondStartAddsFilesWithoutDuplicates();
 bool StartConvertsTheListedFiles();
+bool EachTargetWritesItsFormat();
 bool FailedFileAsksAndNoEndsTheRun();
 bool StopEndsAfterTheCurrentFile();
 bool AutoStartStaysInTheTray();

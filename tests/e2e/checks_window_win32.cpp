@@ -132,6 +132,79 @@ bool StartConvertsTheListedFiles() {
 
 namespace {
 
+struct Target {
+  const char16_t* name;  // TargetFormat, and the outputs' extension in lower case
+  int32_t formatId;
+  const char16_t* folder;
+  bool (*signature)(const std::vector<uint8_t>& bytes);
+};
+
+bool IsJpeg(const std::vector<uint8_t>& b) {
+  return b.size() > 100 && b[0] == 0xFF && b[1] == 0xD8 && b[b.size() - 2] == 0xFF && b[b.size() - 1] == 0xD9;
+}
+
+bool IsWebp(const std::vector<uint8_t>& b) {
+  // RIFF size + 8 is the file's size.
+  if (b.size() < 30 || std::memcmp(b.data(), "RIFF", 4) != 0 || std::memcmp(b.data() + 8, "WEBP", 4) != 0) return false;
+  uint32_t riff = b[4] | b[5] << 8 | b[6] << 16 | static_cast<uint32_t>(b[7]) << 24;
+  return riff + 8 == b.size();
+}
+
+bool IsPng(const std::vector<uint8_t>& b) {
+  static const uint8_t kStart[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  return b.size() > 60 && std::memcmp(b.data(), kStart, 8) == 0 && std::memcmp(b.data() + b.size() - 8, "IEND", 4) == 0;
+}
+
+const Target kTargets[] = {
+    {u"JPG", kFormatJpeg, u"out-jpg\\", IsJpeg},
+    {u"WEBP", kFormatWebp, u"out-webp\\", IsWebp},
+    {u"PNG", kFormatPng, u"out-png\\", IsPng},
+};
+
+bool ConvertsTo(const Target& target) {
+  Text out = gSetup.work + target.folder;
+  Program program;
+  MainWindow main;
+  AppSettings settings = RunOnceSettings(out);
+  SetField(settings.TargetFormat, target.name);
+  settings.FormatId = target.formatId;
+  if (!WriteConfig(settings)) return false;
+  if (!StartMain(&program, &main, Quoted(gSetup.work + u"in2"))) return false;
+  if (!WaitListCount(main, 3)) return false;
+  PressButton(main, kIdStart, main.start);
+  std::vector<Text> seen;
+  if (!WaitRunEnd(main, 60000, &seen)) return Fail("the run did not end");
+  // Built by appending: GCC 12 warns wrongly about operator+ on a literal and a string.
+  Text extension(1, u'.');
+  extension += ToLower(target.name);
+  std::vector<Text> expected;
+  for (char16_t stem : {u'e', u'f', u'g'}) expected.push_back(Text(1, stem) += extension);
+  std::vector<Text> names = FolderFiles(out);
+  std::sort(names.begin(), names.end());
+  if (names != expected) {
+    for (const Text& name : names) Fail("  output", name);
+    return Fail("the outputs are not e, f and g" + TextToUtf8(extension));
+  }
+  for (const Text& name : names) {
+    if (!target.signature(ReadFileBytes(out + name))) return Fail("not a whole " + TextToUtf8(target.name) + " file", name);
+  }
+  Note(TextToUtf8(target.name) + ": " + std::to_string(FileSize(out + names[0])) + ", " +
+       std::to_string(FileSize(out + names[1])) + ", " + std::to_string(FileSize(out + names[2])) + " bytes");
+  return true;
+}
+
+}  // namespace
+
+// A run to each target of the program writes whole files of that format (the outputs are
+// left for scripts/test-e2e.sh, which compares the two programs' pictures).
+bool EachTargetWritesItsFormat() {
+  bool ok = true;
+  for (const Target& target : kTargets) ok = ConvertsTo(target) && ok;
+  return ok;
+}
+
+namespace {
+
 // The conversion's question, shown by the worker while the window keeps pumping.
 HWND WaitQuestion(const Program& program) {
   HWND box = nullptr;

@@ -53,6 +53,7 @@ const Check kChecks[] = {
     {"arguments_list_exactly_the_accepted_files", ArgumentsListExactlyTheAcceptedFiles},
     {"second_start_adds_files_without_duplicates", SecondStartAddsFilesWithoutDuplicates},
     {"start_converts_the_listed_files", StartConvertsTheListedFiles},
+    {"each_target_writes_its_format", EachTargetWritesItsFormat},
     {"failed_file_asks_and_no_ends_the_run", FailedFileAsksAndNoEndsTheRun},
     {"stop_ends_after_the_current_file", StopEndsAfterTheCurrentFile},
     {"auto_start_stays_in_the_tray", AutoStartStaysInTheTray},
