@@ -101,6 +101,11 @@ bool CopyProgramTo(TextView path) {
   Text target(path);
   if (!MakeFolders(target.substr(0, target.rfind(u'\\')))) return Fail("cannot make the folder of", target);
   if (!CopyFileW(Wide(gSetup.program), Wide(target), FALSE)) return Fail("cannot copy the program to", target);
+  // The Windows program takes its FreeImage.dll along; the Winelib one has none beside it.
+  Text library = gSetup.programFolder + u"FreeImage.dll";
+  Text folder = target.substr(0, target.rfind(u'\\') + 1);
+  if (FileExists(library) && !CopyFileW(Wide(library), Wide(folder + u"FreeImage.dll"), FALSE))
+    return Fail("cannot copy FreeImage.dll beside", target);
   return true;
 }
 
