@@ -292,7 +292,7 @@ Text ConvertErrorText(int32_t code, TextView fileName) {
   Text reason;
   for (const Reason& row : kReasons)
     if (row.code == code) reason = Text(row.text) + row.codeText;
-  return Text(fileName) + u"\r\n" + reason + u"\r\n" + u"Продолжить выполнение ?";
+  return DisplayText(fileName) + u"\r\n" + reason + u"\r\n" + u"Продолжить выполнение ?";
 }
 
 int32_t ReportConvertError(int32_t code, TextView fileName) {
