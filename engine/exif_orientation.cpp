@@ -26,6 +26,10 @@ class TiffView {
     data_[big_ ? at : at + 1] = static_cast<uint8_t>(value >> 8);
     data_[big_ ? at + 1 : at] = static_cast<uint8_t>(value & 0xFF);
   }
+  void Write32(size_t at, uint32_t value) {
+    Write16(big_ ? at : at + 2, static_cast<uint16_t>(value >> 16));
+    Write16(big_ ? at + 2 : at, static_cast<uint16_t>(value & 0xFFFF));
+  }
 
  private:
   uint8_t* data_;
@@ -35,31 +39,45 @@ class TiffView {
 
 }  // namespace
 
-bool MarkExifUpright(std::vector<uint8_t>* block) {
-  if (block->size() < kExifPrefix + 8 || std::memcmp(block->data(), "Exif\0\0", kExifPrefix) != 0) return false;
+namespace {
+
+bool IsPlainUpright(const TiffView& view, size_t entry) {
+  return view.Read16(entry + 2) == kShortType && view.Read32(entry + 4) == 1 && view.Read16(entry + 8) == 1;
+}
+
+}  // namespace
+
+ExifOrientation MendExifOrientation(std::vector<uint8_t>* block) {
+  if (block->size() < kExifPrefix + 8 || std::memcmp(block->data(), "Exif\0\0", kExifPrefix) != 0)
+    return ExifOrientation::Unmendable;
   uint8_t* tiff = block->data() + kExifPrefix;
   size_t size = block->size() - kExifPrefix;
   bool big = tiff[0] == 'M' && tiff[1] == 'M';
-  if (!big && !(tiff[0] == 'I' && tiff[1] == 'I')) return false;
+  if (!big && !(tiff[0] == 'I' && tiff[1] == 'I')) return ExifOrientation::Unmendable;
   TiffView view(tiff, size, big);
-  if (view.Read16(2) != 42) return false;
+  if (view.Read16(2) != 42) return ExifOrientation::Unmendable;
   size_t directory = view.Read32(4);
-  if (!view.Fits(directory, 2)) return false;
+  if (!view.Fits(directory, 2)) return ExifOrientation::Unmendable;
   size_t entries = view.Read16(directory);
   // A directory that claims more entries than the block holds is not trusted at all.
   size_t next = directory + 2 + entries * kEntrySize;
-  if (!view.Fits(directory + 2, entries * kEntrySize + 4)) return false;
+  if (!view.Fits(directory + 2, entries * kEntrySize + 4)) return ExifOrientation::Unmendable;
+  bool mended = false;
   for (size_t i = 0; i < entries; ++i) {
     size_t entry = directory + 2 + i * kEntrySize;
-    if (view.Read16(entry) != kOrientationTag) continue;
-    if (view.Read16(entry + 2) != kShortType || view.Read32(entry + 4) != 1) return false;
-    if (view.Read16(entry + 8) == 1) return false;
+    if (view.Read16(entry) != kOrientationTag || IsPlainUpright(view, entry)) continue;
+    // One SHORT fits the entry's own value field, whatever the entry pointed to before.
+    view.Write16(entry + 2, kShortType);
+    view.Write32(entry + 4, 1);
     view.Write16(entry + 8, 1);
-    // The thumbnail's directory follows the first one; its small picture is still
-    // turned, so it is unlinked and viewers make their own.
-    view.Write16(next, 0);
-    view.Write16(next + 2, 0);
-    return true;
+    view.Write16(entry + 10, 0);
+    mended = true;
   }
-  return false;
+  if (!mended) return ExifOrientation::Upright;
+  view.Write32(next, 0);
+  return ExifOrientation::Mended;
+}
+
+bool MarkExifUpright(std::vector<uint8_t>* block) {
+  return MendExifOrientation(block) == ExifOrientation::Mended;
 }

@@ -68,6 +68,11 @@ FIBITMAP* DecodeWithEndMarker(FREE_IMAGE_FORMAT format, const uint8_t* data, uin
   return dib;
 }
 
+bool IsUprightTag(FITAG* tag) {
+  return FreeImage_GetTagType(tag) == FIDT_SHORT && FreeImage_GetTagCount(tag) == 1 &&
+         *static_cast<const WORD*>(FreeImage_GetTagValue(tag)) == 1;
+}
+
 // Replaces one metadata tag's value by a value of the same length.
 void ReplaceTagValue(FREE_IMAGE_MDMODEL model, FIBITMAP* dib, FITAG* tag, const void* value) {
   FITAG* copy = FreeImage_CloneTag(tag);
@@ -79,21 +84,24 @@ void ReplaceTagValue(FREE_IMAGE_MDMODEL model, FIBITMAP* dib, FITAG* tag, const 
 // Cameras store the picture as the sensor saw it and name the turn in the EXIF
 // Orientation tag; the JPEG reader turns it upright (PNG and a JPEG without metadata
 // would not carry the tag on). The EXIF that JPEG and WebP outputs keep must then say
-// "upright", or a viewer would turn the picture a second time.
+// "upright" wherever a viewer may look, or it would turn the picture a second time.
+// The reader takes the tag whatever its type or count, and the last of two, so every
+// Orientation in the block is mended; a block that cannot be mended goes.
 void MarkUpright(FIBITMAP* dib) {
   FITAG* orientation = nullptr;
-  if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, dib, "Orientation", &orientation) || !orientation) return;
-  if (FreeImage_GetTagType(orientation) != FIDT_SHORT || FreeImage_GetTagCount(orientation) != 1) return;
+  bool named = FreeImage_GetMetadata(FIMD_EXIF_MAIN, dib, "Orientation", &orientation) && orientation;
+  bool turned = named && !IsUprightTag(orientation);
   const WORD upright = 1;
-  if (*static_cast<const WORD*>(FreeImage_GetTagValue(orientation)) == upright) return;
-  ReplaceTagValue(FIMD_EXIF_MAIN, dib, orientation, &upright);
+  if (turned && FreeImage_GetTagType(orientation) == FIDT_SHORT && FreeImage_GetTagCount(orientation) == 1)
+    ReplaceTagValue(FIMD_EXIF_MAIN, dib, orientation, &upright);
   FITAG* raw = nullptr;
   if (!FreeImage_GetMetadata(FIMD_EXIF_RAW, dib, "ExifRaw", &raw) || !raw) return;
   const auto* bytes = static_cast<const uint8_t*>(FreeImage_GetTagValue(raw));
   std::vector<uint8_t> block(bytes, bytes + FreeImage_GetTagLength(raw));
-  // A block that cannot be mended would turn the picture a second time: it goes.
-  if (MarkExifUpright(&block)) ReplaceTagValue(FIMD_EXIF_RAW, dib, raw, block.data());
-  else FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, nullptr, nullptr);
+  ExifOrientation state = MendExifOrientation(&block);
+  if (state == ExifOrientation::Mended) ReplaceTagValue(FIMD_EXIF_RAW, dib, raw, block.data());
+  // The reader turned the picture by a tag this block does not show us the same way.
+  else if (turned) FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, nullptr, nullptr);
 }
 
 FIBITMAP* DecodeWhole(FREE_IMAGE_FORMAT format, FIMEMORY* stream, const uint8_t* data, uint32_t size,
