@@ -80,14 +80,17 @@ int32_t PrepareRun(RunContext* run) {
   return 0;
 }
 
-int32_t RoundHalfEven(double value) {
+// A side that rounds to nothing would leave the picture unresized (the rescale refuses
+// 0) while the run reports it converted: every side keeps at least one pixel.
+int32_t RoundedSide(double value) {
   // nearbyint rounds halves to even under the default rounding mode.
   double r = std::nearbyint(value);
-  return r >= 0 && r <= INT32_MAX ? static_cast<int32_t>(r) : 0;
+  if (!(r >= 1)) return 1;
+  return r <= INT32_MAX ? static_cast<int32_t>(r) : INT32_MAX;
 }
 
 ResizePlan Resized(double width, double height) {
-  return ResizePlan{true, RoundHalfEven(width), RoundHalfEven(height)};
+  return ResizePlan{true, RoundedSide(width), RoundedSide(height)};
 }
 
 // Replaces the current image by a later stage's, releasing the earlier one at once;
