@@ -43,7 +43,7 @@ const Reason kReasons[] = {
 };
 
 struct RunContext {
-  uint32_t signature = 0;
+  uint32_t stamp = 0;  // what converted entries carry: ConversionStamp of the signature
   int32_t count = 0;
   Text outputFolder;  // mode 0 only
 };
@@ -67,7 +67,7 @@ int32_t TargetFlags() {
 // The checks before the first file. A code other than 0 ends the run after its
 // question, whatever the answer.
 int32_t PrepareRun(RunContext* run) {
-  run->signature = SettingsSignature(gAppSettings, true);
+  run->stamp = ConversionStamp(SettingsSignature(gAppSettings, true));
   run->count = FileListCount();
   if (run->count == 0) return kErrorEmptyList;
   if (gAppSettings.OutputMode == 0) {
@@ -181,13 +181,13 @@ int32_t ConvertOne(const RunContext& run, int32_t index, const OutputPlan& plan)
 }
 
 bool IsUpToDate(const RunContext& run, int32_t index, const OutputPlan& plan) {
-  return FileListStamp(index) == run.signature && FsFileExists(plan.outputPath);
+  return FileListStamp(index) == run.stamp && FsFileExists(plan.outputPath);
 }
 
 // The stamp goes to the entry only while it still holds the file that was converted:
 // entries deleted during the run shift the later ones down.
 void Stamp(const RunContext& run, int32_t index, const OutputPlan& plan) {
-  if (FileListText(index) == plan.inputPath) FileListSetStamp(index, run.signature);
+  if (FileListText(index) == plan.inputPath) FileListSetStamp(index, run.stamp);
 }
 
 EntryResult ProcessEntry(const RunContext& run, int32_t index) {
@@ -229,6 +229,10 @@ void Count(RunResult* result, Outcome outcome) {
 }
 
 }  // namespace
+
+uint32_t ConversionStamp(uint32_t signature) {
+  return signature == 0 ? kStampForSignatureZero : signature;
+}
 
 Text BaseName(TextView fileName) {
   size_t dot = fileName.rfind(u'.');

@@ -53,6 +53,13 @@ Text ConvertErrorText(int32_t code, TextView fileName);
 // Shows that question for six seconds and returns the answer (kIdNo ends the run).
 int32_t ReportConvertError(int32_t code, TextView fileName);
 
+// The stamp a converted entry carries: the run's settings signature, except that a
+// signature of 0 (an ordinary XOR of ordinary settings, e.g. --size 8294 with the
+// defaults) must not look like "never converted", which every new entry is. It shares
+// its stamp with the signature 0xFFFFFFFF, as unrelated settings may share any value.
+constexpr uint32_t kStampForSignatureZero = 0xFFFFFFFF;
+uint32_t ConversionStamp(uint32_t signature);
+
 // Reads the whole file into buffer; the number of bytes read, 0 on any failure
 // (missing file, 4 GiB or more). Long-path forms are the file-system port's business.
 uint32_t ReadFileToBuffer(TextView path, std::vector<uint8_t>* buffer);

@@ -84,3 +84,25 @@ TEST(HostileNames, ProgressAndQuestionStayOnTheirLines) {
 }
 
 }  // namespace
+
+namespace {
+
+class HostileSettings : public ConversionTest {};
+
+// --out-mode suffix --size 8294 with the defaults: the signature is 0, which new entries
+// carry as "not converted".
+TEST_F(HostileSettings, SettingsWhoseSignatureIsZeroStillConvertThenSkip) {
+  gAppSettings.TargetSize = 8294;
+  ASSERT_EQ(SettingsSignature(gAppSettings, true), 0u);
+  WriteSample(scratch, "a.png", 8, 8);
+  scratch.Write("a_c.jpg", "an older result");
+  AddEntry(scratch, "a.png");
+  RunResult first = RunConversion();
+  EXPECT_EQ(first.converted, 1);
+  EXPECT_NE(scratch.Read("a_c.jpg"), "an older result");
+  EXPECT_NE(FileListStamp(0), 0u);
+  RunResult second = RunConversion();
+  EXPECT_EQ(second.skipped, 1);
+}
+
+}  // namespace
