@@ -33,17 +33,17 @@ const char* RunErrorText(int32_t code) {
 }  // namespace
 
 Text AbsolutePath(TextView path, TextView workingFolder) {
-  // Quotes around a token are AddCommandToken's to strip; the folder goes inside them.
-  size_t start = path.find_first_not_of(u'"');
-  if (start == TextView::npos || IsPathSeparator(path[start]) || workingFolder.empty()) return Text(path);
+  if (path.empty() || IsPathSeparator(path[0]) || workingFolder.empty()) return Text(path);
   Text folder(workingFolder);
   if (!IsPathSeparator(folder.back())) folder.push_back(kPathSeparator);
-  return Text(path.substr(0, start)) + folder + Text(path.substr(start));
+  return folder + Text(path);
 }
 
 BatchOutcome RunBatch(const std::vector<Text>& paths) {
   Text here = WorkingFolder();
-  for (const Text& path : paths) AddCommandToken(AbsolutePath(path, here));
+  // The shell has split and unquoted the arguments already: a quote left in one is part
+  // of the name, so they skip the quote stripping meant for a Windows command line.
+  for (const Text& path : paths) AddPath(AbsolutePath(path, here));
   BatchOutcome outcome;
   outcome.listed = FileListCount();
   auto start = std::chrono::steady_clock::now();

@@ -20,7 +20,7 @@ struct BatchOutcome {
 // folder part to build the output path, as the window's paths always have.
 Text AbsolutePath(TextView path, TextView workingFolder);
 
-// Every path through AddCommandToken, in order, then one run on a std::thread worker
+// Every path through AddPath, in order, then one run on a std::thread worker
 // while this thread waits.
 BatchOutcome RunBatch(const std::vector<Text>& paths);
 

@@ -106,3 +106,16 @@ TEST_F(HostileSettings, SettingsWhoseSignatureIsZeroStillConvertThenSkip) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(HostileRun, AQuoteInAnArgumentIsPartOfTheName) {
+  std::filesystem::create_directory(scratch.path() + "/q");
+  WriteSample(scratch, "q/x.png", 8, 8);
+  BatchOutcome outcome = Run({"q/x.png\"", "\"q/x.png"});
+  // x.png" has no accepted extension; "q/x.png names a folder '"q' that is not there.
+  EXPECT_EQ(outcome.result.converted, 0);
+  EXPECT_FALSE(scratch.Exists("q/x_c.jpg"));
+}
+
+}  // namespace
