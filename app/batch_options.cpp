@@ -11,6 +11,7 @@ constexpr int32_t kJpegProgressive = 0x2000;
 constexpr int32_t kJpegBaseline = 0x40000;
 constexpr int32_t kWebpLossless = 0x100;
 constexpr int32_t kPngBestCompression = 9;
+constexpr int32_t kQualityBits = 0x7F;
 
 const std::map<std::string, std::vector<std::string>> kChoices = {
     {"--progressive", {"off", "on"}}, {"--strip", {"off", "on"}},
@@ -80,7 +81,10 @@ void ApplyOne(const std::string& flag, const std::string& value, AppSettings* s)
     // Showing the PNG options always asks for the best compression.
     if (s->FormatId == kFormatPng) s->SaveFlags[kFormatPng] |= kPngBestCompression;
   } else if (flag == "--quality") {
-    if (s->FormatId >= 0 && s->FormatId < kSaveFlagCount) SetFlagValue(s->SaveFlags[s->FormatId], number);
+    // Only the quality bits: the option bits above them (the PNG palette bit among them,
+    // which the flag word's value mask takes for part of the value) stay as chosen.
+    if (s->FormatId >= 0 && s->FormatId < kSaveFlagCount)
+      s->SaveFlags[s->FormatId] = (s->SaveFlags[s->FormatId] & ~kQualityBits) | number;
   } else if (flag == "--progressive") {
     SetBit(s->SaveFlags[kFormatJpeg], kJpegProgressive, value == "on");
   } else if (flag == "--strip") {
@@ -148,7 +152,11 @@ bool ParseBatchArgs(const std::vector<std::string>& args, BatchOptions* out, std
 }
 
 void ApplyOverrides(const BatchOptions& options, AppSettings* settings) {
-  for (const auto& [flag, value] : options.overrides) ApplyOne(flag, value, settings);
+  // The format first: --quality belongs to the target's word, wherever it was given.
+  for (const auto& [flag, value] : options.overrides)
+    if (flag == "--format") ApplyOne(flag, value, settings);
+  for (const auto& [flag, value] : options.overrides)
+    if (flag != "--format") ApplyOne(flag, value, settings);
 }
 
 namespace {
