@@ -43,8 +43,17 @@ BatchOutcome RunBatch(const std::vector<Text>& paths) {
   Text here = WorkingFolder();
   // The shell has split and unquoted the arguments already: a quote left in one is part
   // of the name, so they skip the quote stripping meant for a Windows command line.
-  for (const Text& path : paths) AddPath(AbsolutePath(path, here));
   BatchOutcome outcome;
+  TakeLeftOutPaths();
+  for (const Text& path : paths) {
+    Text absolute = AbsolutePath(path, here);
+    if (absolute.size() > kMaxEntryUnits) outcome.leftOut.push_back(absolute);
+    else AddPath(absolute);
+  }
+  for (Text& path : TakeLeftOutPaths()) outcome.leftOut.push_back(std::move(path));
+  for (const Text& path : outcome.leftOut)
+    std::fprintf(stderr, "tessaly-batch: left out, the path is longer than %zu characters: %s\n", kMaxEntryUnits,
+                 TextToUtf8(DisplayText(path)).c_str());
   outcome.listed = FileListCount();
   auto start = std::chrono::steady_clock::now();
   RunBlock block;
@@ -56,6 +65,7 @@ BatchOutcome RunBatch(const std::vector<Text>& paths) {
   }
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   outcome.result = block.result;
+  outcome.result.failed += static_cast<int32_t>(outcome.leftOut.size());
   return outcome;
 }
 
@@ -65,7 +75,7 @@ std::string SummaryLine(const BatchOutcome& outcome) {
   std::snprintf(buf, sizeof buf, "Done: %d converted, %d skipped, %d failed in %.2f s", r.converted, r.skipped,
                 r.failed, outcome.seconds);
   std::string line = buf;
-  int32_t reached = r.converted + r.skipped + r.failed;
+  int32_t reached = r.converted + r.skipped + r.failed - static_cast<int32_t>(outcome.leftOut.size());
   if (const char* reason = RunErrorText(r.runError)) line += std::string("; ") + reason;
   else if (reached < outcome.listed) line += "; " + std::to_string(outcome.listed - reached) + " not reached";
   if (r.faulted) line += "; ended by an unexpected fault (see the error log)";

@@ -14,6 +14,9 @@ struct BatchOutcome {
   RunResult result;
   int32_t listed = 0;  // entries the run started with
   double seconds = 0;
+  // Paths longer than an entry may be: never listed, each named on standard error and
+  // counted among the failed.
+  std::vector<Text> leftOut;
 };
 
 // A relative path made absolute against the working folder: the pipeline needs a

@@ -352,3 +352,22 @@ Image CreateSampleImage(SampleKind kind, uint32_t width, uint32_t height) {
   }
   return Wrap(dib);
 }
+
+void ReadPictureHeader(const uint8_t* data, uint32_t size, PictureHeader* header) {
+  *header = PictureHeader();
+  FIMEMORY* stream = FreeImage_OpenMemory(const_cast<BYTE*>(data), size);
+  if (!stream) return;
+  FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(stream, 0);
+  // Without header-only support the flag is ignored and the reader would decode it all.
+  bool headerOnly = format != FIF_UNKNOWN && FreeImage_FIFSupportsReading(format) &&
+                    FreeImage_FIFSupportsNoPixels(format);
+  FIBITMAP* dib = headerOnly ? FreeImage_LoadFromMemory(format, stream, FIF_LOAD_NOPIXELS) : nullptr;
+  if (dib) {
+    header->known = true;
+    header->width = FreeImage_GetWidth(dib);
+    header->height = FreeImage_GetHeight(dib);
+    header->bitsPerPixel = FreeImage_GetBPP(dib);
+    FreeImage_Unload(dib);
+  }
+  FreeImage_CloseMemory(stream);
+}

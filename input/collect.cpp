@@ -3,6 +3,8 @@
 // filter and the duplicate rule, and then refreshes the counters.
 #include "input/collect.h"
 
+#include <mutex>
+
 #include "diag/error_log.h"
 #include "diag/filesys.h"
 #include "diag/paths.h"
@@ -14,6 +16,9 @@
 namespace {
 
 constexpr int32_t kClearListOn = 8;
+
+std::mutex gLeftOutLock;
+std::vector<Text> gLeftOut;
 constexpr int32_t kDirectoryAttribute = 16;
 
 // Characters that never belong in a filter. The comma is the one separator that survives;
@@ -170,6 +175,11 @@ void AddFolderFiles(TextView folder) {
 }
 
 int32_t AddFileIfAccepted(TextView path) {
+  if (path.size() > kMaxEntryUnits) {
+    std::lock_guard<std::mutex> hold(gLeftOutLock);
+    gLeftOut.emplace_back(path);
+    return 0;
+  }
   Text ext = FileExtension(path);
   if (ext.empty()) return 0;
   ext = ToLower(ext) + u",";
@@ -180,6 +190,13 @@ int32_t AddFileIfAccepted(TextView path) {
   // and "jpg,"; users rely on the filter being forgiving, not exact.
   if (filter.find(ext) != Text::npos && FileListFind(path) < 0) FileListAppend(path);
   return 1;
+}
+
+std::vector<Text> TakeLeftOutPaths() {
+  std::lock_guard<std::mutex> hold(gLeftOutLock);
+  std::vector<Text> taken;
+  taken.swap(gLeftOut);
+  return taken;
 }
 
 void ClearFileList() {

@@ -55,7 +55,7 @@ TEST(BatchRun, SummaryAndExitStatus) {
        1},
   };
   for (const Row& row : rows) {
-    BatchOutcome outcome{row.result, row.listed, 1.5};
+    BatchOutcome outcome{row.result, row.listed, 1.5, {}};
     EXPECT_EQ(SummaryLine(outcome), row.summary);
     EXPECT_EQ(ExitStatus(row.result), row.status) << row.summary;
   }

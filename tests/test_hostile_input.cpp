@@ -119,3 +119,91 @@ TEST_F(HostileRun, AQuoteInAnArgumentIsPartOfTheName) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(HostileSettings, TwoSourcesOfOneOutputNameKeepTheFirstResult) {
+  SetTarget(u"WEBP");
+  WriteSample(scratch, "photo.png", 8, 8);
+  WriteSample(scratch, "photo.gif", 9, 9, SampleKind::Palette8, kFormatGif);
+  WriteSample(scratch, "photo.jpeg", 10, 10, SampleKind::Rgb24, kFormatJpeg);
+  for (const char* name : {"photo.png", "photo.gif", "photo.jpeg"}) AddEntry(scratch, name);
+  RunResult result = RunConversion();
+  EXPECT_EQ(result.converted, 1);
+  EXPECT_EQ(result.failed, 2);
+  EXPECT_EQ(OpenResult(scratch, "photo_c.webp").width, 8u);
+  ASSERT_EQ(gShownBoxes.size(), 2u);
+  EXPECT_EQ(BoxReason(0), u"Результат с этим именем уже записан в этом запуске - Error: 15");
+  EXPECT_NE(gShownBoxes[0].text.find(scratch.Path("photo.png")), Text::npos) << "names the file that holds the name";
+  // The next run finds photo.png's result up to date: still not photo.gif's to replace.
+  ResetBoxes();
+  result = RunConversion();
+  EXPECT_EQ(result.skipped, 1);
+  EXPECT_EQ(result.failed, 2);
+}
+
+TEST_F(HostileSettings, ANameNearTheLengthLimitIsWritten) {
+  std::string name;
+  for (int i = 0; i < 118; ++i) name += "Ж";  // 236 bytes: with "_c.jpg" 242 of the 255 a name may have
+  WriteSample(scratch, name + ".png", 8, 8);
+  AddEntry(scratch, name + ".png");
+  EXPECT_EQ(RunConversion().converted, 1);
+  EXPECT_TRUE(scratch.Exists(name + "_c.jpg"));
+}
+
+TEST_F(HostileSettings, FailuresNameTheFileAndTheCause) {
+  scratch.Write("tiny.gif", std::string("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01\x00"
+                                        "\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;", 43));
+  AddEntry(scratch, "tiny.gif");
+  EXPECT_EQ(RunConversion().failed, 1);
+  ASSERT_EQ(gShownBoxes.size(), 1u);
+  EXPECT_NE(gShownBoxes[0].text.find(u"(43 байт)"), Text::npos) << TextToUtf8(gShownBoxes[0].text);
+  FileListClear();
+  WriteSample(scratch, "a.png", 8, 8);
+  AddEntry(scratch, "a.png");
+  // Mode 0 with a folder that cannot exist: its parent is a file.
+  scratch.Write("plain-file", "x");
+  gAppSettings.OutputMode = 0;
+  SetField(gAppSettings.OutputFolder, scratch.Path("plain-file/out"));
+  EXPECT_EQ(RunConversion().failed, 1);
+  ASSERT_EQ(gShownBoxes.size(), 2u);
+  EXPECT_EQ(BoxReason(1), u"Ошибка записи файла - Error: 10");
+  EXPECT_NE(gShownBoxes[1].text.find(scratch.Path("plain-file/out/a.jpg") + u": Not a directory"), Text::npos)
+      << TextToUtf8(gShownBoxes[1].text);
+  // A folder that cannot take the file is found before the picture is decoded.
+  for (const Text& line : gFakeStatusHistory) EXPECT_EQ(line.find(u"Выполняется"), Text::npos);
+}
+
+TEST_F(HostileSettings, PicturesBeyondTheBudgetAreRefusedBeforeDecoding) {
+  for (const char* name : {"huge_header.bmp", "huge_header.pcx"}) {
+    scratch.Write(name, ReadTestData(std::string("hostile/") + name));
+    AddEntry(scratch, name);
+  }
+  // 100 x 100 at 1000 % is small; 5000 x 5000 at 1000 % would be 2500 megapixels.
+  WriteSample(scratch, "big.png", 5000, 5000, SampleKind::Grey8);
+  AddEntry(scratch, "big.png");
+  gAppSettings.ResizeMode = 2;
+  gAppSettings.ScalePercent = 1000;
+  RunResult result = RunConversion();
+  EXPECT_EQ(result.failed, 3);
+  ASSERT_EQ(gShownBoxes.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(BoxReason(i), u"Изображение слишком велико - Error: 18");
+  EXPECT_NE(gShownBoxes[0].text.find(u"262192 × 16417"), Text::npos) << TextToUtf8(gShownBoxes[0].text);
+  EXPECT_NE(gShownBoxes[2].text.find(u"после изменения: 50000 × 50000"), Text::npos) << TextToUtf8(gShownBoxes[2].text);
+}
+
+TEST_F(HostileRun, PathsLongerThanTheLimitAreNamedAndCountedAsFailed) {
+  std::string deep = "d";
+  while (scratch.path().size() + deep.size() < 262) deep += "/" + std::string(40, 'x');
+  std::filesystem::create_directories(scratch.path() + "/" + deep);
+  WriteSample(scratch, deep + "/far.png", 8, 8);
+  WriteSample(scratch, "near.png", 8, 8);
+  BatchOutcome outcome = Run({deep + "/far.png", "near.png", deep});
+  EXPECT_EQ(outcome.result.converted, 1);
+  EXPECT_EQ(outcome.result.failed, 2);
+  ASSERT_EQ(outcome.leftOut.size(), 2u);
+  EXPECT_EQ(ExitStatus(outcome.result), 1);
+  EXPECT_EQ(SummaryLine(outcome).find("not reached"), std::string::npos) << SummaryLine(outcome);
+}
+
+}  // namespace
