@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
   gConsoleAnswer = AnswerPolicy(options.onError, ::isatty(STDIN_FILENO) != 0);
   InitImageLibrary();
   QuietTiffWarnings();
-  SetWorkerProgram(FsProgramPath());
+  if (options.isolate) SetWorkerProgram(FsProgramPath());
   Text configPath = options.configPath.empty() ? ConfigPath() : options.configPath;
   if (LoadStartupSettings(configPath) == ConfigResult::ReadFailed) {
     Text why = FsIsDirectory(configPath) ? Text(u"it is a folder") : FsLastErrorText();

@@ -20,6 +20,7 @@ const std::map<std::string, std::vector<std::string>> kChoices = {
     {"--side", {"", "long", "short", "width", "height"}},
     {"--out-mode", {"folder", "subfolder", "suffix"}},
     {"--on-error", {"", "continue", "stop", "ask"}},
+    {"--isolate", {"off", "on"}},
 };
 const char* const kNumbers[] = {"--quality", "--size", "--percent"};
 const char* const kTexts[] = {"--format", "--out-dir", "--subfolder", "--filter", "--config"};
@@ -138,6 +139,7 @@ bool ParseBatchArgs(const std::vector<std::string>& args, BatchOptions* out, std
       if (!CheckValue(a, value, reason)) return false;
       if (a == "--config") out->configPath = TextFromUtf8(value);
       else if (a == "--on-error") out->onError = static_cast<OnErrorPolicy>(ChoiceIndex(a, value));
+      else if (a == "--isolate") out->isolate = value == "on";
       else out->overrides.emplace_back(a, value);
     } else if (a.size() > 1 && a[0] == '-' && a != "--") {
       *reason = "unknown option: " + a;
@@ -231,6 +233,8 @@ Config.dat (beside the program unless --config says otherwise) and the overrides
   --subfolder NAME       subfolder name for --out-mode subfolder
   --filter TEXT          accepted extensions, comma-separated (jpg,png,...)
   --on-error continue|stop|ask   what a failed file does (ask: y/n, 6 s, then continue)
+  --isolate on|off       convert each file in a worker process of its own (default on),
+                         so a file that crashes the image library fails alone
   --help                 this text
 )";
 }

@@ -57,8 +57,13 @@ uint64_t WorkerMemoryCap() {
   return kMaxConversionBytes + (uint64_t{1} << 30);
 }
 
+// Every file gets a worker of its own: a reader that overflows the heap or reads past
+// its buffer without crashing would otherwise leave a later file's result to a damaged
+// process, or hand it bytes of an earlier picture. The next worker is started as soon as
+// a job is handed over, so it has loaded while the current file converts.
 struct WorkerSlot::State {
-  WorkerProcess* process = nullptr;
+  WorkerProcess* process = nullptr;  // the one on the job
+  WorkerProcess* spare = nullptr;    // started, waiting for the next job
   std::vector<uint8_t> inbox;
   bool busy = false;
   Clock::time_point started;
@@ -75,12 +80,17 @@ struct WorkerSlot::State {
     return Failure(error, std::move(detail));
   }
 
-  bool Start() {
-    if (process) return true;
+  static WorkerProcess* Start() {
     Text reason;
-    process = WorkerProcessStart(WorkerProgram(), WorkerMemoryCap(), &reason);
-    if (!process) DebugTrace(u"Worker_Start_Failed: " + reason);
-    return process != nullptr;
+    WorkerProcess* started = WorkerProcessStart(WorkerProgram(), WorkerMemoryCap(), &reason);
+    if (!started) DebugTrace(u"Worker_Start_Failed: " + reason);
+    return started;
+  }
+
+  void Finished() {
+    WorkerProcessRetire(process);
+    process = nullptr;
+    busy = false;
   }
 
   // Handles the whole frames that have arrived; true once the result is among them.
@@ -116,7 +126,7 @@ struct WorkerSlot::State {
       }
       inbox.erase(inbox.begin(), inbox.begin() + static_cast<std::ptrdiff_t>(length));
       if (done) {
-        busy = false;
+        Finished();
         return true;
       }
     }
@@ -135,25 +145,27 @@ bool WorkerSlot::Begin(TextView inputPath) {
   job->settings = gAppSettings;
   job->inputPath = Text(inputPath);
   std::vector<uint8_t> frame = JobFrame(*job);
-  // A worker that ended between two jobs is replaced once.
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    if (!s.Start()) return false;
-    if (WorkerProcessSend(s.process, frame)) {
-      s.busy = true;
-      s.limits = CurrentWorkTimeLimits();
-      s.started = Clock::now();
-      s.deadline = s.started + std::chrono::milliseconds(s.limits.beforeHeaderMs);
-      return true;
-    }
-    s.End(true, 0, Text());
+  // A spare that ended while it waited is replaced once.
+  for (int attempt = 0; attempt < 2 && !s.process; ++attempt) {
+    s.process = s.spare ? s.spare : State::Start();
+    s.spare = nullptr;
+    if (!s.process) return false;
+    if (!WorkerProcessSend(s.process, frame)) s.End(true, 0, Text());
   }
-  return false;
+  if (!s.process) return false;
+  s.busy = true;
+  s.inbox.clear();
+  s.limits = CurrentWorkTimeLimits();
+  s.started = Clock::now();
+  s.deadline = s.started + std::chrono::milliseconds(s.limits.beforeHeaderMs);
+  s.spare = State::Start();
+  return true;
 }
 
 bool WorkerSlot::Poll(uint32_t waitMs, const std::function<void(uint32_t)>& onDecoded, FileWork* result) {
   State& s = *state_;
   if (!s.busy) return false;
-  Clock::time_point until = Clock::now() + std::chrono::milliseconds(waitMs);
+  Clock::time_point until = Clock::now() + std::chrono::milliseconds(std::min<uint32_t>(waitMs, 86'400'000));
   for (;;) {
     if (s.TakeFrames(onDecoded, result)) return true;
     if (Clock::now() >= s.deadline) {
@@ -183,12 +195,13 @@ intptr_t WorkerSlot::WaitHandle() const {
 void WorkerSlot::Stop() {
   State& s = *state_;
   if (s.process) s.End(s.busy, 0, Text());
+  if (s.spare) WorkerProcessEnd(s.spare, false);
+  s.spare = nullptr;
 }
 
 namespace {
 
-// The run's worker, kept from file to file: starting one per file would cost a
-// process start each time.
+// The run's worker slot: one file at a time, each in a fresh worker.
 WorkerSlot& FileWorker() {
   static WorkerSlot slot;
   return slot;

@@ -25,6 +25,9 @@ intptr_t WorkerProcessWaitHandle(const WorkerProcess* worker);
 // channel and killed if it does not), reaps it and frees everything. Returns how it
 // ended, for the question: "сигнал 11", "код выхода 3"; empty for a normal end.
 Text WorkerProcessEnd(WorkerProcess* worker, bool kill);
+// Closes the channel of a worker that has answered, which makes it leave, and frees
+// everything without waiting: the process is reaped later, off the run's path.
+void WorkerProcessRetire(WorkerProcess* worker);
 
 // The worker's side, in the started program: opens the channel the starter handed
 // over (its command-line tail says where on platforms that need it).

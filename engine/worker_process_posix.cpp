@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "engine/worker.h"
 #include "engine/worker_process.h"
@@ -31,6 +32,11 @@ namespace {
 constexpr int kChildChannel = 3;
 constexpr int kQuitWaitMs = 2000;
 int gChannel = -1;
+std::vector<pid_t> gRetired;  // workers told to leave and not yet reaped
+
+void ReapRetired() {
+  std::erase_if(gRetired, [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
+}
 
 Text ErrnoReason(int error) {
   return TextFromUtf8(std::strerror(error));
@@ -84,6 +90,7 @@ Text EndText(int status) {
 }  // namespace
 
 WorkerProcess* WorkerProcessStart(TextView program, uint64_t memoryCap, Text* reason) {
+  ReapRetired();
   int pair[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
     *reason = ErrnoReason(errno);
@@ -143,6 +150,13 @@ Text WorkerProcessEnd(WorkerProcess* worker, bool kill) {
   }
   delete worker;
   return kill ? Text() : EndText(status);
+}
+
+void WorkerProcessRetire(WorkerProcess* worker) {
+  ::close(worker->fd);
+  gRetired.push_back(worker->pid);
+  delete worker;
+  ReapRetired();
 }
 
 bool WorkerChannelOpen(TextView) {
