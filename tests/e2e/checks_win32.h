@@ -21,6 +21,7 @@ bool ArgumentsListExactlyTheAcceptedFiles();
 bool SecondStartAddsFilesWithoutDuplicates();
 bool StartConvertsTheListedFiles();
 bool FailedFileAsksAndNoEndsTheRun();
+bool HostileFilesFailAloneInTheWindow();
 bool StopEndsAfterTheCurrentFile();
 bool AutoStartStaysInTheTray();
 bool CloseDuringARunLosesNothing();

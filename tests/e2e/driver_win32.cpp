@@ -51,6 +51,7 @@ const Check kChecks[] = {
     {"second_start_adds_files_without_duplicates", SecondStartAddsFilesWithoutDuplicates},
     {"start_converts_the_listed_files", StartConvertsTheListedFiles},
     {"failed_file_asks_and_no_ends_the_run", FailedFileAsksAndNoEndsTheRun},
+    {"hostile_files_fail_alone_in_the_window", HostileFilesFailAloneInTheWindow},
     {"stop_ends_after_the_current_file", StopEndsAfterTheCurrentFile},
     {"auto_start_stays_in_the_tray", AutoStartStaysInTheTray},
     {"close_during_a_run_loses_nothing", CloseDuringARunLosesNothing},
