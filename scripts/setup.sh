@@ -10,6 +10,7 @@ packages=(
   xvfb xauth x11-utils imagemagick xdotool
   fonts-liberation
   file coreutils
+  clang libclang-rt-14-dev python3
 )
 missing=()
 for p in "${packages[@]}"; do
