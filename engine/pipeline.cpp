@@ -242,7 +242,7 @@ const Text* EarlierSource(const RunContext& run, const OutputPlan& plan) {
   return found == run.outputs.end() || found->second == plan.inputPath ? nullptr : &found->second;
 }
 
-int32_t CheckAndConvert(RunContext& run, int32_t index, const OutputPlan& plan, EntryResult* entry) {
+int32_t CheckAndConvert(const RunContext& run, int32_t index, const OutputPlan& plan, EntryResult* entry) {
   bool needsFolder = gAppSettings.OutputMode == 1 && IsDirectory(plan.outputFolder) != kDirectoryAttribute;
   if (needsFolder) FsCreateDirectory(plan.outputFolder);
   // An output folder that is the source folder and a target of the source's own type

@@ -109,7 +109,8 @@ struct WorkerSlot::State {
       switch (FrameKind(frame)) {
         case WorkerMessage::Header:
           ok = ParseHeader(frame, length, &pixels);
-          deadline = Clock::now() + std::chrono::milliseconds(limits.baseMs + limits.perMegapixelMs * (pixels / 1'000'000));
+          deadline =
+              Clock::now() + std::chrono::milliseconds(limits.baseMs + limits.perMegapixelMs * (pixels / 1'000'000));
           break;
         case WorkerMessage::Decoded:
           ok = ParseDecoded(frame, length, &bytesRead);
@@ -118,7 +119,8 @@ struct WorkerSlot::State {
         case WorkerMessage::Result:
           ok = done = ParseResult(frame, length, result);
           break;
-        default: ok = false;
+        default:
+          ok = false;
       }
       if (!ok) {
         *result = End(true, kErrorWorkerCrashed, u"Процесс преобразования прислал искажённый ответ");

@@ -7,8 +7,8 @@
 #include <windows.h>
 
 #include <atomic>
-#include <new>
 #include <cstdio>
+#include <new>
 
 #include "diag/wide_win32.h"
 #include "engine/worker.h"
@@ -52,8 +52,8 @@ HANDLE WorkerJobObject(uint64_t memoryCap) {
     HANDLE made = CreateJobObjectW(nullptr, nullptr);
     if (!made) return nullptr;
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE |
-                                              JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
     if (memoryCap > 0) {
       limits.BasicLimitInformation.LimitFlags |= JOB_OBJECT_LIMIT_PROCESS_MEMORY;
       limits.ProcessMemoryLimit = static_cast<SIZE_T>(memoryCap);
@@ -76,9 +76,9 @@ Text HandleText(HANDLE handle) {
 // The answer pipe: the server end stays here, the client end goes to the worker.
 bool MakeAnswerPipe(WorkerProcess* worker, HANDLE* client) {
   Text name = PipeName();
-  worker->answers = CreateNamedPipeW(Wide(name), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                                     PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, sizeof worker->chunk, 0,
-                                     nullptr);
+  worker->answers =
+      CreateNamedPipeW(Wide(name), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, sizeof worker->chunk, 0, nullptr);
   if (worker->answers == INVALID_HANDLE_VALUE) {
     worker->answers = nullptr;
     return false;
@@ -183,7 +183,7 @@ WorkerRead WorkerProcessRead(WorkerProcess* worker, uint32_t waitMs, std::vector
     DWORD now = 0;
     if (!ReadFile(worker->answers, worker->chunk, sizeof worker->chunk, &now, &worker->overlapped)) {
       DWORD error = GetLastError();
-          if (error != ERROR_IO_PENDING) return WorkerRead::Ended;
+      if (error != ERROR_IO_PENDING) return WorkerRead::Ended;
     }
     worker->pending = true;
   }

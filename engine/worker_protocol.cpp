@@ -33,7 +33,8 @@ class Writer {
 class Reader {
  public:
   Reader(const uint8_t* frame, size_t size, WorkerMessage kind)
-      : p_(frame + kWorkerFrameHeader), end_(frame + size),
+      : p_(frame + kWorkerFrameHeader),
+        end_(frame + size),
         ok_(size >= kWorkerFrameHeader && frame[4] == static_cast<uint8_t>(kind)) {}
   uint32_t U32() {
     if (!Has(4)) return 0;

@@ -31,8 +31,10 @@ void BatchArguments(const uint8_t* data, size_t size) {
   std::vector<std::string> args;
   std::string current;
   for (size_t i = 0; i < size; ++i) {
-    if (data[i] == 0) args.push_back(std::move(current)), current.clear();
-    else current.push_back(static_cast<char>(data[i]));
+    if (data[i] == 0)
+      args.push_back(std::move(current)), current.clear();
+    else
+      current.push_back(static_cast<char>(data[i]));
   }
   args.push_back(current);
   BatchOptions options;

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "settings/config_file.h"
 #include "diag/filesys.h"
+#include "settings/config_file.h"
 
 namespace {
 

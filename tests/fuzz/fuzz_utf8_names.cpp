@@ -13,8 +13,10 @@ namespace {
 bool HasLoneSurrogate(TextView t) {
   for (size_t i = 0; i < t.size(); ++i) {
     bool high = t[i] >= 0xD800 && t[i] < 0xDC00, low = t[i] >= 0xDC00 && t[i] < 0xE000;
-    if (high && i + 1 < t.size() && t[i + 1] >= 0xDC00 && t[i + 1] < 0xE000) ++i;
-    else if (high || low) return true;
+    if (high && i + 1 < t.size() && t[i + 1] >= 0xDC00 && t[i + 1] < 0xE000)
+      ++i;
+    else if (high || low)
+      return true;
   }
   return false;
 }

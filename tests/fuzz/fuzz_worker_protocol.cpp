@@ -20,7 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   ParseHeader(frame, length, &pixels);
   ParseDecoded(frame, length, &read);
-  if (ParseJob(frame, length, job.get()) && JobFrame(*job) != std::vector<uint8_t>(frame, frame + length))
-    std::abort();
+  if (ParseJob(frame, length, job.get()) && JobFrame(*job) != std::vector<uint8_t>(frame, frame + length)) std::abort();
   return 0;
 }
