@@ -199,6 +199,7 @@ void WorkerSlot::Stop() {
   if (s.process) s.End(s.busy, 0, Text());
   if (s.spare) WorkerProcessEnd(s.spare, false);
   s.spare = nullptr;
+  WorkerProcessWaitRetired();
 }
 
 namespace {

@@ -28,6 +28,8 @@ Text WorkerProcessEnd(WorkerProcess* worker, bool kill);
 // Closes the channel of a worker that has answered, which makes it leave, and frees
 // everything without waiting: the process is reaped later, off the run's path.
 void WorkerProcessRetire(WorkerProcess* worker);
+// Waits for the retired workers that have not ended yet (at the end of a run).
+void WorkerProcessWaitRetired();
 
 // The worker's side, in the started program: opens the channel the starter handed
 // over (its command-line tail says where on platforms that need it).

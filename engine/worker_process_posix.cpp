@@ -159,6 +159,11 @@ void WorkerProcessRetire(WorkerProcess* worker) {
   ReapRetired();
 }
 
+void WorkerProcessWaitRetired() {
+  for (pid_t pid : gRetired) ::waitpid(pid, nullptr, 0);
+  gRetired.clear();
+}
+
 bool WorkerChannelOpen(TextView) {
   // A worker outlives no run: when the program that started it dies, so does it.
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);

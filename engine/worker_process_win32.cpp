@@ -218,6 +218,10 @@ void WorkerProcessRetire(WorkerProcess* worker) {
   FreeWorker(worker);
 }
 
+void WorkerProcessWaitRetired() {
+  // Nothing to reap on Windows: a retired worker's handles are already closed.
+}
+
 bool WorkerChannelOpen(TextView tail) {
   // "--tessaly-worker <job pipe> <answer pipe>", handles as decimal numbers.
   auto number = [&tail](size_t* at) {
