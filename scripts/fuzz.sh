@@ -28,7 +28,7 @@ for source in tests/fuzz/fuzz_*.cpp; do
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     cov=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -1)
     corpus=$(ls "$work" | wc -l)
-    echo "fuzz: $target clean: $runs executions in ${seconds} s, $cov, $corpus new inputs kept"
+    echo "fuzz: $target clean: $runs executions in ${seconds} s, $cov, $corpus inputs in its working corpus"
   else
     echo "fuzz: $target FAILED; input in $artifacts, log $log:" >&2
     grep -E 'ERROR|SUMMARY|deadly|==[0-9]+==' "$log" | head -20 >&2 || tail -20 "$log" >&2
