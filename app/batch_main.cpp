@@ -45,10 +45,10 @@ int main(int argc, char** argv) {
   QuietTiffWarnings();
   if (options.isolate) SetWorkerProgram(FsProgramPath());
   Text configPath = options.configPath.empty() ? ConfigPath() : options.configPath;
-  if (LoadStartupSettings(configPath) == ConfigResult::ReadFailed) {
-    Text why = FsIsDirectory(configPath) ? Text(u"it is a folder") : FsLastErrorText();
-    std::fprintf(stderr, "tessaly-batch: cannot read %s: %s\n", TextToUtf8(configPath).c_str(),
-                 TextToUtf8(why).c_str());
+  std::string unusable = UnusableConfigReason(configPath);
+  if (!unusable.empty() || LoadStartupSettings(configPath) == ConfigResult::ReadFailed) {
+    if (unusable.empty()) unusable = TextToUtf8(FsLastErrorText());
+    std::fprintf(stderr, "tessaly-batch: cannot read %s: %s\n", TextToUtf8(configPath).c_str(), unusable.c_str());
     return 1;
   }
   ApplyOverrides(options, &gAppSettings);

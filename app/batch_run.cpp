@@ -86,6 +86,10 @@ int ExitStatus(const RunResult& result) {
   return result.failed > 0 || result.runError != 0 || result.faulted ? 1 : 0;
 }
 
+std::string UnusableConfigReason(TextView configPath) {
+  return FsIsDirectory(configPath) ? "it is a folder" : std::string();
+}
+
 ConsoleAnswer AnswerPolicy(OnErrorPolicy policy, bool stdinIsTerminal) {
   switch (policy) {
     case OnErrorPolicy::Continue: return ConsoleAnswer::Continue;

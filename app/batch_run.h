@@ -33,6 +33,11 @@ std::string SummaryLine(const BatchOutcome& outcome);
 // 0 when nothing failed, 1 when a file failed or the run could not start.
 int ExitStatus(const RunResult& result);
 
+// Why the settings file named on the command line cannot be used, or empty. A folder of
+// that name is no missing file: taking it for one would quietly put the defaults in
+// place of the settings the user named.
+std::string UnusableConfigReason(TextView configPath);
+
 // What an error question does: as asked, else ask at a terminal and go on otherwise.
 ConsoleAnswer AnswerPolicy(OnErrorPolicy policy, bool stdinIsTerminal);
 

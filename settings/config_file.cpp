@@ -34,9 +34,6 @@ int32_t ProfilesToLoad(int32_t stored, uint64_t fileSize) {
 }  // namespace
 
 ConfigResult LoadConfig(TextView path, ProfileList* list) {
-  // A folder of that name is no missing file: taking it for one would put the defaults
-  // in place of settings the user named.
-  if (FsIsDirectory(path)) return ConfigResult::ReadFailed;
   if (!FsFileExists(path)) return ConfigResult::NoFile;
   std::vector<uint8_t> file;
   uint64_t fileSize = 0;

@@ -95,3 +95,13 @@ TEST_F(BatchConvert, EveryPathInOrderThenOneRun) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BatchRun, ASettingsFileThatIsAFolderIsRefused) {
+  ScratchFolder scratch;
+  EXPECT_EQ(UnusableConfigReason(scratch.Path()), "it is a folder");
+  EXPECT_EQ(UnusableConfigReason(scratch.Path("Config.dat")), "");
+}
+
+}  // namespace

@@ -210,15 +210,3 @@ TEST_F(ConfigFile, DamagedCountersSaturateAndNeverBringBackTheDefaults) {
 }
 
 }  // namespace
-
-namespace {
-
-// A folder where the file should be is no missing file: loading the defaults in its
-// place would lose the settings the user named without a word.
-TEST_F(ConfigFile, AFolderInPlaceOfTheFileCannotBeRead) {
-  ASSERT_EQ(::mkdir(TextToUtf8(path()).c_str(), 0777), 0);
-  EXPECT_EQ(LoadConfig(path(), nullptr), ConfigResult::ReadFailed);
-  EXPECT_EQ(LoadStartupSettings(path()), ConfigResult::ReadFailed);
-}
-
-}  // namespace
