@@ -8,6 +8,7 @@
 #include <oleauto.h>
 #include <tlhelp32.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -610,7 +611,7 @@ struct WorkerRound {
   std::vector<Text> paths;
   std::vector<FileWork> results;
   int decodedCalls = 0;
-  HANDLE thirdJob = nullptr;  // set when the job that gets killed from outside starts
+  std::atomic<int> lastDecoded{-1};  // the job whose picture was decoded last
 };
 
 // Like a run: the jobs go out from a Wine thread, one fresh worker each. The second job
@@ -619,8 +620,10 @@ DWORD WINAPI RunJobsOnWorker(void* param) {
   auto* round = static_cast<WorkerRound*>(param);
   for (size_t i = 0; i < round->paths.size(); ++i) {
     SetWorkTimeLimits(i == 1 ? WorkTimeLimits{30000, 0, 0} : WorkTimeLimits());
-    if (i == 2) SetEvent(round->thirdJob);
-    round->results.push_back(RunFileWork(round->paths[i], [round](uint32_t) { ++round->decodedCalls; }));
+    round->results.push_back(RunFileWork(round->paths[i], [round, i](uint32_t) {
+      ++round->decodedCalls;
+      round->lastDecoded = static_cast<int>(i);
+    }));
   }
   SetWorkTimeLimits(WorkTimeLimits());
   StopFileWorker();
@@ -651,25 +654,23 @@ void TestWorkerProcesses(const Text& folder) {
   Check(FsFileExists(program), "the program to start as a worker is there (" + Utf8(program) + ")");
   SetWorkerProgram(program);
   ApplyDefaultSettings(&gAppSettings, folder);
+  // Enlarged three times, the slow picture takes seconds after it is decoded: long
+  // enough to be killed in the middle.
   gAppSettings.ResizeMode = 2;
-  gAppSettings.ScalePercent = 50;
+  gAppSettings.ScalePercent = 300;
   std::vector<uint8_t> good, slow;
   EncodeImage(CreateSampleImage(SampleKind::Rgb24, 640, 480), kFormatPng, 0, &good);
-  EncodeImage(CreateSampleImage(SampleKind::Rgb24, 4000, 3000), kFormatPng, 0, &slow);
+  EncodeImage(CreateSampleImage(SampleKind::Rgb24, 3000, 2000), kFormatPng, 0, &slow);
   Text goodPath = folder + u"\\good.png", slowPath = folder + u"\\slow.png";
   FsWriteFileReplacing(goodPath, good.data(), good.size());
   FsWriteFileReplacing(slowPath, slow.data(), slow.size());
   WorkerRound round;
   round.paths = {goodPath, slowPath, slowPath, goodPath};
-  round.thirdJob = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   HANDLE thread = StartThread(RunJobsOnWorker, &round);
   int killed = 0;
-  if (WaitForSingleObject(round.thirdJob, 60000) == WAIT_OBJECT_0) {
-    Sleep(700);
-    killed = KillChildProcesses();
-  }
+  for (int waited = 0; waited < 120000 && round.lastDecoded != 2; waited += 5) Sleep(5);
+  if (round.lastDecoded == 2) killed = KillChildProcesses();
   Finish(thread);
-  CloseHandle(round.thirdJob);
   SetWorkerProgram(u"");
   auto error = [&round](size_t i) { return i < round.results.size() ? round.results[i].error : -1; };
   Check(error(0) == 0 && !round.results[0].encoded.empty() && round.decodedCalls >= 1,
