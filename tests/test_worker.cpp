@@ -1,5 +1,14 @@
 // The work of each file in a worker process: a crash or a runaway file fails only that
 // file, and the results are the ones the run makes without a worker.
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
 #include "engine/worker.h"
 #include "engine/worker_protocol.h"
 #include "tests/conversion_fixture.h"
@@ -20,19 +29,58 @@ class IsolatedRun : public ConversionTest {
   }
 };
 
-TEST_F(IsolatedRun, ACrashInTheImageLibraryFailsOnlyItsFile) {
+// What a crash in the image library looks like from the run: its worker dies of a
+// signal in the middle of a job. (The crashing JPEG of tests/data crashes only while its
+// over-read runs off the worker's heap; with huge pages it may stay inside and read
+// zeros.) The spare dies too, as workers do when their program is killed.
+int CrashWorkers() {
+  int crashed = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    std::getline(stat, line);
+    size_t close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream rest(line.substr(close + 2));
+    char state = 0;
+    int parent = 0;
+    rest >> state >> parent;
+    if (parent == ::getpid() && ::kill(std::stoi(name), SIGSEGV) == 0) ++crashed;
+  }
+  return crashed;
+}
+
+bool StatusShows(const Text& part) {
+  std::lock_guard<std::mutex> hold(gFakeUiLock);
+  for (const Text& line : gFakeStatusHistory)
+    if (line.find(part) != Text::npos) return true;
+  return false;
+}
+
+TEST_F(IsolatedRun, AWorkerThatCrashesFailsOnlyItsFile) {
   WriteSample(scratch, "a.png", 8, 8);
-  scratch.Write("crash.jpg", ReadTestData("hostile/thirdparty_freeimage_exif_ifdcount_segv.jpg"));
+  WriteSample(scratch, "slow.png", 3000, 2000);
   WriteSample(scratch, "b.png", 9, 9);
-  for (const char* name : {"a.png", "crash.jpg", "b.png"}) AddEntry(scratch, name);
-  RunResult result = RunConversion();
+  for (const char* name : {"a.png", "slow.png", "b.png"}) AddEntry(scratch, name);
+  gAppSettings.ResizeMode = 2;
+  gAppSettings.ScalePercent = 300;  // seconds of work after slow.png is decoded
+  RunResult result;
+  std::thread run([&result] { ConvertFiles(&result); });
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!StatusShows(u"Имя: slow.png") && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  int crashed = CrashWorkers();
+  run.join();
+  EXPECT_GE(crashed, 1);
   EXPECT_EQ(result.converted, 2);
   EXPECT_EQ(result.failed, 1);
   ASSERT_EQ(gShownBoxes.size(), 1u);
   EXPECT_EQ(BoxReason(0), u"Сбой библиотеки изображений при обработке файла - Error: 16");
   EXPECT_NE(gShownBoxes[0].text.find(u"сигнал 11"), Text::npos) << TextToUtf8(gShownBoxes[0].text);
-  EXPECT_EQ(OpenResult(scratch, "b_c.jpg").width, 9u);
-  EXPECT_FALSE(scratch.Exists("crash_c.jpg"));
+  EXPECT_EQ(OpenResult(scratch, "b_c.jpg").width, 27u);
+  EXPECT_FALSE(scratch.Exists("slow_c.jpg"));
   EXPECT_EQ(FileListStamp(1), 0u);
 }
 
