@@ -2,14 +2,27 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/batch_options.h"
 #include "app/batch_run.h"
 #include "app/startup.h"
 #include "diag/console_answer.h"
+#include "diag/filesys.h"
 #include "engine/image.h"
+#include "engine/worker.h"
+#include "engine/worker_process.h"
 
 namespace {
+
+// The program as its own worker (engine/worker.h): no options, no settings file, only
+// jobs over the channel it was handed.
+int WorkerMain() {
+  if (!WorkerChannelOpen(Text())) return 2;
+  InitImageLibrary();
+  QuietTiffWarnings();
+  return RunWorkerLoop();
+}
 
 int Usage(const std::string& reason) {
   std::fprintf(stderr, "tessaly-batch: %s (see --help)\n", reason.c_str());
@@ -19,6 +32,7 @@ int Usage(const std::string& reason) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], kWorkerSwitch) == 0) return WorkerMain();
   BatchOptions options;
   std::string reason;
   if (!ParseBatchArgs(std::vector<std::string>(argv + 1, argv + argc), &options, &reason)) return Usage(reason);
@@ -29,9 +43,12 @@ int main(int argc, char** argv) {
   gConsoleAnswer = AnswerPolicy(options.onError, ::isatty(STDIN_FILENO) != 0);
   InitImageLibrary();
   QuietTiffWarnings();
+  if (options.isolate) SetWorkerProgram(FsProgramPath());
   Text configPath = options.configPath.empty() ? ConfigPath() : options.configPath;
-  if (LoadStartupSettings(configPath) == ConfigResult::ReadFailed) {
-    std::fprintf(stderr, "tessaly-batch: cannot read %s\n", TextToUtf8(configPath).c_str());
+  std::string unusable = UnusableConfigReason(configPath);
+  if (!unusable.empty() || LoadStartupSettings(configPath) == ConfigResult::ReadFailed) {
+    if (unusable.empty()) unusable = TextToUtf8(FsLastErrorText());
+    std::fprintf(stderr, "tessaly-batch: cannot read %s: %s\n", TextToUtf8(configPath).c_str(), unusable.c_str());
     return 1;
   }
   MemoryProfileList profiles;

@@ -12,6 +12,7 @@ constexpr int32_t kJpegProgressive = 0x2000;
 constexpr int32_t kJpegBaseline = 0x40000;
 constexpr int32_t kWebpLossless = 0x100;
 constexpr int32_t kPngBestCompression = 9;
+constexpr int32_t kQualityBits = 0x7F;
 
 const std::map<std::string, std::vector<std::string>> kChoices = {
     {"--progressive", {"off", "on"}}, {"--strip", {"off", "on"}},
@@ -20,6 +21,7 @@ const std::map<std::string, std::vector<std::string>> kChoices = {
     {"--side", {"", "long", "short", "width", "height"}},
     {"--out-mode", {"folder", "subfolder", "suffix"}},
     {"--on-error", {"", "continue", "stop", "ask"}},
+    {"--isolate", {"off", "on"}},
 };
 const char* const kNumbers[] = {"--quality", "--size", "--percent"};
 const char* const kTexts[] = {"--format", "--out-dir",  "--subfolder", "--filter",
@@ -82,7 +84,10 @@ void ApplyOne(const std::string& flag, const std::string& value, AppSettings* s)
     // Showing the PNG options always asks for the best compression.
     if (s->FormatId == kFormatPng) s->SaveFlags[kFormatPng] |= kPngBestCompression;
   } else if (flag == "--quality") {
-    if (s->FormatId >= 0 && s->FormatId < kSaveFlagCount) SetFlagValue(s->SaveFlags[s->FormatId], number);
+    // Only the quality bits: the option bits above them (the PNG palette bit among them,
+    // which the flag word's value mask takes for part of the value) stay as chosen.
+    if (s->FormatId >= 0 && s->FormatId < kSaveFlagCount)
+      s->SaveFlags[s->FormatId] = (s->SaveFlags[s->FormatId] & ~kQualityBits) | number;
   } else if (flag == "--progressive") {
     SetBit(s->SaveFlags[kFormatJpeg], kJpegProgressive, value == "on");
   } else if (flag == "--strip") {
@@ -140,6 +145,7 @@ bool ParseBatchArgs(const std::vector<std::string>& args, BatchOptions* out, std
       else if (a == "--profile") out->profile = TextFromUtf8(value);
       else if (a == "--add-profile") out->addProfile = TextFromUtf8(value);
       else if (a == "--on-error") out->onError = static_cast<OnErrorPolicy>(ChoiceIndex(a, value));
+      else if (a == "--isolate") out->isolate = value == "on";
       else out->overrides.emplace_back(a, value);
     } else if (a.size() > 1 && a[0] == '-' && a != "--") {
       *reason = "unknown option: " + a;
@@ -154,7 +160,11 @@ bool ParseBatchArgs(const std::vector<std::string>& args, BatchOptions* out, std
 }
 
 void ApplyOverrides(const BatchOptions& options, AppSettings* settings) {
-  for (const auto& [flag, value] : options.overrides) ApplyOne(flag, value, settings);
+  // The format first: --quality belongs to the target's word, wherever it was given.
+  for (const auto& [flag, value] : options.overrides)
+    if (flag == "--format") ApplyOne(flag, value, settings);
+  for (const auto& [flag, value] : options.overrides)
+    if (flag != "--format") ApplyOne(flag, value, settings);
 }
 
 bool ApplyProfileOptions(const BatchOptions& options, ProfileList* profiles, AppSettings* settings,
@@ -262,6 +272,8 @@ Config.dat (beside the program unless --config says otherwise) and the overrides
   --subfolder NAME       subfolder name for --out-mode subfolder
   --filter TEXT          accepted extensions, comma-separated (jpg,png,...)
   --on-error continue|stop|ask   what a failed file does (ask: y/n, 6 s, then continue)
+  --isolate on|off       convert each file in a worker process of its own (default on),
+                         so a file that crashes the image library fails alone
   --list-profiles        print the saved profiles: Id, * for the active one, caption
   --profile CAPTION      activate the first profile with this caption, before the overrides
   --add-profile CAPTION  store the settings after the overrides as a new profile (with --save)

@@ -33,18 +33,27 @@ const char* RunErrorText(int32_t code) {
 }  // namespace
 
 Text AbsolutePath(TextView path, TextView workingFolder) {
-  // Quotes around a token are AddCommandToken's to strip; the folder goes inside them.
-  size_t start = path.find_first_not_of(u'"');
-  if (start == TextView::npos || IsPathSeparator(path[start]) || workingFolder.empty()) return Text(path);
+  if (path.empty() || IsPathSeparator(path[0]) || workingFolder.empty()) return Text(path);
   Text folder(workingFolder);
   if (!IsPathSeparator(folder.back())) folder.push_back(kPathSeparator);
-  return Text(path.substr(0, start)) + folder + Text(path.substr(start));
+  return folder + Text(path);
 }
 
 BatchOutcome RunBatch(const std::vector<Text>& paths) {
   Text here = WorkingFolder();
-  for (const Text& path : paths) AddCommandToken(AbsolutePath(path, here));
+  // The shell has split and unquoted the arguments already: a quote left in one is part
+  // of the name, so they skip the quote stripping meant for a Windows command line.
   BatchOutcome outcome;
+  TakeLeftOutPaths();
+  for (const Text& path : paths) {
+    Text absolute = AbsolutePath(path, here);
+    if (absolute.size() > kMaxEntryUnits) outcome.leftOut.push_back(absolute);
+    else AddPath(absolute);
+  }
+  for (Text& path : TakeLeftOutPaths()) outcome.leftOut.push_back(std::move(path));
+  for (const Text& path : outcome.leftOut)
+    std::fprintf(stderr, "tessaly-batch: left out, the path is longer than %zu characters: %s\n", kMaxEntryUnits,
+                 TextToUtf8(DisplayText(path)).c_str());
   outcome.listed = FileListCount();
   auto start = std::chrono::steady_clock::now();
   RunBlock block;
@@ -56,6 +65,7 @@ BatchOutcome RunBatch(const std::vector<Text>& paths) {
   }
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   outcome.result = block.result;
+  outcome.result.failed += static_cast<int32_t>(outcome.leftOut.size());
   return outcome;
 }
 
@@ -65,7 +75,7 @@ std::string SummaryLine(const BatchOutcome& outcome) {
   std::snprintf(buf, sizeof buf, "Done: %d converted, %d skipped, %d failed in %.2f s", r.converted, r.skipped,
                 r.failed, outcome.seconds);
   std::string line = buf;
-  int32_t reached = r.converted + r.skipped + r.failed;
+  int32_t reached = r.converted + r.skipped + r.failed - static_cast<int32_t>(outcome.leftOut.size());
   if (const char* reason = RunErrorText(r.runError)) line += std::string("; ") + reason;
   else if (reached < outcome.listed) line += "; " + std::to_string(outcome.listed - reached) + " not reached";
   if (r.faulted) line += "; ended by an unexpected fault (see the error log)";
@@ -74,6 +84,10 @@ std::string SummaryLine(const BatchOutcome& outcome) {
 
 int ExitStatus(const RunResult& result) {
   return result.failed > 0 || result.runError != 0 || result.faulted ? 1 : 0;
+}
+
+std::string UnusableConfigReason(TextView configPath) {
+  return FsIsDirectory(configPath) ? "it is a folder" : std::string();
 }
 
 ConsoleAnswer AnswerPolicy(OnErrorPolicy policy, bool stdinIsTerminal) {

@@ -14,13 +14,16 @@ struct BatchOutcome {
   RunResult result;
   int32_t listed = 0;  // entries the run started with
   double seconds = 0;
+  // Paths longer than an entry may be: never listed, each named on standard error and
+  // counted among the failed.
+  std::vector<Text> leftOut;
 };
 
 // A relative path made absolute against the working folder: the pipeline needs a
 // folder part to build the output path, as the window's paths always have.
 Text AbsolutePath(TextView path, TextView workingFolder);
 
-// Every path through AddCommandToken, in order, then one run on a std::thread worker
+// Every path through AddPath, in order, then one run on a std::thread worker
 // while this thread waits.
 BatchOutcome RunBatch(const std::vector<Text>& paths);
 
@@ -29,6 +32,11 @@ BatchOutcome RunBatch(const std::vector<Text>& paths);
 std::string SummaryLine(const BatchOutcome& outcome);
 // 0 when nothing failed, 1 when a file failed or the run could not start.
 int ExitStatus(const RunResult& result);
+
+// Why the settings file named on the command line cannot be used, or empty. A folder of
+// that name is no missing file: taking it for one would quietly put the defaults in
+// place of the settings the user named.
+std::string UnusableConfigReason(TextView configPath);
 
 // What an error question does: as asked, else ask at a terminal and go on otherwise.
 ConsoleAnswer AnswerPolicy(OnErrorPolicy policy, bool stdinIsTerminal);

@@ -8,6 +8,9 @@
 #include "app/startup.h"
 #include "diag/filesys.h"
 #include "diag/utils.h"
+#include "engine/image.h"
+#include "engine/worker.h"
+#include "engine/worker_process.h"
 #include "ui/main_dialog_win32.h"
 
 UINT gHandoverMessage = 0;
@@ -58,7 +61,30 @@ int RunLaterInstance() {
   return 0;
 }
 
+// A crash in the image library ends the worker at once with its code, for the run to
+// report: no debugger, no box on the user's screen.
+LONG WINAPI EndWorkerOnFault(EXCEPTION_POINTERS* fault) {
+  TerminateProcess(GetCurrentProcess(), fault->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// The program as its own worker (engine/worker.h): before the single-instance rule, the
+// hand-over and Config.dat, none of which a worker may touch.
+int RunWorker(TextView tail) {
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  SetUnhandledExceptionFilter(EndWorkerOnFault);
+  if (!WorkerChannelOpen(tail)) return 2;
+  InitImageLibrary();
+  return RunWorkerLoop();
+}
+
+bool IsWorkerStart(TextView tail) {
+  TextView name(kWorkerSwitchText);
+  return tail.substr(0, name.size()) == name && (tail.size() == name.size() || tail[name.size()] == u' ');
+}
+
 int RunFirstInstance() {
+  SetWorkerProgram(FsProgramPath());
   LoadSettings();
   SetToolTipSwitch();
   ShowMainDialog();
@@ -72,6 +98,8 @@ Text EXENAME() {
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  Text tail = CommandLineTail(reinterpret_cast<const char16_t*>(GetCommandLineW()));
+  if (IsWorkerStart(tail)) return RunWorker(tail);
   CoInitialize(nullptr);
   InitControlClasses();
   RegisterHandoverMessage();

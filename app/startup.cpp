@@ -9,7 +9,7 @@ ConfigResult LoadStartupSettings(TextView configPath) {
 }
 
 ConfigResult SaveShutdownSettings(TextView configPath, ProfileList* profiles) {
-  ++gAppSettings.LaunchCount;
+  gAppSettings.LaunchCount = NextCount(gAppSettings.LaunchCount);
   return SaveConfig(configPath, profiles);
 }
 

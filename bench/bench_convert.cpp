@@ -181,7 +181,7 @@ void PrintRow(const char* who, const Measure& m, int count) {
 }
 
 struct JobFigures {
-  Measure tessaly, minimal, magick, alone;
+  Measure tessaly, minimal, magick, alone, inProcess;
 };
 
 // The programs take turns in every round, so a busy moment on the machine does not
@@ -192,6 +192,10 @@ JobFigures MeasureJob(const Job& job, const Options& o, bool mogrify, const std:
   for (int r = 0; r < o.repeat; ++r) {
     std::string out = FreshFolder(work, std::string("tessaly-") + job.name);
     KeepBest(&f.tessaly, RunChild(TessalyArgs(job, out, files)), r == 0);
+    // The same without a worker process per file: what the isolation costs.
+    std::vector<std::string> plain = TessalyArgs(job, FreshFolder(work, std::string("inproc-") + job.name), files);
+    plain.insert(plain.begin() + 1, {"--isolate", "off"});
+    KeepBest(&f.inProcess, RunChild(plain), r == 0);
     std::string loopOut = FreshFolder(work, std::string("loop-") + job.name);
     std::vector<std::string> loop = {BENCH_LOOP_PATH, "--job", job.name, loopOut};
     loop.insert(loop.end(), files.begin(), files.end());
@@ -250,6 +254,7 @@ bool RunJob(const Job& job, const Options& o, bool mogrify) {
   std::printf("%s (%d files, best of %d)\n", job.name, o.count, o.repeat);
   JobFigures f = MeasureJob(job, o, mogrify, files);
   PrintRow("tessaly", f.tessaly, o.count);
+  PrintRow("inprocess", f.inProcess, o.count);
   PrintRow("minimal", f.minimal, o.count);
   if (mogrify) PrintRow("mogrify", f.magick, o.count);
   double ratio = f.tessaly.seconds / f.minimal.seconds;
@@ -257,13 +262,17 @@ bool RunJob(const Job& job, const Options& o, bool mogrify) {
   std::printf("  time per image tessaly/minimal %.3f (goal <= 1.050: %s; cpu %.3f)", ratio, speedOk ? "met" : "MISSED",
               f.tessaly.cpuSeconds / f.minimal.cpuSeconds);
   if (mogrify && f.magick.ok) std::printf(", tessaly/mogrify %.3f", f.tessaly.seconds / f.magick.seconds);
+  double isolation = f.tessaly.seconds / f.inProcess.seconds;
+  bool isolationOk = f.tessaly.ok && f.inProcess.ok && isolation <= 1.02;
+  std::printf("\n  worker process per file: tessaly/in-process %.3f (goal <= 1.020: %s)", isolation,
+              isolationOk ? "met" : "MISSED");
   double memRatio = f.alone.peakKb > 0 ? double(f.tessaly.peakKb) / f.alone.peakKb : 0;
   bool memOk = f.tessaly.ok && f.alone.ok && memRatio <= 1.10;
   std::printf("\n  peak memory %d files %.1f MB, largest alone %.1f MB, ratio %.3f (goal <= 1.100: %s)\n", o.count,
               f.tessaly.peakKb / 1024.0, f.alone.peakKb / 1024.0, memRatio, memOk ? "met" : "MISSED");
   if (job.sameSize) PrintFidelity(job, o, files);
   std::printf("\n");
-  return speedOk && memOk;
+  return speedOk && memOk && isolationOk;
 }
 
 bool ParseOptions(int argc, char** argv, Options* o) {

@@ -36,8 +36,10 @@ file(GLOB BATCH_TESTABLE CONFIGURE_DEPENDS app/batch_*.cpp)
 list(FILTER BATCH_TESTABLE EXCLUDE REGEX "batch_main\\.cpp$")
 add_executable(tessaly_tests ${TEST_SOURCES} ${BATCH_TESTABLE})
 target_link_libraries(tessaly_tests PRIVATE tessaly_core GTest::gtest_main)
-# The small corpus of pictures drawn by tests/data/make-corpus.sh.
-target_compile_definitions(tessaly_tests PRIVATE TESSALY_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
+# The worker tests start tessaly-batch as the worker process.
+target_compile_definitions(tessaly_tests PRIVATE TESSALY_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
+                                                 TESSALY_BATCH_PROGRAM="$<TARGET_FILE:tessaly-batch>")
+add_dependencies(tessaly_tests tessaly-batch)
 include(GoogleTest)
 gtest_discover_tests(tessaly_tests DISCOVERY_TIMEOUT 60)
 

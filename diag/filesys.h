@@ -40,11 +40,33 @@ ReadResult FsReadWholeFile(TextView path, std::vector<uint8_t>* out);
 // Reads at most maxBytes from the start of the file and reports the file's full size.
 ReadResult FsReadFileHead(TextView path, size_t maxBytes, std::vector<uint8_t>* out, uint64_t* fileSize);
 
-// Writes the bytes to a temporary file beside the target, flushes it and renames it
-// over the target, so the target is never left empty or half-written.
-bool FsWriteFileReplacing(TextView path, const void* data, size_t size);
+// A file written in place of another: the bytes go to a temporary file in the target's
+// folder, which is flushed and renamed over the target, so the target is never left
+// empty or half-written. The temporary's name is short and does not grow with the
+// target's, so a target name near the 255-byte limit can still be written.
+struct PendingFile {
+  Text target;
+  Text temp;
+  intptr_t handle = -1;  // the platform's handle of the open temporary
+};
+// Creates the temporary; false with the system's reason when the folder cannot take a
+// file (missing, not writable, full), before any work was spent on the bytes.
+bool FsBeginReplace(TextView path, PendingFile* file, Text* reason);
+// Writes the bytes, flushes and renames over the target. The temporary is gone
+// afterwards whatever happened; false with the system's reason.
+bool FsCommitReplace(PendingFile* file, const void* data, size_t size, Text* reason);
+// Closes and removes the temporary without touching the target.
+void FsAbandonReplace(PendingFile* file);
+// Begin and commit in one.
+bool FsWriteFileReplacing(TextView path, const void* data, size_t size, Text* reason = nullptr);
 bool FsAppendToFile(TextView path, const void* data, size_t size);
 bool FsDeleteFile(TextView path);
+
+// What the system said about the last failed file call of this thread.
+Text FsLastErrorText();
+// A text that is equal for two spellings of one path on this platform: letter case is
+// ignored on Windows, kept natively.
+Text FsPathKey(TextView path);
 
 // Full path of the running program, as GetModuleFileNameW gives it.
 Text FsProgramPath();

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 #include "diag/filesys.h"
@@ -121,18 +122,59 @@ ReadResult FsReadFileHead(TextView path, size_t maxBytes, std::vector<uint8_t>* 
   return ReadResult::Ok;
 }
 
-bool FsWriteFileReplacing(TextView path, const void* data, size_t size) {
+namespace {
+
+Text ErrnoText(int error) {
+  return TextFromUtf8(std::strerror(error));
+}
+
+// A name in the target's folder that no other writer of this process or another picks;
+// hidden, and as short as the name of the target may be long.
+std::string TemporaryNameBeside(const std::string& target) {
   static std::atomic<unsigned> counter{0};
-  std::string target = Native(path);
-  std::string temp = target + ".tessaly-" + std::to_string(::getpid()) + "-" +
-                     std::to_string(counter.fetch_add(1)) + ".tmp";
+  size_t slash = target.rfind('/');
+  std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  return folder + ".tessaly-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
+}
+
+}  // namespace
+
+bool FsBeginReplace(TextView path, PendingFile* file, Text* reason) {
+  file->target = Text(path);
+  std::string temp = TemporaryNameBeside(Native(path));
+  file->temp = TextFromUtf8(temp);
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  file->handle = fd;
+  if (fd < 0 && reason) *reason = ErrnoText(errno);
+  return fd >= 0;
+}
+
+bool FsCommitReplace(PendingFile* file, const void* data, size_t size, Text* reason) {
+  int fd = static_cast<int>(file->handle);
+  file->handle = -1;
   if (fd < 0) return false;
+  std::string temp = Native(file->temp);
   bool ok = WriteAll(fd, data, size) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
+  int error = errno;
+  if (::close(fd) != 0 && ok) ok = false, error = errno;
+  if (ok && ::rename(temp.c_str(), Native(file->target).c_str()) != 0) ok = false, error = errno;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    if (reason) *reason = ErrnoText(error);
+  }
   return ok;
+}
+
+void FsAbandonReplace(PendingFile* file) {
+  if (file->handle < 0) return;
+  ::close(static_cast<int>(file->handle));
+  file->handle = -1;
+  ::unlink(Native(file->temp).c_str());
+}
+
+bool FsWriteFileReplacing(TextView path, const void* data, size_t size, Text* reason) {
+  PendingFile file;
+  return FsBeginReplace(path, &file, reason) && FsCommitReplace(&file, data, size, reason);
 }
 
 bool FsAppendToFile(TextView path, const void* data, size_t size) {
@@ -144,6 +186,14 @@ bool FsAppendToFile(TextView path, const void* data, size_t size) {
 
 bool FsDeleteFile(TextView path) {
   return ::unlink(Native(path).c_str()) == 0;
+}
+
+Text FsLastErrorText() {
+  return ErrnoText(errno);
+}
+
+Text FsPathKey(TextView path) {
+  return Text(path);
 }
 
 Text FsProgramPath() {

@@ -67,11 +67,25 @@ DWORD Attributes(TextView path) {
   return GetFileAttributesW(Wide(full));
 }
 
-// A name beside the target that no other writer of this process or another picks.
+// A name in the target's folder that no other writer of this process or another picks,
+// as short as the name of the target may be long.
 Text TemporaryNameBeside(TextView path) {
   static std::atomic<unsigned> counter{0};
-  return Text(path) + u".tessaly-" + NumberText(GetCurrentProcessId()) + u"-" + NumberText(counter.fetch_add(1)) +
+  size_t cut = path.find_last_of(u"\\:");
+  Text folder(cut == TextView::npos ? TextView() : path.substr(0, cut + 1));
+  return folder + u"~tessaly-" + NumberText(GetCurrentProcessId()) + u"-" + NumberText(counter.fetch_add(1)) +
          u".tmp";
+}
+
+Text SystemReason(DWORD code) {
+  constexpr DWORD kBufferUnits = 256;
+  char16_t buffer[kBufferUnits] = {};
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                reinterpret_cast<wchar_t*>(buffer), kBufferUnits, nullptr);
+  // The system's texts end with a line break.
+  while (length > 0 && (buffer[length - 1] == u'\r' || buffer[length - 1] == u'\n' || buffer[length - 1] == u' '))
+    --length;
+  return length > 0 ? Text(buffer, length) : Text(u"error ") + NumberText(code);
 }
 
 bool IsAbsoluteDrivePath(TextView path) {
@@ -191,17 +205,48 @@ ReadResult FsReadFileHead(TextView path, size_t maxBytes, std::vector<uint8_t>* 
   return ReadResult::Ok;
 }
 
-bool FsWriteFileReplacing(TextView path, const void* data, size_t size) {
-  Text temp = TemporaryNameBeside(path);
-  Text tempFull = Win32FilePath(temp);
-  Text targetFull = Win32FilePath(path);
-  FileHandle file(CreateFileW(Wide(tempFull), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return false;
-  bool ok = WriteAll(file.get(), data, size) && FlushFileBuffers(file.get());
-  ok = file.Close() && ok;
-  if (ok) ok = MoveFileExW(Wide(tempFull), Wide(targetFull), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-  if (!ok) DeleteFileW(Wide(tempFull));
+bool FsBeginReplace(TextView path, PendingFile* file, Text* reason) {
+  file->target = Text(path);
+  file->temp = TemporaryNameBeside(path);
+  HANDLE handle = CreateFileW(Wide(Win32FilePath(file->temp)), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    if (reason) *reason = SystemReason(GetLastError());
+    file->handle = -1;
+    return false;
+  }
+  file->handle = reinterpret_cast<intptr_t>(handle);
+  return true;
+}
+
+bool FsCommitReplace(PendingFile* file, const void* data, size_t size, Text* reason) {
+  if (file->handle == -1) return false;
+  FileHandle handle(reinterpret_cast<HANDLE>(file->handle));
+  file->handle = -1;
+  Text tempFull = Win32FilePath(file->temp);
+  bool ok = WriteAll(handle.get(), data, size) && FlushFileBuffers(handle.get());
+  DWORD error = ok ? 0 : GetLastError();
+  if (!handle.Close() && ok) ok = false, error = GetLastError();
+  if (ok && !MoveFileExW(Wide(tempFull), Wide(Win32FilePath(file->target)),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    ok = false, error = GetLastError();
+  if (!ok) {
+    DeleteFileW(Wide(tempFull));
+    if (reason) *reason = SystemReason(error);
+  }
   return ok;
+}
+
+void FsAbandonReplace(PendingFile* file) {
+  if (file->handle == -1) return;
+  CloseHandle(reinterpret_cast<HANDLE>(file->handle));
+  file->handle = -1;
+  DeleteFileW(Wide(Win32FilePath(file->temp)));
+}
+
+bool FsWriteFileReplacing(TextView path, const void* data, size_t size, Text* reason) {
+  PendingFile file;
+  return FsBeginReplace(path, &file, reason) && FsCommitReplace(&file, data, size, reason);
 }
 
 bool FsAppendToFile(TextView path, const void* data, size_t size) {
@@ -216,6 +261,14 @@ bool FsAppendToFile(TextView path, const void* data, size_t size) {
 bool FsDeleteFile(TextView path) {
   Text full = Win32FilePath(path);
   return DeleteFileW(Wide(full)) != 0;
+}
+
+Text FsLastErrorText() {
+  return SystemReason(GetLastError());
+}
+
+Text FsPathKey(TextView path) {
+  return ToLower(path);
 }
 
 Text FsProgramPath() {

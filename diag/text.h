@@ -10,9 +10,17 @@
 using Text = std::u16string;
 using TextView = std::u16string_view;
 
-// UTF-8 <-> UTF-16. Invalid sequences become U+FFFD; nothing throws.
+// UTF-8 <-> UTF-16, strict: overlong forms, encoded surrogates and values above
+// U+10FFFF are not UTF-8. Each byte outside a well-formed sequence becomes a lone
+// surrogate U+DC80..U+DCFF that TextToUtf8 turns back into that byte, so any byte
+// string survives the round trip (Linux file names need not be UTF-8). Other lone
+// surrogates leave as U+FFFD. Nothing throws.
 Text TextFromUtf8(std::string_view utf8);
 std::string TextToUtf8(TextView text);
+
+// A text fit to show on one line: control characters become their visible pictures
+// (a line feed shows as U+240A), units that are not characters become U+FFFD.
+Text DisplayText(TextView text);
 
 // Single-byte text as Windows-1251 would hold it (the error log is ANSI text);
 // characters outside that code page become '?'.

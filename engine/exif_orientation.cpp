@@ -26,6 +26,10 @@ class TiffView {
     data_[big_ ? at : at + 1] = static_cast<uint8_t>(value >> 8);
     data_[big_ ? at + 1 : at] = static_cast<uint8_t>(value & 0xFF);
   }
+  void Write32(size_t at, uint32_t value) {
+    Write16(big_ ? at : at + 2, static_cast<uint16_t>(value >> 16));
+    Write16(big_ ? at + 2 : at, static_cast<uint16_t>(value & 0xFFFF));
+  }
 
  private:
   uint8_t* data_;
@@ -87,18 +91,44 @@ int ReadExifOrientation(const uint8_t* block, size_t size) {
   return value >= 1 && value <= 8 ? value : 0;
 }
 
-bool MarkExifUpright(std::vector<uint8_t>* block) {
+namespace {
+
+bool IsPlainUpright(const TiffView& view, size_t entry) {
+  return view.Read16(entry + 2) == kShortType && view.Read32(entry + 4) == 1 && view.Read16(entry + 8) == 1;
+}
+
+}  // namespace
+
+ExifOrientation MendExifOrientation(std::vector<uint8_t>* block) {
   size_t start = TiffStart(block->data(), block->size());
   uint8_t* tiff = block->data() + start;
   size_t size = block->size() - start;
-  if (!IsTiffHeader(tiff, size)) return false;
+  if (!IsTiffHeader(tiff, size)) return ExifOrientation::Unmendable;
   TiffView view(tiff, size, tiff[0] == 'M');
-  ShortEntry at = FindShort(view, kOrientationTag);
-  if (!at.found || view.Read16(at.entry + 8) == 1) return false;
-  view.Write16(at.entry + 8, 1);
-  // The thumbnail's directory follows the first one; its small picture is still
-  // turned, so it is unlinked and viewers make their own.
-  view.Write16(at.next, 0);
-  view.Write16(at.next + 2, 0);
-  return true;
+  size_t directory = view.Read32(4);
+  if (!view.Fits(directory, 2)) return ExifOrientation::Unmendable;
+  size_t entries = view.Read16(directory);
+  // A directory that claims more entries than the block holds is not trusted at all.
+  size_t next = directory + 2 + entries * kEntrySize;
+  if (!view.Fits(directory + 2, entries * kEntrySize + 4)) return ExifOrientation::Unmendable;
+  bool mended = false;
+  for (size_t i = 0; i < entries; ++i) {
+    size_t entry = directory + 2 + i * kEntrySize;
+    if (view.Read16(entry) != kOrientationTag || IsPlainUpright(view, entry)) continue;
+    // One SHORT fits the entry's own value field, whatever the entry pointed to before.
+    view.Write16(entry + 2, kShortType);
+    view.Write32(entry + 4, 1);
+    view.Write16(entry + 8, 1);
+    view.Write16(entry + 10, 0);
+    mended = true;
+  }
+  if (!mended) return ExifOrientation::Upright;
+  // The thumbnail's directory follows the first one; its small picture is still turned,
+  // so it is unlinked and viewers make their own.
+  view.Write32(next, 0);
+  return ExifOrientation::Mended;
+}
+
+bool MarkExifUpright(std::vector<uint8_t>* block) {
+  return MendExifOrientation(block) == ExifOrientation::Mended;
 }

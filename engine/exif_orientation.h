@@ -15,8 +15,17 @@ int ReadFirstDirectoryShort(const uint8_t* block, size_t size, uint16_t tag);
 // none or is too short or malformed to be trusted.
 int ReadExifOrientation(const uint8_t* block, size_t size);
 
-// Sets the Orientation tag of the first image directory to 1, "upright", and unlinks
-// the thumbnail directory that follows it, in a block of either form and byte order.
-// True when the tag was found and changed; a block too short or malformed is left as
-// it was.
+enum class ExifOrientation {
+  Upright,     // every Orientation tag of the first directory reads 1, or there is none
+  Mended,      // each one that did not now reads 1 and the thumbnail is unlinked
+  Unmendable,  // the block cannot be walked; it is left as it was
+};
+
+// Makes every Orientation tag (0x0112) of the first image directory read 1, "upright",
+// in a block of TIFF data of either byte order, with or without the "Exif\0\0" prefix. A
+// reader may obey any of them, whatever its type, count or repetition, so each one that
+// is not a single SHORT 1 is rewritten as one. The thumbnail directory that follows is
+// then unlinked: its small picture is still turned.
+ExifOrientation MendExifOrientation(std::vector<uint8_t>* block);
+// True when MendExifOrientation changed the block.
 bool MarkExifUpright(std::vector<uint8_t>* block);

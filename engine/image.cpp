@@ -112,6 +112,11 @@ FIBITMAP* DecodeWithEndMarker(FREE_IMAGE_FORMAT format, const uint8_t* data, uin
   return dib;
 }
 
+bool IsUprightTag(FITAG* tag) {
+  return FreeImage_GetTagType(tag) == FIDT_SHORT && FreeImage_GetTagCount(tag) == 1 &&
+         *static_cast<const WORD*>(FreeImage_GetTagValue(tag)) == 1;
+}
+
 // Replaces one metadata tag's value by a value of the same length.
 void ReplaceTagValue(FREE_IMAGE_MDMODEL model, FIBITMAP* dib, FITAG* tag, const void* value) {
   FITAG* copy = FreeImage_CloneTag(tag);
@@ -120,32 +125,27 @@ void ReplaceTagValue(FREE_IMAGE_MDMODEL model, FIBITMAP* dib, FITAG* tag, const 
   FreeImage_DeleteTag(copy);
 }
 
-// True when the parsed Orientation said turned and now says upright.
-bool MarkMainUpright(FIBITMAP* dib) {
-  FITAG* orientation = nullptr;
-  if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, dib, "Orientation", &orientation) || !orientation) return false;
-  if (FreeImage_GetTagType(orientation) != FIDT_SHORT || FreeImage_GetTagCount(orientation) != 1) return false;
-  const WORD upright = 1;
-  if (*static_cast<const WORD*>(FreeImage_GetTagValue(orientation)) == upright) return false;
-  ReplaceTagValue(FIMD_EXIF_MAIN, dib, orientation, &upright);
-  return true;
-}
-
 // Cameras store the picture as the sensor saw it and name the turn in the EXIF
-// Orientation tag; the readers' pictures are turned upright (FreeImage's JPEG reader, or
-// the bridge for other formats). The EXIF that JPEG and WebP outputs keep must then say
-// "upright", or a viewer would turn the picture a second time.
-void MarkUpright(FIBITMAP* dib) {
-  bool mainWasTurned = MarkMainUpright(dib);
+// Orientation tag; the pictures are turned upright (by FreeImage's JPEG reader, or by the
+// bridge for TIFF, PNG and WebP: turnedHere). The EXIF that JPEG and WebP outputs keep
+// must then say "upright" wherever a viewer may look, or it would turn the picture a
+// second time. The JPEG reader takes the tag whatever its type or count, and the last of
+// two, so every Orientation in the block is mended; a block that cannot be mended goes.
+void MarkUpright(FIBITMAP* dib, bool turnedHere) {
+  FITAG* orientation = nullptr;
+  bool named = FreeImage_GetMetadata(FIMD_EXIF_MAIN, dib, "Orientation", &orientation) && orientation;
+  bool turned = turnedHere || (named && !IsUprightTag(orientation));
+  const WORD upright = 1;
+  if (turned && FreeImage_GetTagType(orientation) == FIDT_SHORT && FreeImage_GetTagCount(orientation) == 1)
+    ReplaceTagValue(FIMD_EXIF_MAIN, dib, orientation, &upright);
   FITAG* raw = nullptr;
   if (!FreeImage_GetMetadata(FIMD_EXIF_RAW, dib, "ExifRaw", &raw) || !raw) return;
   const auto* bytes = static_cast<const uint8_t*>(FreeImage_GetTagValue(raw));
   std::vector<uint8_t> block(bytes, bytes + FreeImage_GetTagLength(raw));
-  int orientation = ReadExifOrientation(block.data(), block.size());
-  if (orientation == 1 || (orientation == 0 && !mainWasTurned)) return;
-  // A block that cannot be mended would turn the picture a second time: it goes.
-  if (MarkExifUpright(&block)) ReplaceTagValue(FIMD_EXIF_RAW, dib, raw, block.data());
-  else FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, nullptr, nullptr);
+  ExifOrientation state = MendExifOrientation(&block);
+  if (state == ExifOrientation::Mended) ReplaceTagValue(FIMD_EXIF_RAW, dib, raw, block.data());
+  // The reader turned the picture by a tag this block does not show us the same way.
+  else if (turned) FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, nullptr, nullptr);
 }
 
 // FreeImage's WebP reader keeps an EXIF chunk only when it starts as a JPEG segment does
@@ -242,7 +242,7 @@ FIBITMAP* Mended(FREE_IMAGE_FORMAT format, FIBITMAP* dib, const uint8_t* data, u
   if (format == FIF_WEBP) KeepWebpExif(dib, data, size);
   // Camera raw files are TIFF inside too, but their reader turns them itself.
   bool namesTurn = format == FIF_TIFF || format == FIF_PNG || format == FIF_WEBP;
-  if (namesTurn && TurnUpright(&dib, SourceOrientation(data, size))) MarkUpright(dib);
+  if (namesTurn && TurnUpright(&dib, SourceOrientation(data, size))) MarkUpright(dib, true);
   return dib;
 }
 
@@ -254,7 +254,7 @@ FIBITMAP* DecodeWhole(FREE_IMAGE_FORMAT format, FIMEMORY* stream, const uint8_t*
     dib = size < UINT32_MAX - 2 ? DecodeWithEndMarker(format, data, size) : nullptr;
     if (!dib) *errorCode = kErrorTruncated;
   }
-  if (dib && format == FIF_JPEG) MarkUpright(dib);
+  if (dib && format == FIF_JPEG) MarkUpright(dib, false);
   else if (dib) dib = Mended(format, dib, data, size);
   return dib;
 }
@@ -653,4 +653,23 @@ Image CreateSampleImage(SampleKind kind, uint32_t width, uint32_t height) {
     FreeImage_SetTransparencyTable(dib, table, 256);
   }
   return Wrap(dib);
+}
+
+void ReadPictureHeader(const uint8_t* data, uint32_t size, PictureHeader* header) {
+  *header = PictureHeader();
+  FIMEMORY* stream = FreeImage_OpenMemory(const_cast<BYTE*>(data), size);
+  if (!stream) return;
+  FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(stream, 0);
+  // Without header-only support the flag is ignored and the reader would decode it all.
+  bool headerOnly = format != FIF_UNKNOWN && FreeImage_FIFSupportsReading(format) &&
+                    FreeImage_FIFSupportsNoPixels(format);
+  FIBITMAP* dib = headerOnly ? FreeImage_LoadFromMemory(format, stream, FIF_LOAD_NOPIXELS) : nullptr;
+  if (dib) {
+    header->known = true;
+    header->width = FreeImage_GetWidth(dib);
+    header->height = FreeImage_GetHeight(dib);
+    header->bitsPerPixel = FreeImage_GetBPP(dib);
+    FreeImage_Unload(dib);
+  }
+  FreeImage_CloseMemory(stream);
 }

@@ -105,3 +105,16 @@ Image CreateSampleImage(SampleKind kind, uint32_t width, uint32_t height);
 
 Text ImageLibraryVersion();
 Text ImageLibraryCopyright();
+
+// What a file's header declares, read without decoding a pixel (FreeImage's
+// header-only load), so a picture too large to convert is refused before its pixels
+// cost memory or time.
+struct PictureHeader {
+  bool known = false;  // false: the format's reader cannot load a header alone
+  uint32_t width = 0;
+  uint32_t height = 0;
+  uint32_t bitsPerPixel = 0;  // of the decoded image, all channels
+};
+// Reads the header of a recognised, readable format; *header stays unknown when the
+// format's reader has no header-only load or the header cannot be read.
+void ReadPictureHeader(const uint8_t* data, uint32_t size, PictureHeader* header);

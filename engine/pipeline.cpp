@@ -6,12 +6,15 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <unordered_map>
 
 #include "diag/filesys.h"
 #include "diag/paths.h"
 #include "diag/utils.h"
 #include "engine/formats.h"
 #include "engine/image.h"
+#include "engine/picture_budget.h"
+#include "engine/worker.h"
 #include "engine/run.h"
 #include "input/file_list.h"
 
@@ -39,12 +42,19 @@ const Reason kReasons[] = {
     {kErrorUnknownTarget, u"Неизвестный выходной формат", u" - Error: 12"},
     {kErrorTruncated, u"Файл повреждён: данные обрываются", u" - Error: 13"},
     {kErrorOutputIsSource, u"Результат заменил бы исходный файл", u" - Error: 14"},
+    {kErrorOutputTaken, u"Результат с этим именем уже записан в этом запуске", u" - Error: 15"},
+    {kErrorWorkerCrashed, u"Сбой библиотеки изображений при обработке файла", u" - Error: 16"},
+    {kErrorTimeLimit, u"Файл обрабатывается слишком долго", u" - Error: 17"},
+    {kErrorTooLarge, u"Изображение слишком велико", u" - Error: 18"},
 };
 
 struct RunContext {
-  uint32_t signature = 0;
+  uint32_t stamp = 0;  // what converted entries carry: ConversionStamp of the signature
   int32_t count = 0;
   Text outputFolder;  // mode 0 only
+  // The outputs this run has written or found up to date (FsPathKey), with the input
+  // each came from.
+  std::unordered_map<Text, Text> outputs;
 };
 
 enum class Outcome { Converted, Skipped, Failed };
@@ -55,6 +65,7 @@ struct EntryResult {
   int32_t error = 0;
   Text inputPath;
   Text fileName;
+  Text detail;
 };
 
 int32_t TargetId() {
@@ -68,7 +79,7 @@ int32_t TargetFlags() {
 // The checks before the first file. A code other than 0 ends the run after its
 // question, whatever the answer.
 int32_t PrepareRun(RunContext* run) {
-  run->signature = SettingsSignature(gAppSettings, true);
+  run->stamp = ConversionStamp(SettingsSignature(gAppSettings, true));
   run->count = FileListCount();
   if (run->count == 0) return kErrorEmptyList;
   if (gAppSettings.OutputMode == 0) {
@@ -81,14 +92,17 @@ int32_t PrepareRun(RunContext* run) {
   return 0;
 }
 
-int32_t RoundHalfEven(double value) {
+// A side that rounds to nothing would leave the picture unresized (the rescale refuses
+// 0) while the run reports it converted: every side keeps at least one pixel.
+int32_t RoundedSide(double value) {
   // nearbyint rounds halves to even under the default rounding mode.
   double r = std::nearbyint(value);
-  return r >= 0 && r <= INT32_MAX ? static_cast<int32_t>(r) : 0;
+  if (!(r >= 1)) return 1;
+  return r <= INT32_MAX ? static_cast<int32_t>(r) : INT32_MAX;
 }
 
 ResizePlan Resized(double width, double height) {
-  return ResizePlan{true, RoundHalfEven(width), RoundHalfEven(height)};
+  return ResizePlan{true, RoundedSide(width), RoundedSide(height)};
 }
 
 // Replaces the current image by a later stage's, releasing the earlier one at once;
@@ -151,13 +165,40 @@ int32_t EncodeToMemory(Image image, int32_t targetId, std::vector<uint8_t>* enco
   return EncodeImage(image, targetId, TargetFlags(), encoded) ? 0 : kErrorCannotEncode;
 }
 
+Text ReadFailure(ReadResult result) {
+  switch (result) {
+    case ReadResult::TooLarge: return u"Файл размером 4 ГБ или больше";
+    case ReadResult::CannotOpen: return u"Не удалось открыть файл: " + FsLastErrorText();
+    default: return u"Ошибка чтения: " + FsLastErrorText();
+  }
+}
+
+// The header is read before any pixel: a picture beyond the budget is refused while
+// it has cost nothing.
+int32_t CheckHeader(const std::vector<uint8_t>& buffer, const FileWorkEvents& events, Text* detail) {
+  PictureHeader header;
+  ReadPictureHeader(buffer.data(), static_cast<uint32_t>(buffer.size()), &header);
+  ResizePlan planned = PlanResize(ResizeRuleFrom(gAppSettings), header.width, header.height);
+  if (int32_t error = CheckPictureBudget(header, planned, detail)) return error;
+  uint64_t pixels = uint64_t{header.width} * header.height;
+  if (planned.resize) pixels = std::max(pixels, uint64_t(planned.width) * uint64_t(planned.height));
+  if (events.onHeader) events.onHeader(pixels);
+  return 0;
+}
+
 // The file's bytes live only until the image is decoded.
-int32_t ReadAndDecode(TextView path, Image* image, uint32_t* bytesRead) {
+int32_t ReadAndDecode(TextView path, const FileWorkEvents& events, Image* image, uint32_t* bytesRead,
+                      Text* detail) {
   std::vector<uint8_t> buffer;
-  *bytesRead = ReadFileToBuffer(path, &buffer);
+  ReadResult read = FsReadWholeFile(path, &buffer);
+  if (read != ReadResult::Ok) buffer.clear();
+  *bytesRead = static_cast<uint32_t>(buffer.size());
   // Only a file that could not be read, or holds nothing, stops here: valid pictures
   // can be tiny (a GIF of 43 bytes, a WebP of 36).
-  if (*bytesRead == 0) return kErrorReadToBuffer;
+  if (read != ReadResult::Ok) *detail = ReadFailure(read);
+  else if (*bytesRead == 0) *detail = u"Файл пуст (0 байт)";
+  if (!detail->empty()) return kErrorReadToBuffer;
+  if (int32_t error = CheckHeader(buffer, events, detail)) return error;
   int32_t error = 0;
   *image = LoadImageFromBuffer(buffer.data(), *bytesRead, &error);
   // A recognised format whose reader still gave no image cannot be read either.
@@ -165,64 +206,84 @@ int32_t ReadAndDecode(TextView path, Image* image, uint32_t* bytesRead) {
   return error;
 }
 
-// Read to encoded bytes; the images are released before the bytes are written.
-int32_t EncodeFile(const RunContext& run, int32_t index, const OutputPlan& plan, std::vector<uint8_t>* encoded) {
-  Image decoded;
-  uint32_t bytesRead = 0;
-  int32_t error = ReadAndDecode(plan.inputPath, &decoded, &bytesRead);
-  if (error != 0) return error;
-  ShowProgress(index, run.count, bytesRead, plan.fileName);
-  int32_t targetId = TargetId();
-  return EncodeToMemory(PrepareImage(std::move(decoded), targetId), targetId, encoded);
-}
-
 // Encodes first and writes through a temporary file, so an earlier output is never
-// replaced by an empty or partial one.
-int32_t ConvertOne(const RunContext& run, int32_t index, const OutputPlan& plan) {
-  std::vector<uint8_t> encoded;
-  int32_t error = EncodeFile(run, index, plan, &encoded);
-  if (error != 0) return error;
-  return FsWriteFileReplacing(plan.outputPath, encoded.data(), encoded.size()) ? 0 : kErrorWriteFile;
+// replaced by an empty or partial one. The temporary is made before any work: a folder
+// that cannot take the file is reported at once, with the system's reason.
+int32_t ConvertOne(const RunContext& run, int32_t index, const OutputPlan& plan, Text* detail) {
+  PendingFile output;
+  Text reason;
+  if (!FsBeginReplace(plan.outputPath, &output, &reason)) {
+    *detail = DisplayText(plan.outputPath) + u": " + reason;
+    return kErrorWriteFile;
+  }
+  FileWork work = RunFileWork(plan.inputPath, [&](uint32_t bytesRead) {
+    ShowProgress(index, run.count, bytesRead, plan.fileName);
+  });
+  if (work.error != 0) {
+    FsAbandonReplace(&output);
+    *detail = std::move(work.detail);
+    return work.error;
+  }
+  if (!FsCommitReplace(&output, work.encoded.data(), work.encoded.size(), &reason)) {
+    *detail = DisplayText(plan.outputPath) + u": " + reason;
+    return kErrorWriteFile;
+  }
+  return 0;
 }
 
 bool IsUpToDate(const RunContext& run, int32_t index, const OutputPlan& plan) {
-  return FileListStamp(index) == run.signature && FsFileExists(plan.outputPath);
+  return FileListStamp(index) == run.stamp && FsFileExists(plan.outputPath);
 }
 
 // The stamp goes to the entry only while it still holds the file that was converted:
 // entries deleted during the run shift the later ones down.
 void Stamp(const RunContext& run, int32_t index, const OutputPlan& plan) {
-  if (FileListText(index) == plan.inputPath) FileListSetStamp(index, run.signature);
+  if (FileListText(index) == plan.inputPath) FileListSetStamp(index, run.stamp);
 }
 
-EntryResult ProcessEntry(const RunContext& run, int32_t index) {
+// The output another entry of this run already wrote or holds up to date, if any:
+// within one run, a second source never replaces the first one's result.
+const Text* EarlierSource(const RunContext& run, const OutputPlan& plan) {
+  auto found = run.outputs.find(FsPathKey(plan.outputPath));
+  return found == run.outputs.end() || found->second == plan.inputPath ? nullptr : &found->second;
+}
+
+int32_t CheckAndConvert(const RunContext& run, int32_t index, const OutputPlan& plan, EntryResult* entry) {
+  bool needsFolder = gAppSettings.OutputMode == 1 && IsDirectory(plan.outputFolder) != kDirectoryAttribute;
+  if (needsFolder) FsCreateDirectory(plan.outputFolder);
+  // An output folder that is the source folder and a target of the source's own type
+  // (IMG.JPG to IMG.jpg is one file on Windows) would put the converted picture in
+  // place of the original.
+  if (FsSameFile(plan.inputPath, plan.outputPath)) return kErrorOutputIsSource;
+  if (const Text* earlier = EarlierSource(run, plan)) {
+    entry->detail = DisplayText(plan.outputPath) + u" — из файла " + DisplayText(*earlier);
+    return kErrorOutputTaken;
+  }
+  if (IsUpToDate(run, index, plan)) {
+    entry->outcome = Outcome::Skipped;
+    return 0;
+  }
+  return ConvertOne(run, index, plan, &entry->detail);
+}
+
+EntryResult ProcessEntry(RunContext& run, int32_t index) {
   OutputPlan plan = PlanOutput(gAppSettings, FileListText(index), run.outputFolder);
   EntryResult entry;
   entry.inputPath = plan.inputPath;
   entry.fileName = plan.fileName;
-  int32_t error = plan.error;
-  if (error == 0) {
-    bool needsFolder = gAppSettings.OutputMode == 1 && IsDirectory(plan.outputFolder) != kDirectoryAttribute;
-    if (needsFolder) FsCreateDirectory(plan.outputFolder);
-    // An output folder that is the source folder and a target of the source's own type
-    // (IMG.JPG to IMG.jpg is one file on Windows) would put the converted picture in
-    // place of the original.
-    if (FsSameFile(plan.inputPath, plan.outputPath)) {
-      error = kErrorOutputIsSource;
-    } else if (IsUpToDate(run, index, plan)) {
-      ShowProgress(index, run.count, 0, plan.fileName);
-      entry.outcome = Outcome::Skipped;
-      return entry;
-    } else {
-      error = ConvertOne(run, index, plan);
-    }
+  int32_t error = plan.error != 0 ? plan.error : CheckAndConvert(run, index, plan, &entry);
+  if (error != 0) {
+    entry.outcome = Outcome::Failed;
+    entry.error = error;
+    entry.answer = ReportConvertError(error, plan.fileName, entry.detail);
+    return entry;
   }
-  if (error == 0) {
+  run.outputs.emplace(FsPathKey(plan.outputPath), plan.inputPath);
+  if (entry.outcome == Outcome::Skipped) {
+    ShowProgress(index, run.count, 0, plan.fileName);
+  } else {
     Stamp(run, index, plan);
     entry.outcome = Outcome::Converted;
-  } else {
-    entry.error = error;
-    entry.answer = ReportConvertError(error, plan.fileName);
   }
   return entry;
 }
@@ -236,6 +297,10 @@ void Count(RunResult* result, Outcome outcome) {
 }
 
 }  // namespace
+
+uint32_t ConversionStamp(uint32_t signature) {
+  return signature == 0 ? kStampForSignatureZero : signature;
+}
 
 Text BaseName(TextView fileName) {
   size_t dot = fileName.rfind(u'.');
@@ -304,13 +369,25 @@ Text ConvertErrorReason(int32_t code) {
   return Text();
 }
 
-Text ConvertErrorText(int32_t code, TextView fileName) {
-  return Text(fileName) + u"\r\n" + ConvertErrorReason(code) + u"\r\n" + u"Продолжить выполнение ?";
+Text ConvertErrorText(int32_t code, TextView fileName, TextView detail) {
+  Text particulars = detail.empty() ? Text() : DisplayText(detail) + u"\r\n";
+  return DisplayText(fileName) + u"\r\n" + ConvertErrorReason(code) + u"\r\n" + particulars + u"Продолжить выполнение ?";
 }
 
-int32_t ReportConvertError(int32_t code, TextView fileName) {
-  return TimedMessageBox(ConvertErrorText(code, fileName), u"Ошибка выполнения преобразования", 0, kQuestionKind,
-                         kQuestionTimeoutMs);
+int32_t ReportConvertError(int32_t code, TextView fileName, TextView detail) {
+  return TimedMessageBox(ConvertErrorText(code, fileName, detail), u"Ошибка выполнения преобразования", 0,
+                         kQuestionKind, kQuestionTimeoutMs);
+}
+
+FileWork ConvertFileToMemory(TextView inputPath, const FileWorkEvents& events) {
+  FileWork work;
+  Image decoded;
+  work.error = ReadAndDecode(inputPath, events, &decoded, &work.bytesRead, &work.detail);
+  if (work.error != 0) return work;
+  if (events.onDecoded) events.onDecoded(work.bytesRead);
+  int32_t targetId = TargetId();
+  work.error = EncodeToMemory(PrepareImage(std::move(decoded), targetId), targetId, &work.encoded);
+  return work;
 }
 
 void ConvertFiles(RunResult* result) {
@@ -329,12 +406,13 @@ void ConvertFiles(RunResult* result) {
     if (entry.outcome == Outcome::Skipped) continue;  // a skipped file is no processed file
     if (entry.answer == kIdNo) {
       result->end = RunEnd::Declined;
-      return;
+      break;
     }
     if (gRunState.load() == kRunIdle) {
       result->end = RunEnd::Stopped;
-      return;
+      break;
     }
     DebugTrace(u"Index:" + NumberWithBlank(i) + u", Name: " + entry.fileName);
   }
+  StopFileWorker();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "diag/text.h"
@@ -30,6 +31,18 @@ constexpr int32_t kErrorWriteFile = 10;
 constexpr int32_t kErrorCannotEncode = 11;
 constexpr int32_t kErrorUnknownTarget = 12;
 constexpr int32_t kErrorOutputIsSource = 14;  // the output would replace the file it comes from
+// 15: an earlier entry of this run already wrote (or holds, skipped) the same output:
+//     photo.png and photo.gif both give photo.webp. The first result stays.
+// 16: decoding or encoding crashed inside the image library; the worker process that
+//     ran it ended, the run goes on with a fresh one.
+// 17: the file was still being converted when its time ran out (a small picture whose
+//     reader loops, say); its worker process was ended.
+// 18: the header declares a picture beyond the pixel or memory budget
+//     (engine/picture_budget.h), or the planned resize would make one.
+constexpr int32_t kErrorOutputTaken = 15;
+constexpr int32_t kErrorWorkerCrashed = 16;
+constexpr int32_t kErrorTimeLimit = 17;
+constexpr int32_t kErrorTooLarge = 18;
 
 // The metadata value every converted image carries under the IPTC key "Software".
 constexpr char kSoftwareTag[] = "KRV-Delmo-Tessaly-V1.X";
@@ -63,12 +76,38 @@ struct RunResult {
 // runs are converted too: the end of the list is looked up after every entry.
 void ConvertFiles(RunResult* result);
 
-// The question shown for a failed file: name, reason line, "Продолжить выполнение ?".
-Text ConvertErrorText(int32_t code, TextView fileName);
+// The question shown for a failed file: name, reason line, then the particulars when
+// there are any (which path, what the system said), then "Продолжить выполнение ?".
+Text ConvertErrorText(int32_t code, TextView fileName, TextView detail = {});
 // The reason line of an error code: "Ошибка записи файла - Error: 10".
 Text ConvertErrorReason(int32_t code);
 // Shows that question for six seconds and returns the answer (kIdNo ends the run).
-int32_t ReportConvertError(int32_t code, TextView fileName);
+int32_t ReportConvertError(int32_t code, TextView fileName, TextView detail = {});
+
+// What the decode-to-encode steps of one file give back.
+struct FileWork {
+  int32_t error = 0;
+  Text detail;             // the particulars of a failure, for the question
+  uint32_t bytesRead = 0;
+  std::vector<uint8_t> encoded;
+};
+// What the steps tell as they go: the header passed the budget (with the pixels of the
+// larger of the picture and its planned result), the picture is decoded.
+struct FileWorkEvents {
+  std::function<void(uint64_t pixels)> onHeader;
+  std::function<void(uint32_t bytesRead)> onDecoded;
+};
+// Reads, checks the header against the budget, decodes, adapts, resizes, tags and
+// encodes one file into memory with the settings of gAppSettings. This is the work a
+// worker process does for each job; it writes nothing.
+FileWork ConvertFileToMemory(TextView inputPath, const FileWorkEvents& events);
+
+// The stamp a converted entry carries: the run's settings signature, except that a
+// signature of 0 (an ordinary XOR of ordinary settings, e.g. --size 8294 with the
+// defaults) must not look like "never converted", which every new entry is. It shares
+// its stamp with the signature 0xFFFFFFFF, as unrelated settings may share any value.
+constexpr uint32_t kStampForSignatureZero = 0xFFFFFFFF;
+uint32_t ConversionStamp(uint32_t signature);
 
 // Reads the whole file into buffer; the number of bytes read, 0 on any failure
 // (missing file, 4 GiB or more). Long-path forms are the file-system port's business.

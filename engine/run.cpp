@@ -71,8 +71,10 @@ void ReportThreadFailure(TextView systemText) {
 Text ProgressText(int32_t index, int32_t count, uint64_t size, TextView fileName) {
   Text position(1, u'(');
   position += NumberWithBlank(int64_t{index} + 1) + u"/" + NumberWithBlank(count) + u")  Имя: ";
-  if (size == 0) return u"Пропущен: " + position + Text(fileName);
-  return u"Выполняется: " + position + Text(fileName) + u" , " + FormatByteSize64(size);
+  // A name may hold a line feed: the status line and a console line stay one line.
+  Text name = DisplayText(fileName);
+  if (size == 0) return u"Пропущен: " + position + name;
+  return u"Выполняется: " + position + name + u" , " + FormatByteSize64(size);
 }
 
 void ShowProgress(int32_t index, int32_t count, uint64_t size, TextView fileName) {

@@ -4,6 +4,7 @@
 #include "input/collect.h"
 
 #include <chrono>
+#include <mutex>
 
 #include "diag/error_log.h"
 #include "diag/filesys.h"
@@ -17,6 +18,9 @@
 namespace {
 
 constexpr int32_t kClearListOn = 8;
+
+std::mutex gLeftOutLock;
+std::vector<Text> gLeftOut;
 constexpr int32_t kDirectoryAttribute = 16;
 
 // Characters that never belong in a filter. The comma is the one separator that survives;
@@ -227,6 +231,11 @@ void AddFolderFiles(TextView folder) {
 }
 
 int32_t AddFileIfAccepted(TextView path) {
+  if (path.size() > kMaxEntryUnits) {
+    std::lock_guard<std::mutex> hold(gLeftOutLock);
+    gLeftOut.emplace_back(path);
+    return 0;
+  }
   Text ext = FileExtension(path);
   if (ext.empty()) return 0;
   ext = ToLower(ext) + u",";
@@ -245,6 +254,13 @@ int64_t FilesAddedSoFar() {
 
 int64_t ClearsKeptSoFar() {
   return gClearsKept;
+}
+
+std::vector<Text> TakeLeftOutPaths() {
+  std::lock_guard<std::mutex> hold(gLeftOutLock);
+  std::vector<Text> taken;
+  taken.swap(gLeftOut);
+  return taken;
 }
 
 void ClearFileList() {

@@ -31,8 +31,11 @@ int32_t AddPath(TextView path);
 // batch, names cut to 275 units, counters and scroll range refreshed once. Returns the count.
 int32_t AddDroppedPaths(const std::vector<Text>& paths);
 void AddFolderFiles(TextView folder);
-// 0 when the path has no extension, else 1 (whether or not it was added).
+// 0 when the path has no extension, else 1 (whether or not it was added). A path longer
+// than an entry may be (260 units) is never added; it is noted for TakeLeftOutPaths.
 int32_t AddFileIfAccepted(TextView path);
+// The paths left out for their length since the last call, oldest first.
+std::vector<Text> TakeLeftOutPaths();
 void ClearFileList();
 // Files appended to the list since the program started: the difference over a hand-over
 // is what it added, whether or not it cleared the list first.

@@ -12,6 +12,7 @@ packages=(
   fonts-liberation
   file coreutils procps
   dpkg-dev nasm zip unzip
+  clang libclang-rt-14-dev python3
 )
 # Each command the build and tests run, with the package that provides it. A package
 # can be "installed" while one of its commands is missing (a recommended package left
@@ -26,7 +27,7 @@ commands=(
   Xvfb:xvfb xauth:xauth xdpyinfo:x11-utils xwininfo:x11-utils
   convert:imagemagick import:imagemagick identify:imagemagick
   file:file timeout:coreutils ps:procps
-  dpkg-source:dpkg-dev nasm:nasm zip:zip unzip:unzip
+  dpkg-source:dpkg-dev nasm:nasm zip:zip unzip:unzip clang:clang python3:python3
 )
 
 missing=()

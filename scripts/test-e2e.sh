@@ -69,6 +69,11 @@ convert -size 60x40 gradient:red-blue "$data/bad/a-good.jpg"
 convert -size 60x40 gradient:blue-red "$data/bad/z-good.jpg"
 convert -size 400x300 plasma:fractal -quality 95 "$tmp/whole.jpg"
 head -c "$(($(stat -c %s "$tmp/whole.jpg") / 2))" "$tmp/whole.jpg" >"$data/bad/cut.jpg"
+# Pictures that crash the image library or declare gigantic sizes, between two good ones.
+mkdir -p "$data/hostile"
+cp tests/data/hostile/huge_header.bmp tests/data/hostile/huge_header.pcx tests/data/hostile/thirdparty_* "$data/hostile/"
+convert -size 60x40 gradient:red-blue "$data/hostile/a-good.jpg"
+convert -size 60x40 gradient:blue-red "$data/hostile/z-good.jpg"
 # A long list of large pictures, so a run lasts long enough to be stopped.
 convert -size 2400x1800 plasma:fractal "$data/many/big-00.jpg" 2>/dev/null ||
   convert -size 2400x1800 gradient:red-blue +noise Gaussian "$data/many/big-00.jpg"

@@ -1,6 +1,7 @@
 #include "settings/app_settings.h"
 
 #include <array>
+#include <climits>
 
 #include "diag/paths.h"
 
@@ -52,6 +53,11 @@ int32_t FlagValue(int32_t word, int32_t firstBit) {
 
 void SetFlagValue(int32_t& word, int32_t value) {
   word = (word - FlagValue(word, 0)) | value;
+}
+
+int32_t NextCount(int32_t value) {
+  if (value < 1) return 1;
+  return value == INT32_MAX ? value : value + 1;
 }
 
 int32_t SaveFlagsFor(const AppSettings& s, int32_t formatId) {

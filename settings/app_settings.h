@@ -129,6 +129,11 @@ void SetFlagValue(int32_t& word, int32_t value);
 // The flag word of a format id; ids outside 0..36 read as 0.
 int32_t SaveFlagsFor(const AppSettings& settings, int32_t formatId);
 
+// The next value of a counter kept in Config.dat (LaunchCount, LastProfileId): at least
+// 1 and never past INT32_MAX. A stored 0 would mean "first start" or "not numbered", so a
+// damaged or hostile file must not count its way there.
+int32_t NextCount(int32_t value);
+
 // CRC-16/ARC (reflected 0x8005, initial 0, no final XOR).
 uint16_t Crc16Arc(const uint8_t* bytes, size_t count, uint16_t crc = 0);
 // CRC-16/ARC over the UTF-16LE bytes of the text up to its terminator.

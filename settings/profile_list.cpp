@@ -2,7 +2,7 @@
 
 int32_t AddRecord(ProfileList* list, ProfileRecord record, AppSettings* settings) {
   if (!list) return -1;
-  if (record.Id == 0) record.Id = ++settings->LastProfileId;
+  if (record.Id == 0) record.Id = settings->LastProfileId = NextCount(settings->LastProfileId);
   int32_t position = list->Append(record);
   if (position < 0) return -1;
   settings->ProfileCount = list->Count();

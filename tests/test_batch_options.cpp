@@ -43,9 +43,32 @@ TEST(BatchOptions, JpegAndPngBits) {
   ASSERT_TRUE(Parse({"--progressive", "off", "--strip", "on", "--quality", "60", "--format", "png", "--palette", "on"}, &o));
   AppSettings s = Defaults();
   ApplyOverrides(o, &s);
-  EXPECT_EQ(s.SaveFlags[2], 0x40000 | 60);
-  EXPECT_EQ(s.SaveFlags[13], 0x80009);
+  // --quality belongs to the target given later on the line, and leaves the palette bit.
+  EXPECT_EQ(s.SaveFlags[2], 0x40000 | 84);
+  EXPECT_EQ(s.SaveFlags[13], 0x80000 | 60);
   EXPECT_EQ(s.FormatId, 13);
+}
+
+TEST(BatchOptions, OrderOfOptionsNeverChangesTheResult) {
+  std::vector<std::vector<std::string>> orders = {
+      {"--format", "png", "--palette", "on", "--quality", "9"},
+      {"--palette", "on", "--quality", "9", "--format", "png"},
+      {"--quality", "9", "--format", "png", "--palette", "on"},
+  };
+  for (const auto& order : orders) {
+    BatchOptions o;
+    ASSERT_TRUE(Parse(order, &o));
+    AppSettings s = Defaults();
+    ApplyOverrides(o, &s);
+    EXPECT_EQ(s.SaveFlags[13], 0x80000 | 9) << order[0];
+    EXPECT_EQ(s.SaveFlags[2], 8276) << order[0];
+  }
+  BatchOptions o;
+  ASSERT_TRUE(Parse({"--quality", "50", "--format", "webp"}, &o));
+  AppSettings s = Defaults();
+  ApplyOverrides(o, &s);
+  EXPECT_EQ(s.SaveFlags[35], 50);
+  EXPECT_EQ(s.SaveFlags[2], 8276);
 }
 
 TEST(BatchOptions, UnknownFormatNameKeepsIdInStep) {

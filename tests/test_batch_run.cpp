@@ -16,7 +16,8 @@ TEST(BatchRun, AbsolutePaths) {
       {u"a.jpg", u"/home/u", u"/home/u/a.jpg"},   {u"pics/a.jpg", u"/home/u/", u"/home/u/pics/a.jpg"},
       {u"/abs/a.jpg", u"/home/u", u"/abs/a.jpg"}, {u"./a.jpg", u"/", u"/./a.jpg"},
       {u"a.jpg", u"", u"a.jpg"},                  {u"", u"/home/u", u""},
-      {u"\"a b.jpg\"", u"/h", u"\"/h/a b.jpg\""},   {u"\"/x/a.jpg\"", u"/h", u"\"/x/a.jpg\""},
+      // A quote in an argument is part of the name: the shell took the quoting away.
+      {u"\"a b.jpg\"", u"/h", u"/h/\"a b.jpg\""},   {u"\"/x/a.jpg\"", u"/h", u"/h/\"/x/a.jpg\""},
   };
   for (const Row& row : rows) EXPECT_EQ(AbsolutePath(row.path, row.here), row.expected) << TextToUtf8(row.path);
 }
@@ -54,7 +55,7 @@ TEST(BatchRun, SummaryAndExitStatus) {
        1},
   };
   for (const Row& row : rows) {
-    BatchOutcome outcome{row.result, row.listed, 1.5};
+    BatchOutcome outcome{row.result, row.listed, 1.5, {}};
     EXPECT_EQ(SummaryLine(outcome), row.summary);
     EXPECT_EQ(ExitStatus(row.result), row.status) << row.summary;
   }
@@ -81,8 +82,8 @@ TEST_F(BatchConvert, EveryPathInOrderThenOneRun) {
   char old[4096];
   ASSERT_NE(::getcwd(old, sizeof old), nullptr);
   ASSERT_EQ(::chdir(scratch.path().c_str()), 0);
-  // A folder, a quoted relative file (quotes are stripped as on a command line).
-  BatchOutcome outcome = RunBatch({scratch.Path("in"), u"\"c.png\""});
+  // A folder, a relative file.
+  BatchOutcome outcome = RunBatch({scratch.Path("in"), u"c.png"});
   ASSERT_EQ(::chdir(old), 0);
   EXPECT_EQ(outcome.listed, 3);
   EXPECT_EQ(outcome.result.converted, 3);
@@ -91,6 +92,16 @@ TEST_F(BatchConvert, EveryPathInOrderThenOneRun) {
   EXPECT_TRUE(scratch.Exists("c_c.jpg"));
   EXPECT_EQ(gRunState.load(), kRunIdle);
   EXPECT_FALSE(WorkerActive());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BatchRun, ASettingsFileThatIsAFolderIsRefused) {
+  ScratchFolder scratch;
+  EXPECT_EQ(UnusableConfigReason(scratch.Path()), "it is a folder");
+  EXPECT_EQ(UnusableConfigReason(scratch.Path("Config.dat")), "");
 }
 
 }  // namespace

@@ -169,3 +169,44 @@ TEST_F(ConfigFile, FailedSaveLeavesTheOldFileWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two sessions over each reproducer: the first start reads and saves, the second must
+// find the same settings and profile numbers, never the first-start defaults.
+TEST_F(ConfigFile, DamagedCountersSaturateAndNeverBringBackTheDefaults) {
+  struct Row {
+    const char* file;
+    int32_t launchCount;    // after the first save
+    int32_t lastProfileId;  // after the first save
+  } rows[] = {
+      {"config_lastprofileid_minus1.dat", 2, 1},
+      {"config_lastprofileid_overflow.dat", 2, INT32_MAX},
+      {"config_launchcount_minus1.dat", 1, 0},
+      {"config_launchcount_overflow.dat", INT32_MAX, 0},
+  };
+  for (const Row& row : rows) {
+    std::string bytes = ReadTestData(std::string("hostile/") + row.file);
+    ASSERT_GE(bytes.size(), kAppSettingsSize) << row.file;
+    std::memcpy(&bytes[108], "\x39\x05\0\0", 4);  // TargetSize 1337, which no default has
+    dir.Write("Config.dat", bytes);
+    std::vector<int32_t> ids[2];
+    for (int session = 0; session < 2; ++session) {
+      Reload();
+      MemoryProfileList profiles;
+      ASSERT_EQ(LoadStartupSettings(path()), ConfigResult::Ok);
+      ASSERT_EQ(LoadConfig(path(), &profiles), ConfigResult::Ok);
+      EXPECT_EQ(gAppSettings.TargetSize, 1337) << row.file << " session " << session;
+      for (int32_t i = 0; i < profiles.Count(); ++i) ids[session].push_back(profiles.At(i)->Id);
+      ASSERT_EQ(SaveShutdownSettings(path(), &profiles), ConfigResult::Ok);
+      if (session == 0) {
+        EXPECT_EQ(gAppSettings.LaunchCount, row.launchCount) << row.file;
+        EXPECT_EQ(gAppSettings.LastProfileId, row.lastProfileId) << row.file;
+      }
+    }
+    EXPECT_EQ(ids[0], ids[1]) << row.file << ": profiles renumbered";
+    for (int32_t id : ids[0]) EXPECT_GT(id, 0) << row.file;
+  }
+}
+
+}  // namespace

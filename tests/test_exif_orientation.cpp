@@ -131,3 +131,83 @@ TEST_F(TurnedPhoto, AnExifBlockThatCannotBeMendedIsDropped) {
   EXPECT_EQ(opened.width, 40u);
   EXPECT_EQ(opened.height, 60u);
 }
+
+namespace {
+
+// The first directory of a little-endian block with the given Orientation entries, each
+// as type, count and value field.
+struct Entry {
+  uint16_t type;
+  uint32_t count;
+  uint32_t value;
+};
+std::vector<uint8_t> BlockWith(const std::vector<Entry>& entries) {
+  std::vector<uint8_t> b = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
+  auto put16 = [&](uint32_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); };
+  auto put32 = [&](uint32_t v) { put16(v & 0xFFFF), put16(v >> 16); };
+  put16(static_cast<uint32_t>(entries.size()));
+  for (const Entry& e : entries) put16(0x0112), put16(e.type), put32(e.count), put32(e.value);
+  put32(0x40);  // a thumbnail directory
+  b.resize(b.size() + 16);
+  return b;
+}
+
+}  // namespace
+
+TEST(ExifOrientation, EveryOrientationAReaderMightObeyReadsOne) {
+  const Entry plainUpright = {3, 1, 1};
+  struct Row {
+    const char* what;
+    std::vector<Entry> entries;
+    ExifOrientation state;
+  } rows[] = {
+      {"one SHORT 6", {{3, 1, 6}}, ExifOrientation::Mended},
+      {"SHORT count 2", {{3, 2, 0x26}}, ExifOrientation::Mended},
+      {"BYTE", {{1, 1, 6}}, ExifOrientation::Mended},
+      {"UNDEFINED", {{7, 2, 6}}, ExifOrientation::Mended},
+      {"twice, the second turned", {{3, 1, 3}, {3, 1, 6}}, ExifOrientation::Mended},
+      {"twice, the first turned", {{3, 1, 6}, plainUpright}, ExifOrientation::Mended},
+      {"upright", {plainUpright}, ExifOrientation::Upright},
+      {"none", {}, ExifOrientation::Upright},
+  };
+  for (const Row& row : rows) {
+    std::vector<uint8_t> block = BlockWith(row.entries);
+    EXPECT_EQ(MendExifOrientation(&block), row.state) << row.what;
+    std::vector<Entry> upright(row.entries.size(), plainUpright);
+    std::vector<uint8_t> expected = BlockWith(upright);
+    if (row.state == ExifOrientation::Mended) std::fill_n(expected.end() - 20, 4, 0);  // thumbnail unlinked
+    else expected = BlockWith(row.entries);
+    EXPECT_EQ(block, expected) << row.what;
+  }
+}
+
+// Reproducers: the reader turns these pictures by a tag the mending once skipped.
+TEST(ExifOrientation, OddOrientationTagsAreNotObeyedTwice) {
+  ScratchFolder scratch;
+  ResetConversion(scratch);
+  gAppSettings.OutputMode = 2;
+  for (const char* name : {"exif_orientation_count2", "exif_duplicate_orientation"}) {
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(FsReadWholeFile(TextFromUtf8(std::string(TESSALY_TEST_DATA "/hostile/") + name + ".jpg"), &bytes),
+              ReadResult::Ok);
+    WriteBytes(scratch, std::string(name) + ".jpg", bytes);
+    Opened source = OpenResult(scratch, std::string(name) + ".jpg");
+    for (const char16_t* target : {u"JPG", u"WEBP"}) {
+      FileListClear();
+      AddEntry(scratch, std::string(name) + ".jpg");
+      SetTarget(target);
+      ASSERT_EQ(RunConversion().converted, 1) << name;
+      std::string out = std::string(name) + "_c." + TextToUtf8(ToLower(target));
+      Opened result = OpenResult(scratch, out);
+      EXPECT_EQ(result.width, source.width) << out;
+      EXPECT_EQ(result.height, source.height) << out;
+      // No Orientation entry of what the result keeps may say anything but upright.
+      std::string kept = scratch.Read(out);
+      size_t at = kept.find(std::string("Exif\0\0", 6));
+      if (at == std::string::npos) continue;
+      std::vector<uint8_t> block(kept.begin() + static_cast<long>(at), kept.end());
+      EXPECT_NE(MendExifOrientation(&block), ExifOrientation::Mended) << out;
+    }
+  }
+  gRunState = kRunIdle;
+}

@@ -76,7 +76,11 @@ TEST(Resize, Table) {
       {{1, 9, 2000, 0, false}, 300, 200, true, 300, 200},
       {{2, 0, 0, 50, false}, 5, 3, true, 2, 2},
       {{2, 0, 0, 150, false}, 3, 3, true, 4, 4},
-      {{2, 0, 0, 1, false}, 10, 10, true, 0, 0},
+      // Less than one pixel is one pixel: 1 % of 10 x 10 was once left at 10 x 10.
+      {{2, 0, 0, 1, false}, 10, 10, true, 1, 1},
+      {{2, 0, 0, 1, false}, 40, 40, true, 1, 1},
+      {{1, 1, 100, 0, false}, 1000, 2, true, 100, 1},
+      {{1, 4, 1, 0, false}, 2, 1000, true, 1, 1},
       {{2, 1, 2000, 100, true}, 10, 10, true, 10, 10},
       {{0, 1, 2000, 50, false}, 4000, 3000, false, 0, 0},
       {{3, 1, 2000, 50, false}, 4000, 3000, false, 0, 0},
@@ -429,7 +433,8 @@ TEST_F(Pipeline, ResizeRulesOnRealImages) {
       {1500, 1000, 1, 1, 2000, 0, 1, 1500, 1000},
       {1500, 1000, 1, 1, 2000, 0, 0, 2000, 1333},
       {5, 3, 2, 1, 0, 50, 0, 2, 2},
-      {10, 10, 2, 1, 0, 1, 0, 10, 10},
+      {10, 10, 2, 1, 0, 1, 0, 1, 1},  // saved at 10 x 10 before: less than a pixel is one pixel
+      {1000, 2, 1, 1, 100, 0, 0, 100, 1},
   };
   for (const Row& row : rows) {
     WriteSample(scratch, "r.jpg", row.w, row.h, SampleKind::Rgb24, kFormatJpeg);

@@ -40,6 +40,13 @@ std::string ScratchFolder::Read(const std::string& name) const {
   return s.str();
 }
 
+std::string ReadTestData(const std::string& name) {
+  std::ifstream in(std::string(TESSALY_TEST_DATA) + "/" + name, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
 bool ScratchFolder::Exists(const std::string& name) const {
   return std::filesystem::exists(path_ + "/" + name);
 }

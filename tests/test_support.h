@@ -23,6 +23,9 @@ class ScratchFolder {
   std::string path_;
 };
 
+// A file of tests/data (the repository's test data) as bytes; empty when missing.
+std::string ReadTestData(const std::string& name);
+
 // Every box the program showed, and the answers still to give (kIdTimeout when none).
 struct ShownBox {
   Text text;

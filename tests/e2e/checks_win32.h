@@ -22,6 +22,7 @@ bool SecondStartAddsFilesWithoutDuplicates();
 bool StartConvertsTheListedFiles();
 bool EachTargetWritesItsFormat();
 bool FailedFileAsksAndNoEndsTheRun();
+bool HostileFilesFailAloneInTheWindow();
 bool StopEndsAfterTheCurrentFile();
 bool AutoStartStaysInTheTray();
 bool CloseDuringARunLosesNothing();

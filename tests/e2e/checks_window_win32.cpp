@@ -261,6 +261,40 @@ bool FailedFileAsksAndNoEndsTheRun() {
   return true;
 }
 
+// Files that crash the image library or declare gigantic pictures, between two good
+// ones: each fails on its own with its question, answered Yes, and the good pictures
+// are converted by the window's worker processes.
+bool HostileFilesFailAloneInTheWindow() {
+  Text out = gSetup.work + u"out-hostile\\";
+  Program program;
+  MainWindow main;
+  if (!StartRunOn(u"hostile", out, 6, &program, &main)) return false;
+  std::vector<Text> questions;
+  bool ended = WaitUntil(120000, [&] {
+    for (HWND window : ProcessWindows(program.pid())) {
+      if (ClassName(window) != u"#32770" || WindowText(window) != u"Ошибка выполнения преобразования") continue;
+      Text text = WindowText(FindDescendant(window, kMessageBoxTextId));
+      if (questions.empty() || questions.back() != text) questions.push_back(text);
+      PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+    }
+    return WindowText(main.status).empty() && IsWindowEnabled(main.start) && !IsWindowEnabled(main.stop);
+  });
+  for (const Text& text : questions) Note("question " + Quote(text));
+  if (!ended) return Fail("the run did not end");
+  for (const char16_t* expected : {u"huge_header.bmp\r\nИзображение слишком велико - Error: 18",
+                                   u"huge_header.pcx\r\nИзображение слишком велико - Error: 18"}) {
+    bool asked = std::any_of(questions.begin(), questions.end(),
+                             [&](const Text& q) { return q.rfind(expected, 0) == 0; });
+    if (!asked) return Fail("no question", expected);
+  }
+  std::vector<Text> written = FolderFiles(out);
+  for (const char16_t* good : {u"a-good.jpg", u"z-good.jpg"}) {
+    if (std::find(written.begin(), written.end(), good) == written.end()) return Fail("not converted", good);
+  }
+  if (!IsWindow(main.dialog)) return Fail("the window is gone after the run");
+  return true;
+}
+
 namespace {
 
 int ProgressIndex(TextView status) {

@@ -55,6 +55,7 @@ const Check kChecks[] = {
     {"start_converts_the_listed_files", StartConvertsTheListedFiles},
     {"each_target_writes_its_format", EachTargetWritesItsFormat},
     {"failed_file_asks_and_no_ends_the_run", FailedFileAsksAndNoEndsTheRun},
+    {"hostile_files_fail_alone_in_the_window", HostileFilesFailAloneInTheWindow},
     {"stop_ends_after_the_current_file", StopEndsAfterTheCurrentFile},
     {"auto_start_stays_in_the_tray", AutoStartStaysInTheTray},
     {"close_during_a_run_loses_nothing", CloseDuringARunLosesNothing},

@@ -6,7 +6,9 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <oleauto.h>
+#include <tlhelp32.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,6 +22,7 @@
 #include "diag/shell_win32.h"
 #include "diag/utils.h"
 #include "engine/image.h"
+#include "engine/worker.h"
 #include "input/file_list.h"
 #include "input/file_list_win32.h"
 #include "settings/app_settings.h"
@@ -627,6 +630,94 @@ void TestWebpOnWorker() {
         "a lossless WEBP through libwebp reads back pixel for pixel");
 }
 
+// ---- worker processes -----------------------------------------------------------
+
+// A file of the repository's tests/data, through Wine's Z: drive.
+std::vector<uint8_t> TestData(const char* name) {
+  Text path = u"Z:" + TextFromUtf8(std::string(TESSALY_TEST_DATA) + "/" + name);
+  for (char16_t& c : path)
+    if (c == u'/') c = u'\\';
+  std::vector<uint8_t> bytes;
+  FsReadWholeFile(path, &bytes);
+  return bytes;
+}
+
+struct WorkerRound {
+  std::vector<Text> paths;
+  std::vector<FileWork> results;
+  int decodedCalls = 0;
+  std::atomic<int> lastDecoded{-1};  // the job whose picture was decoded last
+};
+
+// Like a run: the jobs go out from a Wine thread, one fresh worker each. The second job
+// is given no time once its header is read.
+DWORD WINAPI RunJobsOnWorker(void* param) {
+  auto* round = static_cast<WorkerRound*>(param);
+  for (size_t i = 0; i < round->paths.size(); ++i) {
+    SetWorkTimeLimits(i == 1 ? WorkTimeLimits{30000, 0, 0} : WorkTimeLimits());
+    round->results.push_back(RunFileWork(round->paths[i], [round, i](uint32_t) {
+      ++round->decodedCalls;
+      round->lastDecoded = static_cast<int>(i);
+    }));
+  }
+  SetWorkTimeLimits(WorkTimeLimits());
+  StopFileWorker();
+  return 0;
+}
+
+// What a crash in the image library looks like from the run: the worker vanishes
+// mid-job. (The crashing JPEG of tests/data crashes natively, but under Wine its
+// over-read often stays inside mapped memory.)
+int KillChildProcesses() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  int killed = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (entry.th32ParentProcessID != GetCurrentProcessId()) continue;
+    HANDLE child = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+    if (child && TerminateProcess(child, 0xC0000005)) ++killed;
+    if (child) CloseHandle(child);
+  }
+  CloseHandle(snapshot);
+  return killed;
+}
+
+void TestWorkerProcesses(const Text& folder) {
+  Text program = ProgramFolder() + u"Tessaly.exe.so";
+  Check(FsFileExists(program), "the program to start as a worker is there (" + Utf8(program) + ")");
+  SetWorkerProgram(program);
+  ApplyDefaultSettings(&gAppSettings, folder);
+  // Enlarged three times, the slow picture takes seconds after it is decoded: long
+  // enough to be killed in the middle.
+  gAppSettings.ResizeMode = 2;
+  gAppSettings.ScalePercent = 300;
+  std::vector<uint8_t> good, slow;
+  EncodeImage(CreateSampleImage(SampleKind::Rgb24, 640, 480), kFormatPng, 0, &good);
+  EncodeImage(CreateSampleImage(SampleKind::Rgb24, 3000, 2000), kFormatPng, 0, &slow);
+  Text goodPath = folder + u"\\good.png", slowPath = folder + u"\\slow.png";
+  FsWriteFileReplacing(goodPath, good.data(), good.size());
+  FsWriteFileReplacing(slowPath, slow.data(), slow.size());
+  WorkerRound round;
+  round.paths = {goodPath, slowPath, slowPath, goodPath};
+  HANDLE thread = StartThread(RunJobsOnWorker, &round);
+  int killed = 0;
+  for (int waited = 0; waited < 120000 && round.lastDecoded != 2; waited += 5) Sleep(5);
+  if (round.lastDecoded == 2) killed = KillChildProcesses();
+  Finish(thread);
+  SetWorkerProgram(u"");
+  auto error = [&round](size_t i) { return i < round.results.size() ? round.results[i].error : -1; };
+  Check(error(0) == 0 && !round.results[0].encoded.empty() && round.decodedCalls >= 1,
+        "a worker process converts a picture and reports it decoded");
+  Check(error(1) == kErrorTimeLimit, "a worker past its time is ended: 17 (" + std::to_string(error(1)) + ")");
+  Check(killed >= 1 && error(2) == kErrorWorkerCrashed,
+        "a worker that dies mid-job fails only its file: 16 (" + std::to_string(error(2)) + ", " +
+            Utf8(round.results.size() > 2 ? round.results[2].detail : Text()) + ")");
+  Check(error(3) == 0 && round.results[3].encoded == round.results[0].encoded,
+        "the next file gets a fresh worker and the same bytes");
+}
+
 int main() {
   CoInitialize(nullptr);
   TestBoxTimesOut();
@@ -644,6 +735,7 @@ int main() {
     TestLongPaths(folder);
     TestMWriteFile(folder);
     TestBrowseForFolder(folder);
+    TestWorkerProcesses(folder);
     RemoveTree(folder);
     Check(!FsIsDirectory(folder), "the scratch folder is removed again");
   }

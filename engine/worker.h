@@ -1,0 +1,74 @@
+// The decode-to-encode work of a file runs in a worker process: the image library
+// crashes (SIGSEGV, heap overflow) on some mutated files and may loop or allocate
+// gigabytes on others, and none of that may end a run. The worker is the program itself
+// started with a private switch; it takes jobs and answers results over a pipe
+// (engine/worker_protocol.h). A worker that crashes is reported as kErrorWorkerCrashed
+// for that file, one that runs past its time is ended and reported as kErrorTimeLimit,
+// and the next file gets a fresh worker. Each worker serves one job at a time and knows
+// nothing of the others, so several can run side by side.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "diag/text.h"
+#include "engine/pipeline.h"
+
+// The private switch that makes the program a worker.
+constexpr char kWorkerSwitch[] = "--tessaly-worker";
+constexpr char16_t kWorkerSwitchText[] = u"--tessaly-worker";
+
+// Which program to start as a worker: the front ends name themselves. Empty (the
+// default, and what the unit tests use unless they ask) runs the work in this process.
+void SetWorkerProgram(TextView programPath);
+Text WorkerProgram();
+
+// How long a file may take: before its header is read, and then a base plus a share
+// per megapixel of the larger of the picture and its planned result.
+struct WorkTimeLimits {
+  uint32_t beforeHeaderMs = 30000;
+  uint32_t baseMs = 10000;
+  uint32_t perMegapixelMs = 2000;
+};
+void SetWorkTimeLimits(const WorkTimeLimits& limits);
+WorkTimeLimits CurrentWorkTimeLimits();
+
+// The address space a worker may use; a reader that allocates past it fails there.
+uint64_t WorkerMemoryCap();
+
+// One worker process and the job it is on. Not thread-safe: one coordinating thread
+// drives any number of them.
+class WorkerSlot {
+ public:
+  WorkerSlot();
+  ~WorkerSlot();
+  WorkerSlot(const WorkerSlot&) = delete;
+  WorkerSlot& operator=(const WorkerSlot&) = delete;
+
+  // Hands the job (the settings of gAppSettings and the input path) to the worker,
+  // starting one first when there is none. False when no worker could be started.
+  bool Begin(TextView inputPath);
+  // Waits at most waitMs for the job to move on. onDecoded is called when the worker
+  // has decoded the picture; true once *result holds the outcome (also for a crash or
+  // a time-out, which end the worker).
+  bool Poll(uint32_t waitMs, const std::function<void(uint32_t bytesRead)>& onDecoded, FileWork* result);
+  bool Busy() const;
+  // The platform's handle to wait on for this slot (a descriptor natively).
+  intptr_t WaitHandle() const;
+  // Ends the worker: asked to quit when idle, killed when busy.
+  void Stop();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// One file's work: in a worker when a worker program is set and can be started, else
+// in this process. onDecoded is called on this thread.
+FileWork RunFileWork(TextView inputPath, const std::function<void(uint32_t bytesRead)>& onDecoded);
+// Ends the worker RunFileWork keeps between files; the run calls it when it ends.
+void StopFileWorker();
+
+// The worker's side: takes jobs from the channel until it closes. Returns the exit code.
+int RunWorkerLoop();
