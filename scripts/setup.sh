@@ -13,6 +13,7 @@ packages=(
   file coreutils procps
   dpkg-dev nasm zip unzip
   clang libclang-rt-14-dev python3
+  libvips-tools
 )
 # Each command the build and tests run, with the package that provides it. A package
 # can be "installed" while one of its commands is missing (a recommended package left
@@ -28,6 +29,7 @@ commands=(
   convert:imagemagick import:imagemagick identify:imagemagick
   file:file timeout:coreutils ps:procps
   dpkg-source:dpkg-dev nasm:nasm zip:zip unzip:unzip clang:clang python3:python3
+  vipsthumbnail:libvips-tools
 )
 
 missing=()
