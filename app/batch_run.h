@@ -8,7 +8,7 @@
 
 #include "app/batch_options.h"
 #include "diag/console_answer.h"
-#include "engine/pipeline.h"
+#include "engine/convert_files.h"
 
 struct BatchOutcome {
   RunResult result;

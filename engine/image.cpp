@@ -88,22 +88,40 @@ void NoteLibraryMessage(FREE_IMAGE_FORMAT, const char* message) {
   tFirstWarning = ended ? ReaderWarning::DataEnded : ReaderWarning::Other;
 }
 
-FIBITMAP* DecodeNoting(FREE_IMAGE_FORMAT format, FIMEMORY* stream) {
+// The JPEG reader takes a requested size in the high word of its flags and decodes at
+// the largest of 1/2, 1/4 or 1/8 that its longer side allows.
+int LoadFlags(FREE_IMAGE_FORMAT format, int32_t jpegSizeHint) {
+  if (format != FIF_JPEG) return 0;
+  bool hinted = jpegSizeHint > 0 && jpegSizeHint <= 0x7FFF;
+  return JPEG_EXIFROTATE | (hinted ? jpegSizeHint << 16 : 0);
+}
+
+FIBITMAP* DecodeNoting(FREE_IMAGE_FORMAT format, FIMEMORY* stream, int32_t jpegSizeHint) {
   static const bool listening = (FreeImage_SetOutputMessage(NoteLibraryMessage), true);
   (void)listening;
   tFirstWarning = ReaderWarning::None;
-  return FreeImage_LoadFromMemory(format, stream, format == FIF_JPEG ? JPEG_EXIFROTATE : 0);
+  return FreeImage_LoadFromMemory(format, stream, LoadFlags(format, jpegSizeHint));
+}
+
+// A scaled JPEG notes its full size among the comments, which a PNG writer would carry
+// into the result as text. A comment model left empty goes too: the PNG writer reads
+// the first entry of any model there is.
+void ForgetScaledSize(FIBITMAP* dib) {
+  if (FreeImage_GetMetadataCount(FIMD_COMMENTS, dib) == 0) return;
+  FreeImage_SetMetadata(FIMD_COMMENTS, dib, "OriginalJPEGWidth", nullptr);
+  FreeImage_SetMetadata(FIMD_COMMENTS, dib, "OriginalJPEGHeight", nullptr);
+  if (FreeImage_GetMetadataCount(FIMD_COMMENTS, dib) == 0) FreeImage_SetMetadata(FIMD_COMMENTS, dib, nullptr, nullptr);
 }
 
 // A file that lacks only its closing marker still holds the whole picture: given the
 // marker, it decodes without a word; one cut inside the picture data still warns.
-FIBITMAP* DecodeWithEndMarker(FREE_IMAGE_FORMAT format, const uint8_t* data, uint32_t size) {
+FIBITMAP* DecodeWithEndMarker(FREE_IMAGE_FORMAT format, const uint8_t* data, uint32_t size, int32_t jpegSizeHint) {
   std::vector<uint8_t> closed(data, data + size);
   closed.push_back(0xFF);
   closed.push_back(0xD9);
   FIMEMORY* stream = FreeImage_OpenMemory(closed.data(), static_cast<DWORD>(closed.size()));
   if (!stream) return nullptr;
-  FIBITMAP* dib = DecodeNoting(format, stream);
+  FIBITMAP* dib = DecodeNoting(format, stream, jpegSizeHint);
   FreeImage_CloseMemory(stream);
   if (dib && tFirstWarning != ReaderWarning::None) {
     FreeImage_Unload(dib);
@@ -247,15 +265,19 @@ FIBITMAP* Mended(FREE_IMAGE_FORMAT format, FIBITMAP* dib, const uint8_t* data, u
 }
 
 FIBITMAP* DecodeWhole(FREE_IMAGE_FORMAT format, FIMEMORY* stream, const uint8_t* data, uint32_t size,
-                      int32_t* errorCode) {
-  FIBITMAP* dib = DecodeNoting(format, stream);
+                      int32_t jpegSizeHint, int32_t* errorCode) {
+  FIBITMAP* dib = DecodeNoting(format, stream, jpegSizeHint);
   if (dib && tFirstWarning == ReaderWarning::DataEnded) {
     FreeImage_Unload(dib);
-    dib = size < UINT32_MAX - 2 ? DecodeWithEndMarker(format, data, size) : nullptr;
+    dib = size < UINT32_MAX - 2 ? DecodeWithEndMarker(format, data, size, jpegSizeHint) : nullptr;
     if (!dib) *errorCode = kErrorTruncated;
   }
-  if (dib && format == FIF_JPEG) MarkUpright(dib, false);
-  else if (dib) dib = Mended(format, dib, data, size);
+  if (dib && format == FIF_JPEG) {
+    MarkUpright(dib, false);
+    ForgetScaledSize(dib);
+  } else if (dib) {
+    dib = Mended(format, dib, data, size);
+  }
   return dib;
 }
 
@@ -367,6 +389,20 @@ bool EncodeWebpImage(FIBITMAP* dib, int32_t flags, std::vector<uint8_t>* out) {
   return EncodeWebp(RowsOf(dib), alpha, flags, metadata, out);
 }
 
+// Whether the JPEG reader will turn this picture by a quarter: it looks at the first
+// "Orientation" entry of the main EXIF block, if it has the tag's number, and turns
+// for the values 5 to 8.
+bool JpegTurnSwapsSides(FIBITMAP* dib) {
+  constexpr WORD kOrientationTag = 0x0112;
+  FITAG* tag = nullptr;
+  if (FreeImage_GetMetadataCount(FIMD_EXIF_MAIN, dib) == 0) return false;
+  if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, dib, "Orientation", &tag) || !tag) return false;
+  if (FreeImage_GetTagID(tag) != kOrientationTag || FreeImage_GetTagLength(tag) < 2) return false;
+  WORD value = 0;
+  std::memcpy(&value, FreeImage_GetTagValue(tag), sizeof value);
+  return value >= 5 && value <= 8;
+}
+
 }  // namespace
 
 Image& Image::operator=(Image&& other) noexcept {
@@ -393,7 +429,7 @@ void InitImageLibrary() {
 #endif
 }
 
-Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode) {
+Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode, int32_t jpegSizeHint) {
   std::vector<uint8_t> plainBmp;
   if (BmpWithPlainHeader(data, size, &plainBmp)) {
     data = plainBmp.data();
@@ -408,7 +444,7 @@ Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode
   FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(stream, 0);
   if (format == FIF_UNKNOWN) *errorCode = kErrorUnknownFormat;
   else if (!FreeImage_FIFSupportsReading(format)) *errorCode = kErrorNotReadable;
-  else image = Wrap(DecodeWhole(format, stream, data, size, errorCode));
+  else image = Wrap(DecodeWhole(format, stream, data, size, jpegSizeHint, errorCode));
   FreeImage_CloseMemory(stream);
   return image;
 }
@@ -666,9 +702,11 @@ void ReadPictureHeader(const uint8_t* data, uint32_t size, PictureHeader* header
   FIBITMAP* dib = headerOnly ? FreeImage_LoadFromMemory(format, stream, FIF_LOAD_NOPIXELS) : nullptr;
   if (dib) {
     header->known = true;
+    header->format = format;
     header->width = FreeImage_GetWidth(dib);
     header->height = FreeImage_GetHeight(dib);
     header->bitsPerPixel = FreeImage_GetBPP(dib);
+    header->sidesSwapped = format == FIF_JPEG && JpegTurnSwapsSides(dib);
     FreeImage_Unload(dib);
   }
   FreeImage_CloseMemory(stream);

@@ -1,5 +1,6 @@
-// The body of a conversion run: every FileList entry is read, decoded, adapted to the
-// target's depth, resized, tagged, encoded, written and stamped, one file at a time.
+// The steps of one file, which know nothing of the list, the run or its progress: where
+// its result goes, what size it becomes, and the decode-to-encode work itself, with the
+// question a failure asks. The run (engine/convert_files.h) drives them.
 #pragma once
 
 #include <cstdint>
@@ -47,35 +48,6 @@ constexpr int32_t kErrorTooLarge = 18;
 // The metadata value every converted image carries under the IPTC key "Software".
 constexpr char kSoftwareTag[] = "KRV-Delmo-Tessaly-V1.X";
 
-// How a run came to its end.
-enum class RunEnd {
-  Finished,  // every entry was reached
-  Stopped,   // the user pressed Stop (the run state turned Idle)
-  Declined,  // the error question was answered "No"
-};
-
-struct FailedFile {
-  Text path;
-  int32_t code = 0;
-};
-
-// What a run did, for the summary the front ends show.
-struct RunResult {
-  int32_t converted = 0;
-  int32_t skipped = 0;
-  int32_t failed = 0;
-  int32_t runError = 0;  // 1, 2 or 12 when the run ended before its first file
-  bool faulted = false;  // a run-time fault ended the run (it was logged and shown)
-  RunEnd end = RunEnd::Finished;
-  std::vector<FailedFile> failures;  // in list order
-};
-
-// Walks the list once with the settings of gAppSettings, counting into *result as it
-// goes so the counts survive a fault. Runs on the worker thread; stops early on a "No"
-// answer or when gRunState turns Idle after a processed file. Entries appended while it
-// runs are converted too: the end of the list is looked up after every entry.
-void ConvertFiles(RunResult* result);
-
 // The question shown for a failed file: name, reason line, then the particulars when
 // there are any (which path, what the system said), then "Продолжить выполнение ?".
 Text ConvertErrorText(int32_t code, TextView fileName, TextView detail = {});
@@ -89,18 +61,24 @@ struct FileWork {
   int32_t error = 0;
   Text detail;             // the particulars of a failure, for the question
   uint32_t bytesRead = 0;
+  uint32_t decodeScale = 1;  // 2, 4 or 8 when the JPEG was decoded that much smaller
   std::vector<uint8_t> encoded;
 };
-// What the steps tell as they go: the header passed the budget (with the pixels of the
-// larger of the picture and its planned result), the picture is decoded.
+struct FileWorkOptions {
+  bool shrinkOnLoad = true;  // engine/shrink_on_load.h
+};
+// What the steps tell as they go. onHeader: the header passed the budget, with the
+// pixels of the larger of the picture and its planned result (for the time limit) and
+// the bytes the conversion will hold at its peak; the work waits in it until it may
+// go on, and ends when it answers false. onDecoded: the picture is decoded.
 struct FileWorkEvents {
-  std::function<void(uint64_t pixels)> onHeader;
+  std::function<bool(uint64_t pixels, uint64_t bytes)> onHeader;
   std::function<void(uint32_t bytesRead)> onDecoded;
 };
 // Reads, checks the header against the budget, decodes, adapts, resizes, tags and
 // encodes one file into memory with the settings of gAppSettings. This is the work a
 // worker process does for each job; it writes nothing.
-FileWork ConvertFileToMemory(TextView inputPath, const FileWorkEvents& events);
+FileWork ConvertFileToMemory(TextView inputPath, const FileWorkOptions& options, const FileWorkEvents& events);
 
 // The stamp a converted entry carries: the run's settings signature, except that a
 // signature of 0 (an ordinary XOR of ordinary settings, e.g. --size 8294 with the

@@ -1,17 +1,11 @@
-// Run control: the worker's entry, the one-worker rule, progress and elapsed lines.
+// Run control: the worker's entry and the one-worker rule.
 #include "engine/run.h"
 
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 #include "diag/error_log.h"
 #include "diag/utils.h"
-#include "engine/ui_port.h"
-#include "input/file_list.h"
-
-std::atomic<int32_t> gRunState{kRunIdle};
-uint32_t gElapsedSeconds = 0;
 
 namespace {
 
@@ -66,30 +60,4 @@ void WaitForWorker(const RunBlock& block, const std::function<void()>& waitStep)
 
 void ReportThreadFailure(TextView systemText) {
   TimedMessageBox(u"Can't create thread: " + Text(systemText), u"Error", 0, 4, 10000);
-}
-
-Text ProgressText(int32_t index, int32_t count, uint64_t size, TextView fileName) {
-  Text position(1, u'(');
-  position += NumberWithBlank(int64_t{index} + 1) + u"/" + NumberWithBlank(count) + u")  Имя: ";
-  // A name may hold a line feed: the status line and a console line stay one line.
-  Text name = DisplayText(fileName);
-  if (size == 0) return u"Пропущен: " + position + name;
-  return u"Выполняется: " + position + name + u" , " + FormatByteSize64(size);
-}
-
-void ShowProgress(int32_t index, int32_t count, uint64_t size, TextView fileName) {
-  FileListSelect(index);
-  UiSetStatusLine(ProgressText(index, count, size, fileName));
-}
-
-Text ElapsedText(uint32_t seconds) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", seconds / 3600, seconds % 3600 / 60, seconds % 3600 % 60);
-  return u"Прошло: " + TextFromUtf8(buf);
-}
-
-Text ElapsedTimeText(int32_t flag) {
-  ++gElapsedSeconds;
-  if (flag == 0) gElapsedSeconds = 0;
-  return ElapsedText(gElapsedSeconds);
 }

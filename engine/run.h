@@ -1,5 +1,6 @@
 // Run control shared by every platform: the run state, the block the worker signals
-// its end through, the worker's entry, the progress and elapsed-time lines.
+// its end through and the worker's entry. The progress and elapsed-time lines are in
+// engine/progress.h.
 //
 // The thread itself is created by the platform: in the Winelib build a std::thread is
 // not a Wine thread and must never call Win32, so the window creates the worker with
@@ -20,14 +21,10 @@
 #include <functional>
 
 #include "diag/text.h"
-#include "engine/pipeline.h"
+#include "engine/convert_files.h"
+#include "engine/progress.h"
+#include "engine/run_state.h"
 
-constexpr int32_t kRunIdle = 0;
-constexpr int32_t kRunRunning = 2;
-
-// Written by the main thread only; the worker reads it after each processed file, and
-// Idle seen during a run means a stop was asked for. Atomic because two threads touch it.
-extern std::atomic<int32_t> gRunState;
 
 // Shared by address between the thread that starts a run and its worker.
 struct RunBlock {
@@ -54,14 +51,3 @@ void WaitForWorker(const RunBlock& block, const std::function<void()>& waitStep)
 
 // "Can't create thread: " + the system's text, caption "Error", closing after 10 s.
 void ReportThreadFailure(TextView systemText);
-
-// Selects the entry and puts its progress line in the status line. size 0 means the
-// file was skipped.
-void ShowProgress(int32_t index, int32_t count, uint64_t size, TextView fileName);
-Text ProgressText(int32_t index, int32_t count, uint64_t size, TextView fileName);
-
-// The elapsed-time line: one more tick, or a fresh count when flag is 0.
-Text ElapsedTimeText(int32_t flag);
-Text ElapsedText(uint32_t seconds);
-// Timer ticks since the run started; only the main thread touches it.
-extern uint32_t gElapsedSeconds;

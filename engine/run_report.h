@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "engine/pipeline.h"
+#include "engine/convert_files.h"
 
 // "Готово: преобразовано 17, пропущено 1, ошибок 2 (00:00:12)"; "Остановлено: ..." after
 // Stop, "Прервано: ..." after a "No"; for a run that could not start, its reason.

@@ -8,7 +8,6 @@
 #include "diag/utils.h"
 #include "engine/picture_budget.h"
 #include "engine/worker_process.h"
-#include "engine/worker_protocol.h"
 
 namespace {
 
@@ -19,8 +18,9 @@ Text gWorkerProgram;
 WorkTimeLimits gLimits;
 
 uint32_t MsUntil(Clock::time_point deadline) {
+  if (deadline == Clock::time_point::max()) return UINT32_MAX;
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left <= 0 ? 0 : static_cast<uint32_t>(std::min<int64_t>(left, UINT32_MAX));
+  return left <= 0 ? 0 : static_cast<uint32_t>(std::min<int64_t>(left, UINT32_MAX - 1));
 }
 
 FileWork Failure(int32_t error, Text detail) {
@@ -29,6 +29,8 @@ FileWork Failure(int32_t error, Text detail) {
   work.detail = std::move(detail);
   return work;
 }
+
+const char16_t kGarbled[] = u"Процесс преобразования прислал искажённый ответ";
 
 }  // namespace
 
@@ -66,6 +68,7 @@ struct WorkerSlot::State {
   WorkerProcess* spare = nullptr;    // started, waiting for the next job
   std::vector<uint8_t> inbox;
   bool busy = false;
+  uint64_t pixels = 0;
   Clock::time_point started;
   Clock::time_point deadline;
   WorkTimeLimits limits;
@@ -93,45 +96,39 @@ struct WorkerSlot::State {
     busy = false;
   }
 
-  // Handles the whole frames that have arrived; true once the result is among them.
-  bool TakeFrames(const std::function<void(uint32_t)>& onDecoded, FileWork* result) {
-    for (;;) {
-      size_t length = 0;
-      if (!WholeFrameLength(inbox, &length)) {
-        *result = End(true, kErrorWorkerCrashed, u"Процесс преобразования прислал искажённый ответ");
-        return true;
-      }
-      if (length == 0) return false;
-      const uint8_t* frame = inbox.data();
-      uint64_t pixels = 0;
-      uint32_t bytesRead = 0;
-      bool ok = true, done = false;
-      switch (FrameKind(frame)) {
-        case WorkerMessage::Header:
-          ok = ParseHeader(frame, length, &pixels);
-          deadline =
-              Clock::now() + std::chrono::milliseconds(limits.baseMs + limits.perMegapixelMs * (pixels / 1'000'000));
-          break;
-        case WorkerMessage::Decoded:
-          ok = ParseDecoded(frame, length, &bytesRead);
-          if (ok) onDecoded(bytesRead);
-          break;
-        case WorkerMessage::Result:
-          ok = done = ParseResult(frame, length, result);
-          break;
-        default:
-          ok = false;
-      }
-      if (!ok) {
-        *result = End(true, kErrorWorkerCrashed, u"Процесс преобразования прислал искажённый ответ");
-        return true;
-      }
-      inbox.erase(inbox.begin(), inbox.begin() + static_cast<std::ptrdiff_t>(length));
-      if (done) {
+  JobNews Garbled(JobReport* report) {
+    report->result = End(true, kErrorWorkerCrashed, kGarbled);
+    return JobNews::Done;
+  }
+
+  // Reads one frame's news; the waits for memory do not count against the time.
+  JobNews Take(const uint8_t* frame, size_t length, JobReport* report) {
+    switch (FrameKind(frame)) {
+      case WorkerMessage::Header:
+        if (!ParseHeader(frame, length, &report->pixels, &report->bytes)) return JobNews::None;
+        pixels = report->pixels;
+        deadline = Clock::time_point::max();
+        return JobNews::Header;
+      case WorkerMessage::Decoded:
+        return ParseDecoded(frame, length, &report->bytesRead) ? JobNews::Decoded : JobNews::None;
+      case WorkerMessage::Result:
+        if (!ParseResult(frame, length, &report->result)) return JobNews::None;
         Finished();
-        return true;
-      }
+        return JobNews::Done;
+      default:
+        return JobNews::None;
     }
+  }
+
+  // The news of the first whole frame that has arrived, if any.
+  JobNews TakeFrame(JobReport* report) {
+    size_t length = 0;
+    if (!WholeFrameLength(inbox, &length)) return Garbled(report);
+    if (length == 0) return JobNews::None;
+    JobNews news = Take(inbox.data(), length, report);
+    if (news == JobNews::None) return Garbled(report);
+    inbox.erase(inbox.begin(), inbox.begin() + static_cast<std::ptrdiff_t>(length));
+    return news;
   }
 };
 
@@ -141,12 +138,9 @@ WorkerSlot::~WorkerSlot() {
   Stop();
 }
 
-bool WorkerSlot::Begin(TextView inputPath) {
+bool WorkerSlot::Begin(const WorkerJob& job) {
   State& s = *state_;
-  auto job = std::make_unique<WorkerJob>();
-  job->settings = gAppSettings;
-  job->inputPath = Text(inputPath);
-  std::vector<uint8_t> frame = JobFrame(*job);
+  std::vector<uint8_t> frame = JobFrame(job);
   // A spare that ended while it waited is replaced once.
   for (int attempt = 0; attempt < 2 && !s.process; ++attempt) {
     s.process = s.spare ? s.spare : State::Start();
@@ -164,25 +158,36 @@ bool WorkerSlot::Begin(TextView inputPath) {
   return true;
 }
 
-bool WorkerSlot::Poll(uint32_t waitMs, const std::function<void(uint32_t)>& onDecoded, FileWork* result) {
+void WorkerSlot::Admit() {
   State& s = *state_;
-  if (!s.busy) return false;
+  if (!s.busy) return;
+  uint64_t ms = s.limits.baseMs + s.limits.perMegapixelMs * (s.pixels / 1'000'000);
+  s.deadline = Clock::now() + std::chrono::milliseconds(ms);
+  // A worker that is gone cannot take it; the next poll finds it ended.
+  WorkerProcessSend(s.process, GoFrame());
+}
+
+JobNews WorkerSlot::Poll(uint32_t waitMs, JobReport* report) {
+  State& s = *state_;
+  if (!s.busy) return JobNews::None;
   Clock::time_point until = Clock::now() + std::chrono::milliseconds(std::min<uint32_t>(waitMs, 86'400'000));
   for (;;) {
-    if (s.TakeFrames(onDecoded, result)) return true;
+    JobNews news = s.TakeFrame(report);
+    if (news != JobNews::None) return news;
     if (Clock::now() >= s.deadline) {
       auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - s.started).count();
-      *result = s.End(true, kErrorTimeLimit, u"Преобразование прервано через " + NumberText(seconds) + u" с");
-      return true;
+      report->result = s.End(true, kErrorTimeLimit, u"Преобразование прервано через " + NumberText(seconds) + u" с");
+      return JobNews::Done;
     }
     uint32_t wait = std::min(MsUntil(until), MsUntil(s.deadline));
     WorkerRead read = WorkerProcessRead(s.process, wait, &s.inbox);
     if (read == WorkerRead::Ended) {
-      if (s.TakeFrames(onDecoded, result)) return true;
-      *result = s.End(false, kErrorWorkerCrashed, u"Процесс преобразования завершился аварийно");
-      return true;
+      news = s.TakeFrame(report);
+      if (news != JobNews::None) return news;
+      report->result = s.End(false, kErrorWorkerCrashed, u"Процесс преобразования завершился аварийно");
+      return JobNews::Done;
     }
-    if (read == WorkerRead::Nothing && Clock::now() >= until && Clock::now() < s.deadline) return false;
+    if (read == WorkerRead::Nothing && Clock::now() >= until && Clock::now() < s.deadline) return JobNews::None;
   }
 }
 
@@ -192,6 +197,10 @@ bool WorkerSlot::Busy() const {
 
 intptr_t WorkerSlot::WaitHandle() const {
   return state_->process ? WorkerProcessWaitHandle(state_->process) : -1;
+}
+
+uint32_t WorkerSlot::MsLeft() const {
+  return state_->busy ? MsUntil(state_->deadline) : UINT32_MAX;
 }
 
 void WorkerSlot::Stop() {
@@ -204,33 +213,22 @@ void WorkerSlot::Stop() {
 
 namespace {
 
-// The run's worker slot: one file at a time, each in a fresh worker.
-WorkerSlot& FileWorker() {
-  static WorkerSlot slot;
-  return slot;
-}
-
-FileWork RunHere(TextView inputPath, const std::function<void(uint32_t)>& onDecoded) {
-  FileWorkEvents events;
-  events.onDecoded = onDecoded;
-  return ConvertFileToMemory(inputPath, events);
+// The job waits after its header until the run lets it go on; anything else, or the
+// channel closing, ends it.
+bool AwaitGo(std::vector<uint8_t>* inbox) {
+  for (;;) {
+    size_t length = 0;
+    if (!WholeFrameLength(*inbox, &length)) return false;
+    if (length > 0) {
+      bool go = ParseGo(inbox->data(), length);
+      inbox->erase(inbox->begin(), inbox->begin() + static_cast<std::ptrdiff_t>(length));
+      return go;
+    }
+    if (!WorkerChannelRead(inbox)) return false;
+  }
 }
 
 }  // namespace
-
-FileWork RunFileWork(TextView inputPath, const std::function<void(uint32_t bytesRead)>& onDecoded) {
-  // Without a worker (none named, or none can start) the file is converted here: the
-  // run still works, only without the protection.
-  if (WorkerProgram().empty() || !FileWorker().Begin(inputPath)) return RunHere(inputPath, onDecoded);
-  FileWork result;
-  while (!FileWorker().Poll(UINT32_MAX, onDecoded, &result)) {
-  }
-  return result;
-}
-
-void StopFileWorker() {
-  FileWorker().Stop();
-}
 
 int RunWorkerLoop() {
   std::vector<uint8_t> inbox;
@@ -247,9 +245,12 @@ int RunWorkerLoop() {
     gAppSettings = job->settings;
     bool open = true;
     FileWorkEvents events;
-    events.onHeader = [&](uint64_t pixels) { open = open && WorkerChannelWrite(HeaderFrame(pixels)); };
+    events.onHeader = [&](uint64_t pixels, uint64_t bytes) {
+      open = open && WorkerChannelWrite(HeaderFrame(pixels, bytes)) && AwaitGo(&inbox);
+      return open;
+    };
     events.onDecoded = [&](uint32_t bytesRead) { open = open && WorkerChannelWrite(DecodedFrame(bytesRead)); };
-    FileWork work = ConvertFileToMemory(job->inputPath, events);
+    FileWork work = ConvertFileToMemory(job->inputPath, job->options, events);
     if (!open || !WorkerChannelWrite(ResultFrame(work))) return 0;
   }
 }

@@ -5,15 +5,15 @@
 // (engine/worker_protocol.h). A worker that crashes is reported as kErrorWorkerCrashed
 // for that file, one that runs past its time is ended and reported as kErrorTimeLimit,
 // and the next file gets a fresh worker. Each worker serves one job at a time and knows
-// nothing of the others, so several can run side by side.
+// nothing of the others, so several run side by side (engine/job_pool.h).
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 #include "diag/text.h"
 #include "engine/pipeline.h"
+#include "engine/worker_protocol.h"
 
 // The private switch that makes the program a worker.
 constexpr char kWorkerSwitch[] = "--tessaly-worker";
@@ -24,8 +24,9 @@ constexpr char16_t kWorkerSwitchText[] = u"--tessaly-worker";
 void SetWorkerProgram(TextView programPath);
 Text WorkerProgram();
 
-// How long a file may take: before its header is read, and then a base plus a share
-// per megapixel of the larger of the picture and its planned result.
+// How long a file may take: before its header is read, and then, from the moment it
+// may go on, a base plus a share per megapixel of the larger of the picture and its
+// planned result. The wait for memory in between does not count.
 struct WorkTimeLimits {
   uint32_t beforeHeaderMs = 30000;
   uint32_t baseMs = 10000;
@@ -37,6 +38,20 @@ WorkTimeLimits CurrentWorkTimeLimits();
 // The address space a worker may use; a reader that allocates past it fails there.
 uint64_t WorkerMemoryCap();
 
+// What a job tells as it goes, one piece at a time.
+enum class JobNews {
+  None,
+  Header,   // the header passed the budget: pixels and bytes are set; the job waits for Admit
+  Decoded,  // bytesRead is set
+  Done,     // result is set, also for a crash or a time-out
+};
+struct JobReport {
+  uint64_t pixels = 0;
+  uint64_t bytes = 0;
+  uint32_t bytesRead = 0;
+  FileWork result;
+};
+
 // One worker process and the job it is on. Not thread-safe: one coordinating thread
 // drives any number of them.
 class WorkerSlot {
@@ -46,16 +61,19 @@ class WorkerSlot {
   WorkerSlot(const WorkerSlot&) = delete;
   WorkerSlot& operator=(const WorkerSlot&) = delete;
 
-  // Hands the job (the settings of gAppSettings and the input path) to the worker,
-  // starting one first when there is none. False when no worker could be started.
-  bool Begin(TextView inputPath);
-  // Waits at most waitMs for the job to move on. onDecoded is called when the worker
-  // has decoded the picture; true once *result holds the outcome (also for a crash or
-  // a time-out, which end the worker).
-  bool Poll(uint32_t waitMs, const std::function<void(uint32_t bytesRead)>& onDecoded, FileWork* result);
+  // Hands the job to the worker, starting one first when there is none. False when no
+  // worker could be started.
+  bool Begin(const WorkerJob& job);
+  // Waits at most waitMs for the job's next news.
+  JobNews Poll(uint32_t waitMs, JobReport* report);
+  // Lets the job past its header decode; its time limit runs from here.
+  void Admit();
   bool Busy() const;
   // The platform's handle to wait on for this slot (a descriptor natively).
   intptr_t WaitHandle() const;
+  // How long the job may still run before it is ended; UINT32_MAX while it waits to be
+  // admitted.
+  uint32_t MsLeft() const;
   // Ends the worker: asked to quit when idle, killed when busy.
   void Stop();
 
@@ -63,12 +81,6 @@ class WorkerSlot {
   struct State;
   std::unique_ptr<State> state_;
 };
-
-// One file's work: in a worker when a worker program is set and can be started, else
-// in this process. onDecoded is called on this thread.
-FileWork RunFileWork(TextView inputPath, const std::function<void(uint32_t bytesRead)>& onDecoded);
-// Ends the worker RunFileWork keeps between files; the run calls it when it ends.
-void StopFileWorker();
 
 // The worker's side: takes jobs from the channel until it closes. Returns the exit code.
 int RunWorkerLoop();

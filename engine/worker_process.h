@@ -21,6 +21,10 @@ enum class WorkerRead { Data, Nothing, Ended };
 WorkerRead WorkerProcessRead(WorkerProcess* worker, uint32_t waitMs, std::vector<uint8_t>* bytes);
 // What a caller waiting on several workers at once can wait on.
 intptr_t WorkerProcessWaitHandle(const WorkerProcess* worker);
+// Waits at most waitMs until one of these handles has something to read (or its worker
+// ended). Under Windows a handle signals only while a read is under way, which every
+// WorkerProcessRead that found nothing leaves behind.
+void WorkerProcessWaitAny(const std::vector<intptr_t>& handles, uint32_t waitMs);
 // Ends the worker (killed at once when kill is set, else asked to finish by closing its
 // channel and killed if it does not), reaps it and frees everything. Returns how it
 // ended, for the question: "сигнал 11", "код выхода 3"; empty for a normal end.

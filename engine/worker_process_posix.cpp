@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -155,6 +156,12 @@ WorkerRead WorkerProcessRead(WorkerProcess* worker, uint32_t waitMs, std::vector
 
 intptr_t WorkerProcessWaitHandle(const WorkerProcess* worker) {
   return worker->fd;
+}
+
+void WorkerProcessWaitAny(const std::vector<intptr_t>& handles, uint32_t waitMs) {
+  std::vector<struct pollfd> fds;
+  for (intptr_t fd : handles) fds.push_back({static_cast<int>(fd), POLLIN, 0});
+  ::poll(fds.data(), fds.size(), waitMs > INT32_MAX ? -1 : static_cast<int>(waitMs));
 }
 
 Text WorkerProcessEnd(WorkerProcess* worker, bool kill) {

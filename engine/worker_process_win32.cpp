@@ -1,8 +1,8 @@
 // The worker port on Windows: CreateProcessW of the program's own file with the worker
 // switch and two inherited handles on its command line: the read end of an anonymous
 // pipe for jobs, and the client end of a named pipe for answers. The run reads the
-// answers with overlapped I/O, so it can wait for them with a time limit (and, later,
-// for several workers at once). Every worker is in one job object that caps its memory
+// answers with overlapped I/O, so it can wait for them with a time limit, and for
+// several workers at once. Every worker is in one job object that caps its memory
 // and ends it with the program.
 #include <windows.h>
 
@@ -198,6 +198,17 @@ WorkerRead WorkerProcessRead(WorkerProcess* worker, uint32_t waitMs, std::vector
 
 intptr_t WorkerProcessWaitHandle(const WorkerProcess* worker) {
   return reinterpret_cast<intptr_t>(worker->event);
+}
+
+void WorkerProcessWaitAny(const std::vector<intptr_t>& handles, uint32_t waitMs) {
+  std::vector<HANDLE> events;
+  for (intptr_t handle : handles)
+    if (events.size() < MAXIMUM_WAIT_OBJECTS) events.push_back(reinterpret_cast<HANDLE>(handle));
+  if (events.empty()) {
+    Sleep(waitMs == UINT32_MAX ? INFINITE : waitMs);
+    return;
+  }
+  WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE, waitMs == UINT32_MAX ? INFINITE : waitMs);
 }
 
 Text WorkerProcessEnd(WorkerProcess* worker, bool kill) {

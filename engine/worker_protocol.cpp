@@ -4,6 +4,8 @@
 
 namespace {
 
+constexpr uint32_t kShrinkOnLoadBit = 1;
+
 class Writer {
  public:
   explicit Writer(WorkerMessage kind) : bytes_(kWorkerFrameHeader) { bytes_[4] = static_cast<uint8_t>(kind); }
@@ -84,13 +86,19 @@ std::vector<uint8_t> JobFrame(const WorkerJob& job) {
   Writer w(WorkerMessage::Job);
   w.Bytes(&job.settings, sizeof job.settings);
   w.Units(job.inputPath);
+  w.U32(job.options.shrinkOnLoad ? kShrinkOnLoadBit : 0);
   return w.Done();
 }
 
-std::vector<uint8_t> HeaderFrame(uint64_t pixels) {
+std::vector<uint8_t> HeaderFrame(uint64_t pixels, uint64_t bytes) {
   Writer w(WorkerMessage::Header);
   w.U64(pixels);
+  w.U64(bytes);
   return w.Done();
+}
+
+std::vector<uint8_t> GoFrame() {
+  return Writer(WorkerMessage::Go).Done();
 }
 
 std::vector<uint8_t> DecodedFrame(uint32_t bytesRead) {
@@ -103,6 +111,7 @@ std::vector<uint8_t> ResultFrame(const FileWork& work) {
   Writer w(WorkerMessage::Result);
   w.U32(static_cast<uint32_t>(work.error));
   w.U32(work.bytesRead);
+  w.U32(work.decodeScale);
   w.Units(work.detail);
   w.Bytes(work.encoded.data(), work.encoded.size());
   return w.Done();
@@ -129,13 +138,21 @@ bool ParseJob(const uint8_t* frame, size_t size, WorkerJob* job) {
   if (!settings || settingsSize != sizeof job->settings) return false;
   std::memcpy(&job->settings, settings, sizeof job->settings);
   job->inputPath = r.Units();
+  uint32_t options = r.U32();
+  job->options.shrinkOnLoad = (options & kShrinkOnLoadBit) != 0;
+  // Bits this program does not know are no job it can do as asked.
+  return r.Finished() && (options & ~kShrinkOnLoadBit) == 0;
+}
+
+bool ParseHeader(const uint8_t* frame, size_t size, uint64_t* pixels, uint64_t* bytes) {
+  Reader r(frame, size, WorkerMessage::Header);
+  *pixels = r.U64();
+  *bytes = r.U64();
   return r.Finished();
 }
 
-bool ParseHeader(const uint8_t* frame, size_t size, uint64_t* pixels) {
-  Reader r(frame, size, WorkerMessage::Header);
-  *pixels = r.U64();
-  return r.Finished();
+bool ParseGo(const uint8_t* frame, size_t size) {
+  return Reader(frame, size, WorkerMessage::Go).Finished();
 }
 
 bool ParseDecoded(const uint8_t* frame, size_t size, uint32_t* bytesRead) {
@@ -148,6 +165,7 @@ bool ParseResult(const uint8_t* frame, size_t size, FileWork* work) {
   Reader r(frame, size, WorkerMessage::Result);
   work->error = static_cast<int32_t>(r.U32());
   work->bytesRead = r.U32();
+  work->decodeScale = r.U32();
   work->detail = r.Units();
   size_t count = 0;
   const uint8_t* encoded = r.Bytes(&count);

@@ -19,8 +19,9 @@
 #include "tests/fake_ui_port.h"
 #include "tests/test_support.h"
 
-// Default settings, an empty list, no boxes, a run in progress.
+// Default settings, an empty list, no boxes, a run in progress, one file at a time.
 inline void ResetConversion(const ScratchFolder& scratch) {
+  SetRunOptions(RunOptions{1, true, 0});
   std::memset(&gAppSettings, 0, sizeof gAppSettings);
   ApplyDefaultSettings(&gAppSettings, scratch.Path());
   FileListClear();

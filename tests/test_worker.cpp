@@ -22,7 +22,6 @@ class IsolatedRun : public ConversionTest {
     SetWorkerProgram(TextFromUtf8(TESSALY_BATCH_PROGRAM));
   }
   void TearDown() override {
-    StopFileWorker();
     SetWorkerProgram(u"");
     SetWorkTimeLimits(WorkTimeLimits());
     ConversionTest::TearDown();

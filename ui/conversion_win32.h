@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "engine/pipeline.h"
+#include "engine/convert_files.h"
 
 // Creates the worker thread and waits for it, pumping this thread's messages every
 // 10 ms so the window stays responsive (Stop, the tray and hand-overs keep working).
