@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "diag/console_answer.h"
 #include "diag/filesys.h"
+#include "engine/convert_files.h"
 #include "engine/image.h"
 #include "engine/worker.h"
 #include "engine/worker_process.h"
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
   InitImageLibrary();
   QuietTiffWarnings();
   if (options.isolate) SetWorkerProgram(FsProgramPath());
+  SetRunOptions(RunOptions{options.jobs, options.shrinkOnLoad, 0});
   Text configPath = options.configPath.empty() ? ConfigPath() : options.configPath;
   std::string unusable = UnusableConfigReason(configPath);
   if (!unusable.empty() || LoadStartupSettings(configPath) == ConfigResult::ReadFailed) {

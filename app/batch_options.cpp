@@ -22,8 +22,9 @@ const std::map<std::string, std::vector<std::string>> kChoices = {
     {"--out-mode", {"folder", "subfolder", "suffix"}},
     {"--on-error", {"", "continue", "stop", "ask"}},
     {"--isolate", {"off", "on"}},
+    {"--shrink-on-load", {"off", "on"}},
 };
-const char* const kNumbers[] = {"--quality", "--size", "--percent"};
+const char* const kNumbers[] = {"--quality", "--size", "--percent", "--jobs"};
 const char* const kTexts[] = {"--format", "--out-dir",  "--subfolder", "--filter",
                               "--config", "--profile", "--add-profile"};
 
@@ -59,6 +60,10 @@ bool CheckValue(const std::string& flag, const std::string& value, std::string* 
   }
   if (flag == "--quality" && (std::atoi(value.c_str()) < 1 || std::atoi(value.c_str()) > 100)) {
     *reason = "--quality must be 1 to 100, got: " + value;
+    return false;
+  }
+  if (flag == "--jobs" && (std::atoi(value.c_str()) < 1 || std::atoi(value.c_str()) > kMaxBatchJobs)) {
+    *reason = "--jobs must be 1 to " + std::to_string(kMaxBatchJobs) + ", got: " + value;
     return false;
   }
   return true;
@@ -146,6 +151,8 @@ bool ParseBatchArgs(const std::vector<std::string>& args, BatchOptions* out, std
       else if (a == "--add-profile") out->addProfile = TextFromUtf8(value);
       else if (a == "--on-error") out->onError = static_cast<OnErrorPolicy>(ChoiceIndex(a, value));
       else if (a == "--isolate") out->isolate = value == "on";
+      else if (a == "--shrink-on-load") out->shrinkOnLoad = value == "on";
+      else if (a == "--jobs") out->jobs = std::atoi(value.c_str());
       else out->overrides.emplace_back(a, value);
     } else if (a.size() > 1 && a[0] == '-' && a != "--") {
       *reason = "unknown option: " + a;
@@ -274,6 +281,10 @@ Config.dat (beside the program unless --config says otherwise) and the overrides
   --on-error continue|stop|ask   what a failed file does (ask: y/n, 6 s, then continue)
   --isolate on|off       convert each file in a worker process of its own (default on),
                          so a file that crashes the image library fails alone
+  --jobs N               files converted at once (1..64; default: every logical
+                         processor, as memory allows); 1 converts one file at a time
+  --shrink-on-load on|off  decode a JPEG at 1/2, 1/4 or 1/8 of its size when the resize
+                         makes it that much smaller (default on); the sizes stay exact
   --list-profiles        print the saved profiles: Id, * for the active one, caption
   --profile CAPTION      activate the first profile with this caption, before the overrides
   --add-profile CAPTION  store the settings after the overrides as a new profile (with --save)

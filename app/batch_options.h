@@ -10,6 +10,8 @@
 
 enum class OnErrorPolicy { Default, Continue, Stop, Ask };
 
+constexpr int32_t kMaxBatchJobs = 64;
+
 struct BatchOptions {
   Text configPath;  // empty: Config.dat beside the program
   bool showSettings = false;
@@ -22,6 +24,10 @@ struct BatchOptions {
   // Each file in a worker process of its own (the default), or in this process: faster
   // by a process start per file, for files that are trusted.
   bool isolate = true;
+  // Files converted at once; 0: every logical processor.
+  int32_t jobs = 0;
+  // JPEGs decoded smaller where the resize allows (engine/shrink_on_load.h).
+  bool shrinkOnLoad = true;
   // Settings overrides in the order given, each checked when parsed.
   std::vector<std::pair<std::string, std::string>> overrides;
   std::vector<Text> paths;

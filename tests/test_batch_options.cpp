@@ -85,6 +85,7 @@ TEST(BatchOptions, WrongFlagsAndValuesGiveAReason) {
   const std::vector<std::vector<std::string>> bad = {
       {"--bogus"}, {"--quality"}, {"--quality", "0"}, {"--quality", "abc"}, {"--side", "diagonal"},
       {"--resize", "Px"}, {"--size", "-5"}, {"--on-error", "maybe"}, {"--progressive", "yes"},
+      {"--jobs", "0"}, {"--jobs", "65"}, {"--jobs"}, {"--shrink-on-load", "maybe"},
   };
   for (const auto& args : bad) {
     BatchOptions o;
@@ -93,6 +94,20 @@ TEST(BatchOptions, WrongFlagsAndValuesGiveAReason) {
     EXPECT_FALSE(reason.empty());
     EXPECT_EQ(reason.find('\n'), std::string::npos);
   }
+}
+
+// How a run converts is no setting: it never reaches the record or its signature, so
+// files converted with other --jobs are still skipped as up to date.
+TEST(BatchOptions, JobsAndShrinkOnLoadLeaveTheSettingsAlone) {
+  BatchOptions o;
+  ASSERT_TRUE(Parse({"--jobs", "3", "--shrink-on-load", "off", "a.jpg"}, &o));
+  EXPECT_EQ(o.jobs, 3);
+  EXPECT_FALSE(o.shrinkOnLoad);
+  EXPECT_TRUE(o.overrides.empty());
+  BatchOptions plain;
+  ASSERT_TRUE(Parse({"a.jpg"}, &plain));
+  EXPECT_EQ(plain.jobs, 0);
+  EXPECT_TRUE(plain.shrinkOnLoad);
 }
 
 TEST(BatchOptions, ListingFollowsTheRecord) {

@@ -13,8 +13,12 @@ DWORD WINAPI WorkerEntry(LPVOID block) {
   return ConvertThreadMain(block);
 }
 
+// The run asks the list and the status line through messages sent to this thread, one
+// or more per file: they are answered as soon as they arrive rather than up to 10 ms
+// later. Paints alone do not wake it, so a window that never validates cannot make it spin.
 void WaitStep() {
-  Sleep(10);
+  constexpr DWORD kWake = QS_SENDMESSAGE | QS_POSTMESSAGE | QS_INPUT | QS_HOTKEY | QS_TIMER;
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, kWake);
   // The active window gets the first look at each message, as a modal dialog would.
   PumpMessages(nullptr);
 }

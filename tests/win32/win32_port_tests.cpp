@@ -8,6 +8,7 @@
 #include <oleauto.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <string>
@@ -22,6 +23,7 @@
 #include "diag/shell_win32.h"
 #include "diag/utils.h"
 #include "engine/image.h"
+#include "engine/job_pool.h"
 #include "engine/worker.h"
 #include "input/file_list.h"
 #include "input/file_list_win32.h"
@@ -646,22 +648,53 @@ struct WorkerRound {
   std::vector<Text> paths;
   std::vector<FileWork> results;
   int decodedCalls = 0;
+  int32_t concurrent = 0;  // the most jobs under way at once
   std::atomic<int> lastDecoded{-1};  // the job whose picture was decoded last
 };
+
+// One file through the pool, its news counted; the result.
+FileWork ConvertThroughPool(JobPool* pool, const Text& path, WorkerRound* round, int job) {
+  pool->Begin(static_cast<uint64_t>(job), path);
+  for (;;) {
+    for (PoolNews& news : pool->Wait(UINT32_MAX)) {
+      if (news.kind == JobNews::Done) return std::move(news.report.result);
+      ++round->decodedCalls;
+      round->lastDecoded = job;
+    }
+  }
+}
 
 // Like a run: the jobs go out from a Wine thread, one fresh worker each. The second job
 // is given no time once its header is read.
 DWORD WINAPI RunJobsOnWorker(void* param) {
   auto* round = static_cast<WorkerRound*>(param);
+  JobPool pool(1, UINT64_MAX, FileWorkOptions());
   for (size_t i = 0; i < round->paths.size(); ++i) {
     SetWorkTimeLimits(i == 1 ? WorkTimeLimits{30000, 0, 0} : WorkTimeLimits());
-    round->results.push_back(RunFileWork(round->paths[i], [round, i](uint32_t) {
-      ++round->decodedCalls;
-      round->lastDecoded = static_cast<int>(i);
-    }));
+    round->results.push_back(ConvertThroughPool(&pool, round->paths[i], round, static_cast<int>(i)));
   }
   SetWorkTimeLimits(WorkTimeLimits());
-  StopFileWorker();
+  return 0;
+}
+
+// Four files on two workers at once: the pool waits on both answer pipes together.
+DWORD WINAPI RunJobsSideBySide(void* param) {
+  auto* round = static_cast<WorkerRound*>(param);
+  JobPool pool(2, UINT64_MAX, FileWorkOptions());
+  round->results.resize(round->paths.size());
+  size_t begun = 0, done = 0;
+  while (done < round->paths.size()) {
+    while (begun < round->paths.size() && pool.HasRoom()) {
+      pool.Begin(begun, round->paths[begun]);
+      ++begun;
+    }
+    round->concurrent = std::max(round->concurrent, pool.Busy());
+    for (PoolNews& news : pool.Wait(UINT32_MAX)) {
+      if (news.kind != JobNews::Done) continue;
+      round->results[news.tag] = std::move(news.report.result);
+      ++done;
+    }
+  }
   return 0;
 }
 
@@ -682,6 +715,18 @@ int KillChildProcesses() {
   }
   CloseHandle(snapshot);
   return killed;
+}
+
+void TestWorkersSideBySide(const Text& program, const Text& goodPath, const std::vector<uint8_t>& expected) {
+  SetWorkerProgram(program);
+  WorkerRound side;
+  side.paths = {goodPath, goodPath, goodPath, goodPath};
+  Finish(StartThread(RunJobsSideBySide, &side));
+  SetWorkerProgram(u"");
+  bool same = side.results.size() == 4;
+  for (const FileWork& work : side.results) same = same && work.error == 0 && work.encoded == expected;
+  Check(side.concurrent == 2 && same, "two workers convert side by side, each file to the same bytes (" +
+                                          std::to_string(side.concurrent) + " at once)");
 }
 
 void TestWorkerProcesses(const Text& folder) {
@@ -716,6 +761,7 @@ void TestWorkerProcesses(const Text& folder) {
             Utf8(round.results.size() > 2 ? round.results[2].detail : Text()) + ")");
   Check(error(3) == 0 && round.results[3].encoded == round.results[0].encoded,
         "the next file gets a fresh worker and the same bytes");
+  TestWorkersSideBySide(program, goodPath, round.results[0].encoded);
 }
 
 int main() {
