@@ -190,7 +190,7 @@ size_t Converting(const RunContext& run) {
   return std::count_if(run.queue.begin(), run.queue.end(), [](const auto& e) { return e->kind == Kind::Converting; });
 }
 
-// Plans entries while the pool has room, and the results waiting to be written in list
+// Plans entries while the pool has room and the results waiting to be written in list
 // order stay few.
 void PlanAhead(RunContext& run) {
   const size_t maxHeld = static_cast<size_t>(std::max(4 * run.jobs, 8));
@@ -209,7 +209,10 @@ void PlanAhead(RunContext& run) {
     if (entry->kind == Kind::Converting) Begin(run, *entry);
     run.reached.insert(text);
     run.cursor = index + 1;
+    bool asks = entry->kind == Kind::Failed;
     run.queue.push_back(std::move(entry));
+    // Its question may end the run: nothing after it begins before it is answered.
+    if (asks) return;
   }
 }
 
