@@ -6,6 +6,7 @@
 // spares included), which the peak resident size of one process (getrusage) cannot show.
 #pragma once
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -36,14 +37,22 @@ inline double Seconds(const struct timeval& t) {
   return t.tv_sec + t.tv_usec / 1e6;
 }
 
-// The resident kilobytes of a process and of everything it started that still runs.
+// The resident kilobytes of a process and of everything it started that still runs
+// (each thread keeps its own list of the children it started).
 inline long TreeResidentKb(pid_t pid) {
-  std::ifstream statm("/proc/" + std::to_string(pid) + "/statm");
+  std::string self = "/proc/" + std::to_string(pid);
+  std::ifstream statm(self + "/statm");
   long size = 0, resident = 0;
   if (!(statm >> size >> resident)) return 0;
   long total = resident * (::sysconf(_SC_PAGESIZE) / 1024);
-  std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
-  for (pid_t child = 0; children >> child;) total += TreeResidentKb(child);
+  if (DIR* tasks = ::opendir((self + "/task").c_str())) {
+    while (dirent* task = ::readdir(tasks)) {
+      if (task->d_name[0] == '.') continue;
+      std::ifstream children(self + "/task/" + task->d_name + "/children");
+      for (pid_t child = 0; children >> child;) total += TreeResidentKb(child);
+    }
+    ::closedir(tasks);
+  }
   return total;
 }
 

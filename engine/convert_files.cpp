@@ -193,7 +193,7 @@ size_t Converting(const RunContext& run) {
 // Plans entries while the pool has room and the results waiting to be written in list
 // order stay few.
 void PlanAhead(RunContext& run) {
-  const size_t maxHeld = static_cast<size_t>(std::max(4 * run.jobs, 8));
+  const size_t maxHeld = static_cast<size_t>(2 * run.jobs);
   while (!run.ending && run.pool.HasRoom() && Converting(run) < maxHeld) {
     Text text;
     int32_t index = NextEntry(run, &text);

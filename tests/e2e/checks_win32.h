@@ -23,7 +23,7 @@ bool StartConvertsTheListedFiles();
 bool EachTargetWritesItsFormat();
 bool FailedFileAsksAndNoEndsTheRun();
 bool HostileFilesFailAloneInTheWindow();
-bool StopEndsAfterTheCurrentFile();
+bool StopEndsAfterTheFilesInFlight();
 bool AutoStartStaysInTheTray();
 bool CloseDuringARunLosesNothing();
 bool CloseWritesConfigWithLaunchCountAndTab();
@@ -43,6 +43,9 @@ bool HandOverDuringARunConvertsEveryFileOnce();
 bool FailedFilesStayVisibleAfterTheRun();
 bool RightClickActsOnTheRowUnderTheMouse();
 bool TransparentPngBecomesWhiteInJpg();
+
+// Several files at once.
+bool TwentyPhotosOnSeveralWorkersAsTessalyBatchWrites();
 
 // The additional-settings page and the desktop integration.
 bool ContextMenuBoxesWriteAndRemoveTheirKeys();
