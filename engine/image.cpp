@@ -588,6 +588,10 @@ PaletteEntry PixelAt(const Image& image, uint32_t x, uint32_t y) {
   return colour;
 }
 
+PixelRows ImageRows(const Image& image) {
+  return IsStandardBitmap(image) ? RowsOf(Fi(image)) : PixelRows();
+}
+
 bool ImageHasAlpha(const Image& image) {
   return image && FreeImage_IsTransparent(Fi(image));
 }

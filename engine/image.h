@@ -64,6 +64,10 @@ Image ReduceToPalette(const Image& image);
 Image ConvertToStandardBitmap(const Image& image);
 Image RescaleLanczos3(const Image& image, int32_t width, int32_t height);
 
+// The pixels of an ordinary bitmap, for work that needs no FreeImage call; empty for
+// other image types.
+PixelRows ImageRows(const Image& image);
+
 // Whether the image carries transparency: an alpha channel or a palette with
 // transparent entries.
 bool ImageHasAlpha(const Image& image);

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "diag/filesys.h"
+#include "engine/fine_detail.h"
 #include "engine/formats.h"
 #include "engine/image.h"
 #include "engine/picture_budget.h"
@@ -146,15 +147,16 @@ int32_t CheckHeader(const DecodePlan& plan, uint32_t bytesRead, const FileWorkEv
   return 0;
 }
 
-// A JPEG decoded smaller must come out exactly as large as planned; if the reader
-// chose otherwise, the whole picture is decoded instead.
+// A JPEG decoded smaller must come out exactly as large as planned, and smooth enough
+// to look as the whole picture resampled does; otherwise the whole picture is decoded.
 Image Decode(const std::vector<uint8_t>& buffer, const DecodePlan& plan, int32_t* error, uint32_t* scale) {
   auto size = static_cast<uint32_t>(buffer.size());
   *scale = 1;
   if (plan.shrink.scale > 1) {
     Image smaller = LoadImageFromBuffer(buffer.data(), size, error, plan.shrink.sizeHint);
     if (*error != 0) return Image();
-    if (ImageWidth(smaller) == plan.shrink.width && ImageHeight(smaller) == plan.shrink.height) {
+    bool asPlanned = ImageWidth(smaller) == plan.shrink.width && ImageHeight(smaller) == plan.shrink.height;
+    if (asPlanned && FineDetail(ImageRows(smaller)) <= kMaxDetailDecodedSmaller) {
       *scale = plan.shrink.scale;
       return smaller;
     }
