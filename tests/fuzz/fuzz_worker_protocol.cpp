@@ -13,12 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (length > bytes.size()) std::abort();
   const uint8_t* frame = bytes.data();
   FileWork work;
-  uint64_t pixels = 0, bytes = 0;
+  uint64_t pixels = 0, peak = 0;
   uint32_t read = 0;
   auto job = std::make_unique<WorkerJob>();
   if (ParseResult(frame, length, &work) && ResultFrame(work) != std::vector<uint8_t>(frame, frame + length))
     std::abort();
-  ParseHeader(frame, length, &pixels, &bytes);
+  ParseHeader(frame, length, &pixels, &peak);
   ParseGo(frame, length);
   ParseDecoded(frame, length, &read);
   if (ParseJob(frame, length, job.get()) && JobFrame(*job) != std::vector<uint8_t>(frame, frame + length)) std::abort();
