@@ -277,7 +277,7 @@ bool HostileFilesFailAloneInTheWindow() {
       if (questions.empty() || questions.back() != text) questions.push_back(text);
       PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
     }
-    return WindowText(main.status).empty() && IsWindowEnabled(main.start) && !IsWindowEnabled(main.stop);
+    return IsRunSummary(WindowText(main.status)) && IsWindowEnabled(main.start) && !IsWindowEnabled(main.stop);
   });
   for (const Text& text : questions) Note("question " + Quote(text));
   if (!ended) return Fail("the run did not end");
