@@ -143,9 +143,9 @@ win32_checks() { # name, program, files that go beside it...
 }
 
 echo "-- Wine: Win32 checks (Winelib) under Xvfb"
-win32_checks winelib build/wine/tessaly_win32_tests.exe.so
+win32_checks winelib build/wine/tessaly_win32_tests.exe.so build/wine/Tessaly.exe.so
 
 echo "-- Wine: the same Win32 checks built by MinGW (PE), with the built FreeImage.dll"
-win32_checks pe build/windows/tessaly_win32_tests.exe "$freeimage_dll"
+win32_checks pe build/windows/tessaly_win32_tests.exe build/windows/Tessaly.exe "$freeimage_dll"
 
 echo "test-win32: all Win32 builds and checks passed."

@@ -685,7 +685,9 @@ int KillChildProcesses() {
 }
 
 void TestWorkerProcesses(const Text& folder) {
+  // The program beside these checks: the Winelib one, or Tessaly.exe when MinGW built them.
   Text program = ProgramFolder() + u"Tessaly.exe.so";
+  if (!FsFileExists(program)) program = ProgramFolder() + u"Tessaly.exe";
   Check(FsFileExists(program), "the program to start as a worker is there (" + Utf8(program) + ")");
   SetWorkerProgram(program);
   ApplyDefaultSettings(&gAppSettings, folder);
