@@ -67,6 +67,9 @@ struct WorkerSlot::State {
   WorkerProcess* process = nullptr;  // the one on the job
   WorkerProcess* spare = nullptr;    // started, waiting for the next job
   std::vector<uint8_t> inbox;
+  std::vector<uint8_t> jobFrame;  // kept to hand the job once more
+  bool heard = false;             // the worker has answered this job at all
+  bool handedAgain = false;
   bool busy = false;
   uint64_t pixels = 0;
   Clock::time_point started;
@@ -75,7 +78,7 @@ struct WorkerSlot::State {
 
   // The worker is gone or must go; the job's outcome says why.
   FileWork End(bool kill, int32_t error, Text detail) {
-    Text how = WorkerProcessEnd(process, kill);
+    Text how = process ? WorkerProcessEnd(process, kill) : Text();
     process = nullptr;
     inbox.clear();
     busy = false;
@@ -94,6 +97,23 @@ struct WorkerSlot::State {
     WorkerProcessRetire(process);
     process = nullptr;
     busy = false;
+  }
+
+  // A worker that ended before it said a word may have died before it read the job (a
+  // spare killed from outside, or one that was still dying when it was handed the job):
+  // the job goes once more to a fresh worker. A file that crashes the reader before its
+  // header is out crashes that one too, and is reported then.
+  bool HandAgain() {
+    if (heard || handedAgain) return false;
+    handedAgain = true;
+    WorkerProcessEnd(process, false);
+    process = Start();
+    if (!process) return false;
+    WorkerProcessSend(process, jobFrame);  // a worker gone again is found by the next read
+    inbox.clear();
+    started = Clock::now();
+    deadline = started + std::chrono::milliseconds(limits.beforeHeaderMs);
+    return true;
   }
 
   JobNews Garbled(JobReport* report) {
@@ -125,6 +145,7 @@ struct WorkerSlot::State {
     size_t length = 0;
     if (!WholeFrameLength(inbox, &length)) return Garbled(report);
     if (length == 0) return JobNews::None;
+    heard = true;
     JobNews news = Take(inbox.data(), length, report);
     if (news == JobNews::None) return Garbled(report);
     inbox.erase(inbox.begin(), inbox.begin() + static_cast<std::ptrdiff_t>(length));
@@ -141,7 +162,12 @@ WorkerSlot::~WorkerSlot() {
 bool WorkerSlot::Begin(const WorkerJob& job) {
   State& s = *state_;
   std::vector<uint8_t> frame = JobFrame(job);
-  // A spare that ended while it waited is replaced once.
+  // A spare that ended while it waited (killed from outside, out of memory) must not
+  // cost the file a crash report: it is replaced, and so is one whose channel is gone.
+  if (s.spare && !WorkerProcessRunning(s.spare)) {
+    WorkerProcessEnd(s.spare, false);
+    s.spare = nullptr;
+  }
   for (int attempt = 0; attempt < 2 && !s.process; ++attempt) {
     s.process = s.spare ? s.spare : State::Start();
     s.spare = nullptr;
@@ -151,6 +177,8 @@ bool WorkerSlot::Begin(const WorkerJob& job) {
   if (!s.process) return false;
   s.busy = true;
   s.inbox.clear();
+  s.jobFrame = std::move(frame);
+  s.heard = s.handedAgain = false;
   s.limits = CurrentWorkTimeLimits();
   s.started = Clock::now();
   s.deadline = s.started + std::chrono::milliseconds(s.limits.beforeHeaderMs);
@@ -184,6 +212,7 @@ JobNews WorkerSlot::Poll(uint32_t waitMs, JobReport* report) {
     if (read == WorkerRead::Ended) {
       news = s.TakeFrame(report);
       if (news != JobNews::None) return news;
+      if (s.HandAgain()) continue;
       report->result = s.End(false, kErrorWorkerCrashed, u"Процесс преобразования завершился аварийно");
       return JobNews::Done;
     }

@@ -12,6 +12,8 @@ struct WorkerProcess;
 // Starts the program with the worker switch, its address space capped at memoryCap
 // bytes where the platform can. nullptr with the system's reason when it cannot start.
 WorkerProcess* WorkerProcessStart(TextView program, uint64_t memoryCap, Text* reason);
+// False once the worker has ended; it is not reaped, so WorkerProcessEnd still tells how.
+bool WorkerProcessRunning(const WorkerProcess* worker);
 // False when the worker is gone.
 bool WorkerProcessSend(WorkerProcess* worker, const std::vector<uint8_t>& bytes);
 

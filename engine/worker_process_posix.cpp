@@ -164,6 +164,13 @@ void WorkerProcessWaitAny(const std::vector<intptr_t>& handles, uint32_t waitMs)
   ::poll(fds.data(), fds.size(), waitMs > INT32_MAX ? -1 : static_cast<int>(waitMs));
 }
 
+bool WorkerProcessRunning(const WorkerProcess* worker) {
+  siginfo_t info = {};
+  // WNOWAIT leaves an ended worker to WorkerProcessEnd, which reaps it.
+  if (::waitid(P_PID, static_cast<id_t>(worker->pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) return false;
+  return info.si_pid == 0;
+}
+
 Text WorkerProcessEnd(WorkerProcess* worker, bool kill) {
   ::close(worker->fd);  // a worker waiting for its next job sees the end and leaves
   if (kill) ::kill(worker->pid, SIGKILL);

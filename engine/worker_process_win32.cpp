@@ -211,6 +211,10 @@ void WorkerProcessWaitAny(const std::vector<intptr_t>& handles, uint32_t waitMs)
   WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE, waitMs == UINT32_MAX ? INFINITE : waitMs);
 }
 
+bool WorkerProcessRunning(const WorkerProcess* worker) {
+  return WaitForSingleObject(worker->process, 0) == WAIT_TIMEOUT;
+}
+
 Text WorkerProcessEnd(WorkerProcess* worker, bool kill) {
   if (kill) TerminateProcess(worker->process, 1);
   CloseIf(&worker->jobs);  // a worker waiting for its next job sees the end and leaves

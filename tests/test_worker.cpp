@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -117,6 +118,72 @@ TEST_F(IsolatedRun, ResultsAreTheBytesTheRunMakesItself) {
     EXPECT_EQ(scratch.Read(out), isolated) << out;
     SetWorkerProgram(TextFromUtf8(TESSALY_BATCH_PROGRAM));
   }
+}
+
+// The children of this process: the worker on a job and the spare waiting for the next.
+std::vector<pid_t> Workers() {
+  std::vector<pid_t> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    std::getline(stat, line);
+    size_t close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream rest(line.substr(close + 2));
+    char state = 0;
+    int parent = 0;
+    rest >> state >> parent;
+    if (parent == ::getpid() && state != 'Z') found.push_back(std::stoi(name));
+  }
+  return found;
+}
+
+FileWork ConvertOnSlot(WorkerSlot* slot, const Text& path, const std::function<void()>& afterBegin = {}) {
+  WorkerJob job;
+  job.settings = gAppSettings;
+  job.inputPath = path;
+  if (!slot->Begin(job)) return FileWork{};
+  if (afterBegin) afterBegin();
+  JobReport report;
+  for (;;) {
+    JobNews news = slot->Poll(60000, &report);
+    if (news == JobNews::Header) slot->Admit();
+    if (news == JobNews::Done) return report.result;
+  }
+}
+
+// A worker may die before it has said a word about its job: a spare killed while it
+// waited, or one still dying when the job was handed to it. The file must not pay.
+TEST_F(IsolatedRun, WorkersKilledBeforeTheyAnswerCostTheFileNothing) {
+  WriteSample(scratch, "a.png", 40, 30);
+  Text path = scratch.Path("a.png");
+  WorkerSlot slot;
+  FileWork first = ConvertOnSlot(&slot, path);
+  ASSERT_EQ(first.error, 0);
+  ASSERT_FALSE(first.encoded.empty());
+
+  // The spare killed while it waits, and gone before the next job.
+  std::vector<pid_t> spares = Workers();
+  ASSERT_FALSE(spares.empty());
+  for (pid_t pid : spares) ::kill(pid, SIGKILL);
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!Workers().empty() && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  FileWork second = ConvertOnSlot(&slot, path);
+  EXPECT_EQ(second.error, 0) << TextToUtf8(second.detail);
+  EXPECT_EQ(second.encoded, first.encoded);
+
+  // The job handed to a spare that cannot answer (stopped), which then dies.
+  for (pid_t pid : Workers()) ::kill(pid, SIGSTOP);
+  std::vector<pid_t> stopped = Workers();
+  FileWork third = ConvertOnSlot(&slot, path, [&stopped] {
+    for (pid_t pid : stopped) ::kill(pid, SIGKILL);
+  });
+  EXPECT_EQ(third.error, 0) << TextToUtf8(third.detail);
+  EXPECT_EQ(third.encoded, first.encoded);
+  slot.Stop();
 }
 
 TEST_F(IsolatedRun, AWorkerThatCannotStartLeavesTheWorkToTheRun) {
