@@ -29,12 +29,9 @@ class IsolatedRun : public ConversionTest {
   }
 };
 
-// What a crash in the image library looks like from the run: its worker dies of a
-// signal in the middle of a job. (The crashing JPEG of tests/data crashes only while its
-// over-read runs off the worker's heap; with huge pages it may stay inside and read
-// zeros.) The spare dies too, as workers do when their program is killed.
-int CrashWorkers() {
-  int crashed = 0;
+// The children of this process: the worker on a job and the spare waiting for the next.
+std::vector<pid_t> Workers() {
+  std::vector<pid_t> found;
   for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
     std::string name = entry.path().filename();
     if (name.find_first_not_of("0123456789") != std::string::npos) continue;
@@ -47,8 +44,19 @@ int CrashWorkers() {
     char state = 0;
     int parent = 0;
     rest >> state >> parent;
-    if (parent == ::getpid() && ::kill(std::stoi(name), SIGSEGV) == 0) ++crashed;
+    if (parent == ::getpid() && state != 'Z') found.push_back(std::stoi(name));
   }
+  return found;
+}
+
+// What a crash in the image library looks like from the run: its worker dies of a
+// signal in the middle of a job. (The crashing JPEG of tests/data crashes only while its
+// over-read runs off the worker's heap; with huge pages it may stay inside and read
+// zeros.) The spare dies too, as workers do when their program is killed.
+int CrashWorkers() {
+  int crashed = 0;
+  for (pid_t pid : Workers())
+    if (::kill(pid, SIGSEGV) == 0) ++crashed;
   return crashed;
 }
 
@@ -118,26 +126,6 @@ TEST_F(IsolatedRun, ResultsAreTheBytesTheRunMakesItself) {
     EXPECT_EQ(scratch.Read(out), isolated) << out;
     SetWorkerProgram(TextFromUtf8(TESSALY_BATCH_PROGRAM));
   }
-}
-
-// The children of this process: the worker on a job and the spare waiting for the next.
-std::vector<pid_t> Workers() {
-  std::vector<pid_t> found;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    std::string name = entry.path().filename();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::ifstream stat(entry.path() / "stat");
-    std::string line;
-    std::getline(stat, line);
-    size_t close = line.rfind(')');
-    if (close == std::string::npos) continue;
-    std::istringstream rest(line.substr(close + 2));
-    char state = 0;
-    int parent = 0;
-    rest >> state >> parent;
-    if (parent == ::getpid() && state != 'Z') found.push_back(std::stoi(name));
-  }
-  return found;
 }
 
 FileWork ConvertOnSlot(WorkerSlot* slot, const Text& path, const std::function<void()>& afterBegin = {}) {
