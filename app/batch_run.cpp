@@ -57,6 +57,7 @@ BatchOutcome RunBatch(const std::vector<Text>& paths) {
   outcome.listed = FileListCount();
   auto start = std::chrono::steady_clock::now();
   RunBlock block;
+  block.pauseMs = 0;
   if (BeginRun(&block)) {
     gRunState = kRunRunning;
     std::thread worker(ConvertThreadMain, &block);

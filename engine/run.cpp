@@ -14,7 +14,7 @@ namespace {
 std::atomic<bool> gWorkerActive{false};
 
 void Pause(int ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 }  // namespace
@@ -39,13 +39,13 @@ bool WorkerActive() {
 uint32_t ConvertThreadMain(void* param) {
   auto* block = static_cast<RunBlock*>(param);
   DebugTrace(u"Start_Thread_Convert");
-  Pause(50);
+  Pause(block->pauseMs);
   bool finished = RunTrapped("ConvertFiles", [&](int& step) {
     step = 1;
     ConvertFiles(&block->result);
   });
   if (!finished) block->result.faulted = true;
-  Pause(50);
+  Pause(block->pauseMs);
   DebugTrace(u"Stop_Thread_Convert");
   // The slot is free before the end is signalled: whoever waits on the block may start
   // the next run as soon as it sees the end.

@@ -30,6 +30,10 @@
 struct RunBlock {
   std::atomic<bool> ended{false};
   RunResult result;
+  // The window's worker pauses this long before and after the run, as it always has;
+  // tessaly-batch has nothing to wait for and sets 0 (it was a tenth of a second of
+  // every run, and more than that of a short one).
+  int pauseMs = 50;
 };
 
 // Claims the one worker slot. False while a worker of an earlier run is still
@@ -41,8 +45,8 @@ void AbandonRun(RunBlock* block);
 // True while a worker exists.
 bool WorkerActive();
 
-// The worker's body: trace, a short pause, ConvertFiles inside the fault trap, a short
-// pause, trace, then the end signal. Returns 0 (a thread exit code).
+// The worker's body: trace, the block's pause, ConvertFiles inside the fault trap, the
+// pause again, trace, then the end signal. Returns 0 (a thread exit code).
 uint32_t ConvertThreadMain(void* block);
 
 // Calls waitStep until the worker has signalled its end; the window's waitStep sleeps
