@@ -7,6 +7,7 @@
 // size, how large and how close to the sources the results are.
 //
 //   bench_convert [--count N] [--width W] [--height H] [--repeat R] [--cache DIR] [--no-mogrify]
+//                 [--job jpg2jpg|jpg2webp|png2jpg]
 //
 // Defaults: 20 photo-like 4000x3000 JPEGs and PNGs and 4 pages of text, drawn once into
 // a cache folder under the build folder and reused.
@@ -30,6 +31,7 @@ struct Options {
   int repeat = 1;
   std::string cache = TESSALY_BENCH_CACHE;
   bool mogrify = true;
+  std::string only;  // one job by name, for a longer look at it
 };
 
 int Cores() {
@@ -328,6 +330,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     else if (a == "--height" && hasValue) o->height = std::atoi(argv[++i]);
     else if (a == "--repeat" && hasValue) o->repeat = std::max(1, std::atoi(argv[++i]));
     else if (a == "--cache" && hasValue) o->cache = argv[++i];
+    else if (a == "--job" && hasValue) o->only = argv[++i];
     else return false;
   }
   return o->count > 0 && o->width > 0 && o->height > 0;
@@ -339,7 +342,7 @@ int main(int argc, char** argv) {
   Options o;
   if (!ParseOptions(argc, argv, &o)) {
     std::fprintf(stderr,
-                 "usage: %s [--count N] [--width W] [--height H] [--repeat R] [--cache DIR] [--no-mogrify]\n",
+                 "usage: %s [--count N] [--width W] [--height H] [--repeat R] [--cache DIR] [--no-mogrify] [--job jpg2jpg|jpg2webp|png2jpg]\n",
                  argv[0]);
     return 2;
   }
@@ -353,7 +356,8 @@ int main(int argc, char** argv) {
   load >> one >> five;
   std::printf("load average before the run: %s (1 min), %s (5 min)\n\n", one.c_str(), five.c_str());
   bool allMet = true;
-  for (const Job& job : Jobs()) allMet = RunJob(job, o) && allMet;
+  for (const Job& job : Jobs())
+    if (o.only.empty() || o.only == job.name) allMet = RunJob(job, o) && allMet;
   std::printf("%s\n", allMet ? "All goals met." : "Some goals were missed.");
   return allMet ? 0 : 1;
 }
