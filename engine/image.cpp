@@ -10,22 +10,8 @@
 
 #include <cstring>
 
-// Winelib's compiler defines the Windows macros, which would make FreeImage.h declare
-// its functions with the Microsoft calling convention; the host library uses System V.
-#if defined(__WINE__)
-#pragma push_macro("_WIN32")
-#pragma push_macro("_WIN64")
-#pragma push_macro("__WIN32__")
-#undef _WIN32
-#undef _WIN64
-#undef __WIN32__
-#include <FreeImage.h>
-#pragma pop_macro("__WIN32__")
-#pragma pop_macro("_WIN64")
-#pragma pop_macro("_WIN32")
-#else
-#include <FreeImage.h>
-#endif
+#define TESSALY_HOST_HEADER <FreeImage.h>
+#include "engine/host_header.h"
 
 namespace {
 

@@ -4,22 +4,8 @@
 
 #if defined(TESSALY_LIBWEBP)
 
-// Winelib's compiler defines the Windows macros; libwebp is the host's library, so its
-// header is read as on Linux (as FreeImage.h is in the bridge).
-#if defined(__WINE__)
-#pragma push_macro("_WIN32")
-#pragma push_macro("_WIN64")
-#pragma push_macro("__WIN32__")
-#undef _WIN32
-#undef _WIN64
-#undef __WIN32__
-#include <webp/encode.h>
-#pragma pop_macro("__WIN32__")
-#pragma pop_macro("_WIN64")
-#pragma pop_macro("_WIN32")
-#else
-#include <webp/encode.h>
-#endif
+#define TESSALY_HOST_HEADER <webp/encode.h>
+#include "engine/host_header.h"
 
 namespace {
 
