@@ -357,13 +357,21 @@ bool FreshPictures(TextView name, Text* folder) {
   return true;
 }
 
+// Start is posted: until the program takes it, the status line still shows the previous
+// run's summary, so the end of this run is known by its files (written whole under their
+// names, and by no earlier mode) and only then by the summary.
 bool RunAndExpect(const MainWindow& main, TextView folder, std::vector<Text> names) {
   PressButton(main, kIdStart, main.start);
+  auto written = [&] {
+    return std::all_of(names.begin(), names.end(), [&](const Text& name) { return FileExists(Text(folder) + name); });
+  };
+  if (!WaitUntil(60000, written)) {
+    for (const Text& name : names)
+      if (!FileExists(Text(folder) + name)) Fail("no output", Text(folder) + name);
+    return false;
+  }
   std::vector<Text> seen;
-  if (!WaitRunEnd(main, 60000, &seen)) return Fail("the run did not end");
-  for (const Text& name : names)
-    if (!FileExists(Text(folder) + name)) return Fail("no output", Text(folder) + name);
-  return true;
+  return WaitRunEnd(main, 60000, &seen) || Fail("the run did not end");
 }
 
 }  // namespace
