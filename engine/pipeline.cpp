@@ -32,7 +32,9 @@ void KeepIfMade(Image* current, Image made) {
 Image AdaptDepth(const Image& image, int32_t targetId) {
   switch (targetId) {
     case kFormatJpeg: return ImageBpp(image) != 24 ? ConvertTo24Bits(image) : Image();
-    case kFormatWebp: return ConvertTo32Bits(image);
+    // A 24-bit picture has no alpha to keep: widening it would only cost a buffer a third
+    // larger and a pass over every pixel to find it opaque again.
+    case kFormatWebp: return ImageBpp(image) != 24 ? ConvertTo32Bits(image) : Image();
     case kFormatPng: return HasFlag(TargetFlags(), kPng256ColourFlag) ? ReduceToPalette(image) : Image();
     case kFormatGif: return ReduceToPalette(image);
     default: return Image();
