@@ -7,16 +7,16 @@
 #include "app/batch_options.h"
 #include "app/batch_run.h"
 #include "app/startup.h"
-#include "diag/console_answer.h"
-#include "diag/filesys.h"
-#include "engine/convert_files.h"
-#include "engine/image.h"
-#include "engine/worker.h"
-#include "engine/worker_process.h"
+#include "base/console_answer.h"
+#include "base/filesys.h"
+#include "engine/run/convert_files.h"
+#include "engine/codecs/image.h"
+#include "engine/workers/worker.h"
+#include "engine/workers/worker_process.h"
 
 namespace {
 
-// The program as its own worker (engine/worker.h): no options, no settings file, only
+// The program as its own worker (engine/workers/worker.h): no options, no settings file, only
 // jobs over the channel it was handed.
 int WorkerMain() {
   if (!WorkerChannelOpen(Text())) return 2;

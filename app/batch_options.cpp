@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "engine/formats.h"
+#include "settings/formats.h"
 #include "settings/profiles.h"
 
 namespace {

@@ -26,7 +26,7 @@ struct BatchOptions {
   bool isolate = true;
   // Files converted at once; 0: every logical processor.
   int32_t jobs = 0;
-  // JPEGs decoded smaller where the resize allows (engine/shrink_on_load.h).
+  // JPEGs decoded smaller where the resize allows (engine/pipeline/shrink_on_load.h).
   bool shrinkOnLoad = true;
   // Settings overrides in the order given, each checked when parsed.
   std::vector<std::pair<std::string, std::string>> overrides;

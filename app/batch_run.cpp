@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "diag/filesys.h"
-#include "engine/run.h"
+#include "base/filesys.h"
+#include "engine/run/run.h"
 #include "input/collect.h"
 #include "input/file_list.h"
 

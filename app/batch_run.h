@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/batch_options.h"
-#include "diag/console_answer.h"
-#include "engine/convert_files.h"
+#include "base/console_answer.h"
+#include "engine/run/convert_files.h"
 
 struct BatchOutcome {
   RunResult result;

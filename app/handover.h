@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 constexpr uint32_t kHandoverCode = 1300;
 constexpr size_t kHandoverRecordSize = 4100;

@@ -4,7 +4,7 @@
 // receiver reads it, and the earlier command line would be lost. Senders therefore
 // queue on a named mutex and keep it until the receiver has copied their text (the gate
 // of handover_gate.h), or until a bounded wait runs out when the receiver is stuck.
-#include "diag/wide_win32.h"
+#include "base/wide_win32.h"
 #include "app/instance_win32.h"
 
 #include <cstring>

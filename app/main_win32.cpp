@@ -6,11 +6,11 @@
 #include "app/instance_win32.h"
 #include "app/main_win32.h"
 #include "app/startup.h"
-#include "diag/filesys.h"
-#include "diag/utils.h"
-#include "engine/image.h"
-#include "engine/worker.h"
-#include "engine/worker_process.h"
+#include "base/filesys.h"
+#include "base/utils.h"
+#include "engine/codecs/image.h"
+#include "engine/workers/worker.h"
+#include "engine/workers/worker_process.h"
 #include "ui/main_dialog_win32.h"
 
 UINT gHandoverMessage = 0;
@@ -68,7 +68,7 @@ LONG WINAPI EndWorkerOnFault(EXCEPTION_POINTERS* fault) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// The program as its own worker (engine/worker.h): before the single-instance rule, the
+// The program as its own worker (engine/workers/worker.h): before the single-instance rule, the
 // hand-over and Config.dat, none of which a worker may touch.
 int RunWorker(TextView tail) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);

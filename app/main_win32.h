@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "app/handover.h"
-#include "diag/text.h"
+#include "base/text.h"
 
 // The window message of the instance hand-over; every instance registers the same name
 // and so gets the same number. 0 when the registration failed.

@@ -1,6 +1,6 @@
 #include "app/startup.h"
 
-#include "diag/utils.h"
+#include "base/utils.h"
 
 ConfigResult LoadStartupSettings(TextView configPath) {
   ConfigResult result = LoadConfig(configPath, nullptr);

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <string>
 
-#include "diag/utils.h"
-#include "engine/ui_port.h"
+#include "base/utils.h"
+#include "base/ui_port.h"
 #include "input/collect.h"
 #include "input/file_list.h"
 #include "settings/app_settings.h"

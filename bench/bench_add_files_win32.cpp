@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "diag/filesys.h"
-#include "diag/wide_win32.h"
+#include "base/filesys.h"
+#include "base/wide_win32.h"
 #include "input/collect.h"
 #include "input/file_list.h"
 #include "input/file_list_win32.h"

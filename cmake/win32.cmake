@@ -6,34 +6,24 @@
 
 set(TESSALY_WIN32_LIBS user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 advapi32 uuid)
 
-# Both compilers must see the same Windows: wide-character APIs, no min/max macros.
-target_compile_definitions(tessaly_core PUBLIC
-  UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601 _WIN32_IE=0x0800 WINVER=0x0601)
-
-# The Win32 side of the ports goes into the core library itself, as the native build
-# does with its own. The exported routines are kept out of the library: nothing in the
-# program calls them, so a library member holding them would never be linked and their
-# exports would vanish.
-file(GLOB WIN32_PORTS CONFIGURE_DEPENDS
-  diag/*_win32.cpp settings/*_win32.cpp engine/*_win32.cpp input/*_win32.cpp)
-set(WIN32_EXPORTS ${CMAKE_SOURCE_DIR}/diag/exports_win32.cpp)
-list(REMOVE_ITEM WIN32_PORTS ${WIN32_EXPORTS})
-target_sources(tessaly_core PRIVATE ${WIN32_PORTS})
+# The exported routines are kept out of every library: nothing in the program calls
+# them, so a library member holding them would never be linked and their exports would
+# vanish.
+set(WIN32_EXPORTS ${CMAKE_SOURCE_DIR}/base/exports_win32.cpp)
+get_target_property(base_sources tessaly_base SOURCES)
+list(REMOVE_ITEM base_sources ${WIN32_EXPORTS})
+set_property(TARGET tessaly_base PROPERTY SOURCES ${base_sources})
+target_link_libraries(tessaly_base PUBLIC ${TESSALY_WIN32_LIBS})
 
 if(TESSALY_PLATFORM STREQUAL "wine")
   # wineg++ already searches /usr/include (after Wine's own headers) and the host's
   # library folders; CMake's find_library does not know winegcc's architecture folder,
   # so the host library is named directly. The core's std::mutex runs on host threads.
-  # libwebp is the host's as well; engine/webp_encoder.cpp reads its header as the
+  # libwebp is the host's as well; engine/codecs/webp_encoder.cpp reads its header as the
   # bridge reads FreeImage.h.
-  target_link_libraries(tessaly_core PUBLIC freeimage webp pthread ${TESSALY_WIN32_LIBS})
-  target_compile_definitions(tessaly_core PRIVATE TESSALY_LIBWEBP)
-  # The program is a shared object, so thread_local goes through __tls_get_addr. GCC
-  # emits that call inside WINAPI/CALLBACK (ms_abi) functions as if it kept rdi and rsi,
-  # which the System V routine does not: a window or timer procedure touching a
-  # thread_local then writes through a stale register. TLS descriptors keep every
-  # register, which makes thread_local safe everywhere.
-  target_compile_options(tessaly_core PUBLIC -mtls-dialect=gnu2)
+  target_link_libraries(tessaly_codecs PUBLIC freeimage webp)
+  target_link_libraries(tessaly_base PUBLIC pthread)
+  target_compile_definitions(tessaly_codecs PRIVATE TESSALY_LIBWEBP)
   # Winelib takes the export table from a .def file, not from dllexport attributes.
   set(TESSALY_EXPORT_DEF ${CMAKE_SOURCE_DIR}/cmake/Tessaly.def)
 else()
@@ -64,21 +54,21 @@ else()
     DEPENDS ${CMAKE_SOURCE_DIR}/cmake/FreeImage.def
     COMMENT "Import library for FreeImage.dll")
   add_custom_target(freeimage_import DEPENDS ${FREEIMAGE_IMPORT_LIB})
-  add_dependencies(tessaly_core freeimage_import)
-  target_include_directories(tessaly_core SYSTEM PUBLIC ${FREEIMAGE_HEADER_DIR})
-  target_link_libraries(tessaly_core PUBLIC ${FREEIMAGE_IMPORT_LIB} ${TESSALY_WIN32_LIBS})
+  add_dependencies(tessaly_codecs freeimage_import)
+  target_include_directories(tessaly_codecs SYSTEM PRIVATE ${FREEIMAGE_HEADER_DIR})
+  target_link_libraries(tessaly_codecs PUBLIC ${FREEIMAGE_IMPORT_LIB})
   # The prefix's libwebp writes WEBP at its default effort; without it FreeImage.dll's
   # slower writer does.
   if(TESSALY_MINGW_DEPS AND EXISTS "${TESSALY_MINGW_DEPS}/include/webp/encode.h"
      AND EXISTS "${TESSALY_MINGW_DEPS}/lib/libwebp.a")
-    target_include_directories(tessaly_core SYSTEM PRIVATE "${TESSALY_MINGW_DEPS}/include")
+    target_include_directories(tessaly_codecs SYSTEM PRIVATE "${TESSALY_MINGW_DEPS}/include")
     set(WEBP_STATIC "${TESSALY_MINGW_DEPS}/lib/libwebp.a")
     # Newer libwebp keeps its CPU-feature code in libsharpyuv, which libwebp needs.
     if(EXISTS "${TESSALY_MINGW_DEPS}/lib/libsharpyuv.a")
       list(APPEND WEBP_STATIC "${TESSALY_MINGW_DEPS}/lib/libsharpyuv.a")
     endif()
-    target_link_libraries(tessaly_core PUBLIC ${WEBP_STATIC})
-    target_compile_definitions(tessaly_core PRIVATE TESSALY_LIBWEBP)
+    target_link_libraries(tessaly_codecs PUBLIC ${WEBP_STATIC})
+    target_compile_definitions(tessaly_codecs PRIVATE TESSALY_LIBWEBP)
     message(STATUS "WEBP: libwebp from ${TESSALY_MINGW_DEPS}")
   else()
     message(STATUS "WEBP: no libwebp in TESSALY_MINGW_DEPS ('${TESSALY_MINGW_DEPS}'); "
@@ -86,10 +76,8 @@ else()
   endif()
 endif()
 
-# The program: its entry, windows and registry code (the *_win32.cpp files of app/, ui/
-# and shell/; their portable files are already in the core) and, once they exist, its
-# resources (icons, logo, manifest).
-file(GLOB APP_SOURCES CONFIGURE_DEPENDS app/*_win32.cpp ui/*_win32.cpp shell/*_win32.cpp)
+# The program: its entry, the window's objects and its resources (icons, logo, manifest).
+set(APP_SOURCES app/main_win32.cpp $<TARGET_OBJECTS:tessaly_ui>)
 file(GLOB APP_RESOURCES CONFIGURE_DEPENDS resources/*.rc)
 if(APP_RESOURCES)
   enable_language(RC)
@@ -115,6 +103,7 @@ if(APP_RESOURCES AND TESSALY_PLATFORM STREQUAL "wine")
 endif()
 add_executable(Tessaly WIN32 ${APP_SOURCES} ${WIN32_EXPORTS} ${APP_RESOURCES})
 target_link_libraries(Tessaly PRIVATE tessaly_core)
+target_include_directories(Tessaly PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_options(Tessaly PRIVATE -municode -mwindows)
 if(TESSALY_PLATFORM STREQUAL "wine")
   target_link_options(Tessaly PRIVATE ${TESSALY_EXPORT_DEF})
@@ -128,12 +117,16 @@ else()
   endif()
 endif()
 
+# Programs without the window still need the port's Win32 form, which speaks to no
+# window while there is none.
+set(WIN32_UI_PORT ${CMAKE_SOURCE_DIR}/ui/ui_port_win32.cpp)
+
 # Checks that only the Win32 side can make (message boxes, files through the Win32
 # calls, the exported routines), run under Wine by scripts/test-win32.sh: built by both
 # compilers, since MinGW's runtime and Winelib's may not behave alike.
 file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
 if(WIN32_TEST_SOURCES)
-  add_executable(tessaly_win32_tests ${WIN32_TEST_SOURCES} ${WIN32_EXPORTS})
+  add_executable(tessaly_win32_tests ${WIN32_TEST_SOURCES} ${WIN32_EXPORTS} ${WIN32_UI_PORT})
   target_link_libraries(tessaly_win32_tests PRIVATE tessaly_core)
   # Both builds' checks run under Wine on this machine and read the test pictures through Z:.
   target_compile_definitions(tessaly_win32_tests PRIVATE TESSALY_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
@@ -147,7 +140,7 @@ endif()
 
 # The window's file list under a folder of many files; a benchmark, never run by the tests.
 if(TESSALY_PLATFORM STREQUAL "wine")
-  add_executable(bench_add_files_win32 bench/bench_add_files_win32.cpp)
+  add_executable(bench_add_files_win32 bench/bench_add_files_win32.cpp ${WIN32_UI_PORT})
   target_link_libraries(bench_add_files_win32 PRIVATE tessaly_core)
   target_link_options(bench_add_files_win32 PRIVATE -municode -mconsole)
 endif()

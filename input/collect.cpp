@@ -6,12 +6,12 @@
 #include <chrono>
 #include <mutex>
 
-#include "diag/error_log.h"
-#include "diag/filesys.h"
-#include "diag/paths.h"
-#include "diag/utils.h"
-#include "engine/run.h"
-#include "engine/ui_port.h"
+#include "base/error_log.h"
+#include "base/filesys.h"
+#include "base/paths.h"
+#include "base/run_state.h"
+#include "base/utils.h"
+#include "base/ui_port.h"
 #include "input/file_list.h"
 #include "settings/app_settings.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 constexpr char16_t kDefaultFilter[] = u"jpeg,jpg,png,gif,bmp,webp,tif,pcx,psd";
 constexpr size_t kMaxTokenUnits = 275;

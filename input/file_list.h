@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 constexpr size_t kMaxEntryUnits = 260;
 

@@ -1,7 +1,7 @@
 // The FileList over the list box of the file-list page. Every operation is one
 // synchronous list-box message, so the conversion worker may call these from its own
 // thread: the user-interface thread serves the messages from its wait loop.
-#include "diag/wide_win32.h"
+#include "base/wide_win32.h"
 #include "input/file_list_win32.h"
 
 #include <mutex>

@@ -8,7 +8,7 @@
 #include <functional>
 #include <unordered_map>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 class FirstIndex {
  public:

@@ -3,7 +3,7 @@
 #include <array>
 #include <climits>
 
-#include "diag/paths.h"
+#include "base/paths.h"
 
 AppSettings gAppSettings{};
 

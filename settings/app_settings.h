@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 constexpr size_t kAppSettingsSize = 3394;
 constexpr size_t kProfileRecordSize = 1588;

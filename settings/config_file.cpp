@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "diag/filesys.h"
-#include "diag/paths.h"
+#include "base/filesys.h"
+#include "base/paths.h"
 
 bool gSettingsLoaded = false;
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 constexpr int32_t kMaxTargetSize = 10000;
 constexpr int32_t kMaxScalePercent = 1000;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 constexpr char16_t kRunKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char16_t kAutorunValueName[] = u"Tessaly";

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 constexpr char16_t kVerbName[] = u"XxxRightClick";
 constexpr char16_t kUserClassesKey[] = u"Software\\Classes\\";

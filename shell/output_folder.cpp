@@ -1,7 +1,7 @@
 #include "shell/output_folder.h"
 
-#include "diag/paths.h"
-#include "diag/utils.h"
+#include "base/paths.h"
+#include "base/utils.h"
 #include "settings/app_settings.h"
 
 Text DefaultOutputFolder() {

@@ -1,7 +1,7 @@
 // The output folder as the additional-settings page chooses it.
 #pragma once
 
-#include "diag/text.h"
+#include "base/text.h"
 
 // What OutputFolder keeps of a chosen folder: at most 254 characters.
 constexpr size_t kOutputFolderUnits = 254;

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 // HKEY_CLASSES_ROOT and HKEY_CURRENT_USER.
 enum class RegistryRoot { ClassesRoot, CurrentUser };

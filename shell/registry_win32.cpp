@@ -1,7 +1,7 @@
 // The registry port over the Win32 registry calls. Every operation opens its key with
 // the least access it needs and closes it again, so a user who may write values but not
 // change a key's security still gets as far as the rules allow.
-#include "diag/wide_win32.h"
+#include "base/wide_win32.h"
 #include "shell/registry_port.h"
 
 #include <windows.h>

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "diag/filesys.h"
-#include "diag/utils.h"
-#include "engine/formats.h"
-#include "engine/image.h"
-#include "engine/pipeline.h"
-#include "engine/run.h"
+#include "base/filesys.h"
+#include "base/utils.h"
+#include "settings/formats.h"
+#include "engine/codecs/image.h"
+#include "engine/pipeline/pipeline.h"
+#include "engine/run/run.h"
 #include "input/file_list.h"
 #include "settings/app_settings.h"
 #include "tests/fake_ui_port.h"

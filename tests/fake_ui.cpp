@@ -1,5 +1,5 @@
 // The message box of the test build: records what was shown and answers from a script.
-#include "diag/utils.h"
+#include "base/utils.h"
 #include "tests/test_support.h"
 
 std::vector<ShownBox> gShownBoxes;

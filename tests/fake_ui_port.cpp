@@ -1,6 +1,6 @@
 #include "tests/fake_ui_port.h"
 
-#include "engine/ui_port.h"
+#include "base/ui_port.h"
 
 std::mutex gFakeUiLock;
 Text gFakeStatusLine;

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 extern std::mutex gFakeUiLock;
 extern Text gFakeStatusLine;                  // last UiSetStatusLine text

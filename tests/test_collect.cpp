@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "engine/ui_port.h"
-#include "engine/run.h"
+#include "base/ui_port.h"
+#include "engine/run/run.h"
 #include "input/collect.h"
 #include "input/file_list.h"
 #include "settings/app_settings.h"

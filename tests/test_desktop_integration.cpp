@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/handover.h"
-#include "diag/paths.h"
+#include "base/paths.h"
 #include "shell/autorun.h"
 #include "shell/context_menu.h"
 #include "shell/output_folder.h"

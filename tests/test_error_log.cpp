@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "diag/error_log.h"
+#include "base/error_log.h"
 #include "tests/test_support.h"
 
 namespace {

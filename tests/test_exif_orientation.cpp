@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "engine/exif_orientation.h"
+#include "engine/codecs/exif_orientation.h"
 #include "tests/conversion_fixture.h"
 
 namespace {

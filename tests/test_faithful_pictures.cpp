@@ -1,9 +1,9 @@
 // Real kinds of files that came out wrong: every picture must convert to what it shows.
 // Sources are the corpus drawn by tests/data/make-corpus.sh, or bytes written here.
 #include "app/batch_run.h"
-#include "engine/container_chunks.h"
-#include "engine/exif_orientation.h"
-#include "engine/source_facts.h"
+#include "engine/codecs/container_chunks.h"
+#include "engine/codecs/exif_orientation.h"
+#include "engine/codecs/source_facts.h"
 #include "tests/conversion_fixture.h"
 #include "tests/picture_bytes.h"
 

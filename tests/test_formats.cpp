@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "engine/formats.h"
-#include "engine/image.h"
+#include "settings/formats.h"
+#include "engine/codecs/image.h"
 #include "settings/app_settings.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <map>
 
-#include "engine/job_pool.h"
-#include "engine/worker.h"
+#include "engine/workers/job_pool.h"
+#include "engine/workers/worker.h"
 #include "tests/conversion_fixture.h"
 
 namespace {

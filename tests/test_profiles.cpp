@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/option_panel.h"
+#include "settings/option_panel.h"
 #include "settings/params_rules.h"
 #include "settings/profiles.h"
 

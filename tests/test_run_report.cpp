@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/run_report.h"
+#include "engine/run/run_report.h"
 #include "tests/test_support.h"
 
 namespace {

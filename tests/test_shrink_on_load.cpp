@@ -2,7 +2,7 @@
 // look the same.
 #include <cmath>
 
-#include "engine/shrink_on_load.h"
+#include "engine/pipeline/shrink_on_load.h"
 #include "tests/conversion_fixture.h"
 #include "tests/picture_bytes.h"
 

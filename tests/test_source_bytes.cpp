@@ -2,10 +2,10 @@
 // and the exact palette: the edges where such readers go wrong.
 #include <gtest/gtest.h>
 
-#include "engine/bmp_header.h"
-#include "engine/container_chunks.h"
-#include "engine/palette_exact.h"
-#include "engine/source_facts.h"
+#include "engine/codecs/bmp_header.h"
+#include "engine/codecs/container_chunks.h"
+#include "engine/codecs/palette_exact.h"
+#include "engine/codecs/source_facts.h"
 #include "tests/picture_bytes.h"
 
 namespace {

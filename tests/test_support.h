@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 // A fresh folder under the system's temporary folder, removed when the object dies.
 class ScratchFolder {

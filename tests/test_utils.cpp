@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "diag/paths.h"
-#include "diag/text.h"
-#include "diag/utils.h"
+#include "base/paths.h"
+#include "base/text.h"
+#include "base/utils.h"
 #include "tests/test_support.h"
 
 #include <sys/stat.h>

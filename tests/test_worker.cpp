@@ -10,8 +10,8 @@
 #include <sstream>
 #include <thread>
 
-#include "engine/worker.h"
-#include "engine/worker_protocol.h"
+#include "engine/workers/worker.h"
+#include "engine/workers/worker_protocol.h"
 #include "tests/conversion_fixture.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include "ui/conversion_win32.h"
 
 #include "app/instance_win32.h"
-#include "diag/pump_win32.h"
-#include "engine/run.h"
+#include "base/pump_win32.h"
+#include "engine/run/run.h"
 
 namespace {
 

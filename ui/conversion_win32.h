@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "engine/convert_files.h"
+#include "engine/run/convert_files.h"
 
 // Creates the worker thread and waits for it, pumping this thread's messages as they
 // come and at least every 10 ms, so the window stays responsive (Stop, the tray and

@@ -7,7 +7,7 @@
 #include "input/file_list.h"
 #include "ui/main_dialog_ids.h"
 #include "ui/main_dialog_win32.h"
-#include "ui/tray_win32.h"
+#include "ui/controls/tray_win32.h"
 #include "ui/window_rules.h"
 
 Text OwnCommandTail() {

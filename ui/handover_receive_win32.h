@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 // This process's command-line tail: the arguments without the program's own path.
 Text OwnCommandTail();

@@ -4,7 +4,7 @@
 // The dialog is created modeless and run by a loop of its own rather than by
 // DialogBox: a modal dialog box shows itself when its first timer message arrives, and
 // this one must be able to start hidden in the tray although its one-second timer runs.
-#include "diag/wide_win32.h"
+#include "base/wide_win32.h"
 #include "ui/main_dialog_win32.h"
 
 #include <commctrl.h>
@@ -13,31 +13,31 @@
 #include <vector>
 
 #include "app/main_win32.h"
-#include "app/main_window_win32.h"
+#include "base/main_window_win32.h"
 #include "app/startup.h"
-#include "diag/error_log.h"
-#include "diag/utils.h"
-#include "engine/run.h"
-#include "engine/run_report.h"
-#include "diag/paths.h"
-#include "engine/ui_port.h"
+#include "base/error_log.h"
+#include "base/utils.h"
+#include "engine/run/run.h"
+#include "engine/run/run_report.h"
+#include "base/paths.h"
+#include "base/ui_port.h"
 #include "input/collect.h"
 #include "input/file_list.h"
 #include "settings/app_settings.h"
 #include "settings/config_file.h"
-#include "settings/params_page_win32.h"
-#include "settings/profile_list_win32.h"
-#include "settings/profiles_win32.h"
-#include "shell/settings_page_win32.h"
+#include "ui/pages/params_page_win32.h"
+#include "ui/pages/profile_list_win32.h"
+#include "ui/pages/profiles_win32.h"
+#include "ui/pages/settings_page_win32.h"
 #include "ui/conversion_win32.h"
 #include "ui/handover_receive_win32.h"
 #include "ui/main_dialog_ids.h"
-#include "ui/pages_win32.h"
+#include "ui/pages/pages_win32.h"
 #include "ui/run_control.h"
 #include "ui/tab_pages_win32.h"
-#include "ui/tray_win32.h"
+#include "ui/controls/tray_win32.h"
 #include "ui/window_rules.h"
-#include "ui/window_tools_win32.h"
+#include "ui/controls/window_tools_win32.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 // The process entry calls this once, after the settings were loaded and the tooltip
 // switch set. Builds the dialog, runs it until it ends and returns its result; returns

@@ -1,6 +1,6 @@
 #include "ui/menu_rules.h"
 
-#include "diag/filesys.h"
+#include "base/filesys.h"
 
 Text MenuFileName(TextView path) {
   size_t cut = 0;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 struct MenuRow {
   int32_t id;       // 0 for a separator

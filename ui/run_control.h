@@ -2,7 +2,7 @@
 // table that can be checked without a window.
 #pragma once
 
-#include "diag/text.h"
+#include "base/text.h"
 
 enum class RunRequest {
   Start,         // button 2101

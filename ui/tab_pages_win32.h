@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 // An in-memory dialog template without controls: the window is built by its handler.
 // The caller keeps the vector alive while the dialog is created.

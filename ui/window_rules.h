@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 // The position at which AddSystemMenuItem inserts: 0 appends (the item count), a
 // negative position counts from the end, a positive one is taken as it is.

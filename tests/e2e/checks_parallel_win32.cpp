@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "diag/text.h"
+#include "base/text.h"
 #include "tests/e2e/checks_win32.h"
 #include "tests/e2e/e2e_win32.h"
 #include "tests/e2e/main_window_e2e_win32.h"

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "diag/wide_win32.h"
+#include "base/wide_win32.h"
 #include "tests/e2e/checks_win32.h"
 #include "tests/e2e/desktop_e2e_win32.h"
 #include "tests/e2e/e2e_win32.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "app/startup.h"
-#include "diag/wide_win32.h"
+#include "base/wide_win32.h"
 #include "settings/app_settings.h"
 #include "tests/e2e/checks_win32.h"
 #include "tests/e2e/e2e_win32.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "diag/wide_win32.h"
+#include "base/wide_win32.h"
 #include "tests/e2e/e2e_win32.h"
 
 namespace {

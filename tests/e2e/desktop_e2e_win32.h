@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 // `wine reg ARGUMENTS` run from the host shell in this Wine prefix. Its text is read in
 // the console's code page, fine for paths and ASCII; exact Cyrillic is read with

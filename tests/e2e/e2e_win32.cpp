@@ -1,4 +1,4 @@
-#include "diag/wide_win32.h"
+#include "base/wide_win32.h"
 #include "tests/e2e/e2e_win32.h"
 
 #include <tlhelp32.h>

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 // Set once from the driver's arguments.
 struct E2eSetup {

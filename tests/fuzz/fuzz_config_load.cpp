@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/startup.h"
-#include "diag/filesys.h"
+#include "base/filesys.h"
 
 namespace {
 

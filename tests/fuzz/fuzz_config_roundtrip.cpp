@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "diag/filesys.h"
+#include "base/filesys.h"
 #include "settings/config_file.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "engine/exif_orientation.h"
+#include "engine/codecs/exif_orientation.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The mender is handed what follows "Exif\0\0"; most inputs should get past it.

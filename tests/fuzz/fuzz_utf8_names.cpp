@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "diag/text.h"
+#include "base/text.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/worker_protocol.h"
+#include "engine/workers/worker_protocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> bytes(data, data + size);

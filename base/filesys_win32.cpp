@@ -1,0 +1,285 @@
+// File-system port for the Win32 builds: the wide-character kernel calls.
+#include <windows.h>
+
+#include <atomic>
+
+#include "base/wide_win32.h"
+#include "base/filesys.h"
+#include "base/filesys_win32.h"
+
+const char16_t kPathSeparator = u'\\';
+
+bool IsPathSeparator(char16_t c) {
+  return c == u'\\' || c == u':';
+}
+
+namespace {
+
+// The program path's capacity, as EXENAME has it.
+constexpr DWORD kProgramPathCapacity = 276;
+// Paths above this length go through the "\\?\" form.
+constexpr size_t kPlainPathLimit = 255;
+// WriteFile takes a 32-bit count; larger buffers go in pieces of this size.
+constexpr size_t kWriteChunk = size_t{1} << 30;
+
+// Closes the handle on every path out.
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  HANDLE get() const { return handle_; }
+  bool Close() {
+    HANDLE h = handle_;
+    handle_ = INVALID_HANDLE_VALUE;
+    return CloseHandle(h) != 0;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+HANDLE OpenForReading(TextView path) {
+  Text full = Win32FilePath(path);
+  return CreateFileW(Wide(full), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                     nullptr);
+}
+
+bool WriteAll(HANDLE file, const void* data, size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    DWORD piece = static_cast<DWORD>(size < kWriteChunk ? size : kWriteChunk);
+    DWORD written = 0;
+    if (!WriteFile(file, p, piece, &written, nullptr) || written == 0) return false;
+    p += written;
+    size -= written;
+  }
+  return true;
+}
+
+DWORD Attributes(TextView path) {
+  if (path.empty()) return INVALID_FILE_ATTRIBUTES;
+  Text full = Win32FilePath(path);
+  return GetFileAttributesW(Wide(full));
+}
+
+// A name in the target's folder that no other writer of this process or another picks,
+// as short as the name of the target may be long.
+Text TemporaryNameBeside(TextView path) {
+  static std::atomic<unsigned> counter{0};
+  size_t cut = path.find_last_of(u"\\:");
+  Text folder(cut == TextView::npos ? TextView() : path.substr(0, cut + 1));
+  return folder + u"~tessaly-" + NumberText(GetCurrentProcessId()) + u"-" + NumberText(counter.fetch_add(1)) +
+         u".tmp";
+}
+
+Text SystemReason(DWORD code) {
+  constexpr DWORD kBufferUnits = 256;
+  char16_t buffer[kBufferUnits] = {};
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                reinterpret_cast<wchar_t*>(buffer), kBufferUnits, nullptr);
+  // The system's texts end with a line break.
+  while (length > 0 && (buffer[length - 1] == u'\r' || buffer[length - 1] == u'\n' || buffer[length - 1] == u' '))
+    --length;
+  return length > 0 ? Text(buffer, length) : Text(u"error ") + NumberText(code);
+}
+
+bool IsAbsoluteDrivePath(TextView path) {
+  return path.size() >= 3 && path[1] == u':' && path[2] == u'\\';
+}
+
+bool FileIdentity(TextView path, BY_HANDLE_FILE_INFORMATION* info) {
+  if (path.empty()) return false;
+  Text full = Win32FilePath(path);
+  FileHandle file(CreateFileW(Wide(full), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return file.valid() && GetFileInformationByHandle(file.get(), info);
+}
+
+}  // namespace
+
+Text Win32FilePath(TextView path) {
+  if (path.size() <= kPlainPathLimit) return Text(path);
+  if (path.substr(0, 4) == u"\\\\?\\") return Text(path);
+  if (IsAbsoluteDrivePath(path)) return u"\\\\?\\" + Text(path);
+  if (path.substr(0, 2) == u"\\\\") return u"\\\\?\\UNC\\" + Text(path.substr(2));
+  // A relative path cannot take the prefix; the call gets it as it is.
+  return Text(path);
+}
+
+const char* Win32ErrorDescription(unsigned long code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND: return "File not found";
+    case ERROR_PATH_NOT_FOUND: return "Path not found";
+    case ERROR_ACCESS_DENIED: return "Access denied";
+    case ERROR_SHARING_VIOLATION: return "File in use";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return "Disk full";
+    case ERROR_WRITE_PROTECT: return "Write protected";
+    case ERROR_INVALID_NAME: return "Bad file name";
+    case ERROR_FILENAME_EXCED_RANGE: return "File name too long";
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY: return "Out of memory";
+    default: return "File error";
+  }
+}
+
+bool FsIsDirectory(TextView path) {
+  DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool FsFileExists(TextView path) {
+  DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool FsSameFile(TextView a, TextView b) {
+  BY_HANDLE_FILE_INFORMATION first = {}, second = {};
+  if (!FileIdentity(a, &first) || !FileIdentity(b, &second)) return false;
+  return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber && first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
+bool FsCreateDirectory(TextView path) {
+  Text folder(path);
+  // "C:\a\" names the same folder as "C:\a", but a root keeps its separator.
+  while (folder.size() > 1 && folder.back() == u'\\' && folder[folder.size() - 2] != u':') folder.pop_back();
+  Text full = Win32FilePath(folder);
+  if (CreateDirectoryW(Wide(full), nullptr)) return true;
+  return FsIsDirectory(folder);
+}
+
+bool FsListFolder(TextView folder, const std::function<void(const FolderEntry&)>& visit) {
+  Text pattern(folder);
+  if (!pattern.empty() && !IsPathSeparator(pattern.back())) pattern.push_back(u'\\');
+  pattern.push_back(u'*');
+  Text full = Win32FilePath(pattern);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(Wide(full), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    // A drive root holds no "." or "..", so an empty one finds nothing at all.
+    return GetLastError() == ERROR_FILE_NOT_FOUND && FsIsDirectory(folder);
+  }
+  do {
+    Text name(reinterpret_cast<const char16_t*>(found.cFileName));
+    if (name == u"." || name == u"..") continue;
+    FolderEntry entry;
+    entry.name = std::move(name);
+    entry.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.isHidden = (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+    entry.isSystem = (found.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+    visit(entry);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return true;
+}
+
+ReadResult FsReadWholeFile(TextView path, std::vector<uint8_t>* out) {
+  // One ReadFile call takes a 32-bit count, so the head reader refuses 4 GiB or more.
+  uint64_t size = 0;
+  return FsReadFileHead(path, SIZE_MAX, out, &size);
+}
+
+ReadResult FsReadFileHead(TextView path, size_t maxBytes, std::vector<uint8_t>* out, uint64_t* fileSize) {
+  out->clear();
+  FileHandle file(OpenForReading(path));
+  if (!file.valid()) return ReadResult::CannotOpen;
+  DWORD high = 0;
+  DWORD low = GetFileSize(file.get(), &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return ReadResult::ReadError;
+  *fileSize = (uint64_t{high} << 32) | low;
+  uint64_t wanted = *fileSize < maxBytes ? *fileSize : maxBytes;
+  if (wanted > MAXDWORD) return ReadResult::TooLarge;
+  out->resize(static_cast<size_t>(wanted));
+  DWORD got = 0;
+  if (wanted > 0 && !ReadFile(file.get(), out->data(), static_cast<DWORD>(wanted), &got, nullptr)) {
+    out->clear();
+    return ReadResult::ReadError;
+  }
+  out->resize(got);
+  return ReadResult::Ok;
+}
+
+bool FsBeginReplace(TextView path, PendingFile* file, Text* reason) {
+  file->target = Text(path);
+  file->temp = TemporaryNameBeside(path);
+  HANDLE handle = CreateFileW(Wide(Win32FilePath(file->temp)), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    if (reason) *reason = SystemReason(GetLastError());
+    file->handle = -1;
+    return false;
+  }
+  file->handle = reinterpret_cast<intptr_t>(handle);
+  return true;
+}
+
+bool FsCommitReplace(PendingFile* file, const void* data, size_t size, Text* reason) {
+  if (file->handle == -1) return false;
+  FileHandle handle(reinterpret_cast<HANDLE>(file->handle));
+  file->handle = -1;
+  Text tempFull = Win32FilePath(file->temp);
+  bool ok = WriteAll(handle.get(), data, size) && FlushFileBuffers(handle.get());
+  DWORD error = ok ? 0 : GetLastError();
+  if (!handle.Close() && ok) ok = false, error = GetLastError();
+  if (ok && !MoveFileExW(Wide(tempFull), Wide(Win32FilePath(file->target)),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    ok = false, error = GetLastError();
+  if (!ok) {
+    DeleteFileW(Wide(tempFull));
+    if (reason) *reason = SystemReason(error);
+  }
+  return ok;
+}
+
+void FsAbandonReplace(PendingFile* file) {
+  if (file->handle == -1) return;
+  CloseHandle(reinterpret_cast<HANDLE>(file->handle));
+  file->handle = -1;
+  DeleteFileW(Wide(Win32FilePath(file->temp)));
+}
+
+bool FsWriteFileReplacing(TextView path, const void* data, size_t size, Text* reason) {
+  PendingFile file;
+  return FsBeginReplace(path, &file, reason) && FsCommitReplace(&file, data, size, reason);
+}
+
+bool FsAppendToFile(TextView path, const void* data, size_t size) {
+  Text full = Win32FilePath(path);
+  FileHandle file(CreateFileW(Wide(full), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return false;
+  bool ok = WriteAll(file.get(), data, size);
+  return file.Close() && ok;
+}
+
+bool FsDeleteFile(TextView path) {
+  Text full = Win32FilePath(path);
+  return DeleteFileW(Wide(full)) != 0;
+}
+
+Text FsLastErrorText() {
+  return SystemReason(GetLastError());
+}
+
+Text FsPathKey(TextView path) {
+  return ToLower(path);
+}
+
+Text FsProgramPath() {
+  char16_t buffer[kProgramPathCapacity];
+  DWORD length = GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(buffer), kProgramPathCapacity);
+  // A cut path (length == capacity) is still what the call gave.
+  return Text(buffer, length);
+}
+
+LocalTime FsLocalTime() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}

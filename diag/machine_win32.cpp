@@ -1,9 +1,0 @@
-#include <windows.h>
-
-#include "diag/machine.h"
-
-uint64_t PhysicalMemoryBytes() {
-  MEMORYSTATUSEX status = {};
-  status.dwLength = sizeof status;
-  return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
-}

@@ -1,0 +1,54 @@
+#include "engine/codecs/bmp_header.h"
+
+namespace {
+
+constexpr size_t kFileHeader = 14;
+constexpr uint32_t kPlainHeader = 40;
+constexpr size_t kMasksAt = kFileHeader + kPlainHeader;  // the masks inside a longer header
+constexpr uint32_t kBitFields = 3;
+constexpr uint32_t kJpeg = 4;
+constexpr uint32_t kPng = 5;
+constexpr uint32_t kAlphaBitFields = 6;
+
+uint32_t Read32(const uint8_t* p) {
+  return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+void Write32(uint8_t* p, uint32_t value) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+bool IsLongerHeader(uint32_t size) {
+  return size == 52 || size == 56 || size == 108 || size == 124;
+}
+
+}  // namespace
+
+bool BmpWithPlainHeader(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
+  if (size < kFileHeader + 4 || data[0] != 'B' || data[1] != 'M') return false;
+  uint32_t headerSize = Read32(data + kFileHeader);
+  if (!IsLongerHeader(headerSize) || size < kFileHeader + headerSize) return false;
+  uint32_t pixelsAt = Read32(data + 10);
+  uint32_t compression = Read32(data + kFileHeader + 16);
+  size_t headerEnd = kFileHeader + headerSize;
+  if (compression == kJpeg || compression == kPng || pixelsAt < headerEnd || pixelsAt > size) return false;
+  // The plain header knows three masks; the alpha byte of 32-bit pixels is read as
+  // alpha either way.
+  bool masks = compression == kBitFields || compression == kAlphaBitFields;
+  size_t maskBytes = masks ? 12 : 0;
+  std::vector<uint8_t> plain;
+  plain.reserve(size - headerSize + kPlainHeader + maskBytes);
+  plain.insert(plain.end(), data, data + kFileHeader + kPlainHeader);
+  Write32(plain.data() + kFileHeader, kPlainHeader);
+  if (masks) {
+    Write32(plain.data() + kFileHeader + 16, kBitFields);
+    plain.insert(plain.end(), data + kMasksAt, data + kMasksAt + maskBytes);
+  }
+  // The colour table (or whatever lies before the pixels) and the pixels, unchanged.
+  plain.insert(plain.end(), data + headerEnd, data + size);
+  uint32_t shift = static_cast<uint32_t>(headerSize - kPlainHeader - maskBytes);
+  Write32(plain.data() + 10, pixelsAt - shift);
+  Write32(plain.data() + 2, static_cast<uint32_t>(plain.size()));
+  *out = std::move(plain);
+  return true;
+}

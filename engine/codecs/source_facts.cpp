@@ -1,0 +1,44 @@
+#include "engine/codecs/source_facts.h"
+
+#include "engine/codecs/container_chunks.h"
+#include "engine/codecs/exif_orientation.h"
+
+namespace {
+
+constexpr uint8_t kPngGrey = 0;  // colour type of grey without alpha
+constexpr uint16_t kPhotometricTag = 262;
+
+// FreeImage reads YCbCr and Lab TIFFs through libtiff's RGBA interface, which applies
+// the mirror part of a turn itself: 2 and 6 mirrored left to right, 3 and 7 both ways,
+// 4 and 8 top to bottom. What remains to be done is another orientation.
+int TiffOrientation(const uint8_t* data, size_t size) {
+  int orientation = ReadExifOrientation(data, size);
+  int photometric = ReadFirstDirectoryShort(data, size, kPhotometricTag);
+  bool throughRgba = photometric == 6 || (photometric >= 8 && photometric <= 10);
+  constexpr int kLeftAfterMirrors[9] = {0, 1, 1, 1, 1, 5, 7, 5, 7};
+  return throughRgba ? kLeftAfterMirrors[orientation] : orientation;
+}
+
+}  // namespace
+
+int SourceOrientation(const uint8_t* data, size_t size) {
+  if (IsTiffFile(data, size)) return TiffOrientation(data, size);
+  ByteSpan exif;
+  if (IsPngFile(data, size)) exif = FindPngChunk(data, size, "eXIf");
+  else if (IsWebpFile(data, size)) exif = FindWebpChunk(data, size, "EXIF");
+  return exif ? ReadExifOrientation(exif.data, exif.size) : 0;
+}
+
+int PngLowGreyKey(const uint8_t* data, size_t size) {
+  ByteSpan header = FindPngChunk(data, size, "IHDR");
+  if (!header || header.size < 13 || header.data[9] != kPngGrey) return -1;
+  int bits = header.data[8];
+  if (bits != 1 && bits != 2 && bits != 4) return -1;
+  ByteSpan key = FindPngChunk(data, size, "tRNS");
+  if (!key || key.size < 2) return -1;
+  int top = (1 << bits) - 1;
+  int value = (key.data[0] << 8) | key.data[1];
+  // A value no sample can hold makes nothing transparent. Widening repeats the bits of
+  // a sample, so the top value becomes 255.
+  return value <= top ? value * 255 / top : -1;
+}

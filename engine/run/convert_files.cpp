@@ -1,0 +1,343 @@
+// The run: one coordinating thread walks the list, plans each entry, hands its file to
+// the pool, and finishes the entries in list order (progress line, result written,
+// entry stamped, question asked). Only this thread touches the list and the user.
+#include "engine/run/convert_files.h"
+
+#include <algorithm>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "base/filesys.h"
+#include "base/machine.h"
+#include "base/paths.h"
+#include "base/utils.h"
+#include "settings/formats.h"
+#include "engine/codecs/image.h"
+#include "engine/workers/job_pool.h"
+#include "engine/run/progress.h"
+#include "base/run_state.h"
+#include "input/file_list.h"
+
+namespace {
+
+constexpr int32_t kDirectoryAttribute = 16;  // what IsDirectory answers for a folder
+// The pool is waited on for at most this long before the run looks around again.
+constexpr uint32_t kWaitMs = 1000;
+
+std::mutex gOptionsLock;
+RunOptions gOptions = {0, true, 0};
+
+enum class Kind { Skipped, Failed, Converting };
+
+// One entry the run has reached, from its plan until it is finished in list order.
+struct Entry {
+  Entry() = default;
+  Entry(const Entry&) = delete;
+  Entry& operator=(const Entry&) = delete;
+  ~Entry() { FsAbandonReplace(&output); }
+
+  uint64_t tag = 0;
+  int32_t index = 0;  // where it was last seen in the list
+  OutputPlan plan;
+  Kind kind = Kind::Converting;
+  int32_t error = 0;
+  Text detail;
+  PendingFile output;      // the temporary its result is written to
+  bool done = false;       // its conversion has answered
+  uint32_t bytesRead = 0;  // set once decoded
+  bool shown = false;      // its progress line is up
+  FileWork work;
+};
+
+struct RunContext {
+  explicit RunContext(const RunOptions& options)
+      : jobs(std::max(options.jobs, 1)),
+        pool(jobs, options.memoryBudget ? options.memoryBudget : DefaultMemoryBudget(),
+             FileWorkOptions{options.shrinkOnLoad}) {}
+
+  int32_t jobs;
+  JobPool pool;
+  uint32_t stamp = 0;  // what converted entries carry: ConversionStamp of the signature
+  Text outputFolder;   // mode 0 only
+  // The outputs this run has written or found up to date (FsPathKey), with the input
+  // each came from.
+  std::unordered_map<Text, Text> outputs;
+  // Every entry text the run has reached; the next entry is the first one after them.
+  std::unordered_set<Text> reached;
+  int32_t cursor = 0;
+  uint64_t nextTag = 0;
+  std::deque<std::unique_ptr<Entry>> queue;
+  bool ending = false;
+  RunEnd end = RunEnd::Finished;
+};
+
+RunOptions Resolved(RunOptions options) {
+  if (options.jobs <= 0) options.jobs = DefaultJobCount();
+  return options;
+}
+
+int32_t TargetId() {
+  return FormatIdFromName(FieldView(gAppSettings.TargetFormat));
+}
+
+// The checks before the first file. A code other than 0 ends the run after its
+// question, whatever the answer.
+int32_t PrepareRun(RunContext* run) {
+  run->stamp = ConversionStamp(SettingsSignature(gAppSettings, true));
+  if (FileListCount() == 0) return kErrorEmptyList;
+  if (gAppSettings.OutputMode == 0) {
+    TextView folder = FieldView(gAppSettings.OutputFolder);
+    if (folder.empty()) return kErrorNoOutputFolder;
+    run->outputFolder = WithTrailingBackslash(folder);
+  }
+  if (!CanWriteFormat(TargetId())) return kErrorUnknownTarget;
+  if (gAppSettings.OutputMode == 0) FsCreateDirectory(run->outputFolder);
+  return 0;
+}
+
+// ---- Walking the list ---------------------------------------------------------------
+
+// The first entry the run has not reached, or -1. Entries are taken by their place in
+// the list, but deleting entries above the cursor moves the rest up: the cursor moves
+// back over entries the run has not reached, so none of them is passed over.
+int32_t NextEntry(RunContext& run, Text* text) {
+  int32_t count = FileListCount();
+  int32_t i = std::min(run.cursor, count);
+  while (i > 0 && !run.reached.count(FileListText(i - 1))) --i;
+  for (; i < count; ++i) {
+    *text = FileListText(i);
+    if (!run.reached.count(*text)) break;
+  }
+  run.cursor = i;
+  return i < count ? i : -1;
+}
+
+// Where the entry is now, or -1 once it was deleted.
+int32_t Locate(Entry& entry) {
+  if (FileListText(entry.index) != entry.plan.inputPath) {
+    int32_t found = FileListFind(entry.plan.inputPath);
+    if (found < 0 || FileListText(found) != entry.plan.inputPath) return -1;
+    entry.index = found;
+  }
+  return entry.index;
+}
+
+// ---- Planning an entry ----------------------------------------------------------------
+
+// The output another entry of this run already wrote or holds up to date, if any:
+// within one run, a second source never replaces the first one's result.
+const Text* EarlierSource(const RunContext& run, const OutputPlan& plan) {
+  auto found = run.outputs.find(FsPathKey(plan.outputPath));
+  return found == run.outputs.end() || found->second == plan.inputPath ? nullptr : &found->second;
+}
+
+// An earlier entry not finished yet may still write that output, or fail to: the
+// entry waits until that is known.
+bool OutputUndecided(const RunContext& run, const OutputPlan& plan) {
+  Text key = FsPathKey(plan.outputPath);
+  return std::any_of(run.queue.begin(), run.queue.end(),
+                     [&key](const auto& e) { return e->plan.error == 0 && FsPathKey(e->plan.outputPath) == key; });
+}
+
+bool IsUpToDate(const RunContext& run, int32_t index, const OutputPlan& plan) {
+  return FileListStamp(index) == run.stamp && FsFileExists(plan.outputPath);
+}
+
+int32_t Classify(const RunContext& run, Entry* entry) {
+  const OutputPlan& plan = entry->plan;
+  if (plan.error != 0) return plan.error;
+  bool needsFolder = gAppSettings.OutputMode == 1 && IsDirectory(plan.outputFolder) != kDirectoryAttribute;
+  if (needsFolder) FsCreateDirectory(plan.outputFolder);
+  // An output folder that is the source folder and a target of the source's own type
+  // (IMG.JPG to IMG.jpg is one file on Windows) would put the converted picture in
+  // place of the original.
+  if (FsSameFile(plan.inputPath, plan.outputPath)) return kErrorOutputIsSource;
+  if (const Text* earlier = EarlierSource(run, plan)) {
+    entry->detail = DisplayText(plan.outputPath) + u" — из файла " + DisplayText(*earlier);
+    return kErrorOutputTaken;
+  }
+  if (IsUpToDate(run, entry->index, plan)) entry->kind = Kind::Skipped;
+  return 0;
+}
+
+// A stop asked for while files are under way lets them finish and begins no more; the
+// first file after a run of skipped ones still converts, as it would alone.
+bool MayBegin(RunContext& run) {
+  if (gRunState.load() != kRunIdle || run.pool.Busy() == 0) return true;
+  run.ending = true;
+  run.end = RunEnd::Stopped;
+  return false;
+}
+
+// The temporary is made before any work: a folder that cannot take the file is
+// reported at once, with the system's reason.
+void Begin(RunContext& run, Entry& entry) {
+  Text reason;
+  if (!FsBeginReplace(entry.plan.outputPath, &entry.output, &reason)) {
+    entry.kind = Kind::Failed;
+    entry.error = kErrorWriteFile;
+    entry.detail = DisplayText(entry.plan.outputPath) + u": " + reason;
+    return;
+  }
+  run.pool.Begin(entry.tag, entry.plan.inputPath);
+}
+
+size_t Converting(const RunContext& run) {
+  return std::count_if(run.queue.begin(), run.queue.end(), [](const auto& e) { return e->kind == Kind::Converting; });
+}
+
+// Plans entries while the pool has room and the results waiting to be written in list
+// order stay few.
+void PlanAhead(RunContext& run) {
+  const size_t maxHeld = static_cast<size_t>(2 * run.jobs);
+  while (!run.ending && run.pool.HasRoom() && Converting(run) < maxHeld) {
+    Text text;
+    int32_t index = NextEntry(run, &text);
+    if (index < 0) return;
+    auto entry = std::make_unique<Entry>();
+    entry->plan = PlanOutput(gAppSettings, text, run.outputFolder);
+    if (entry->plan.error == 0 && OutputUndecided(run, entry->plan)) return;
+    entry->index = index;
+    entry->tag = run.nextTag++;
+    entry->error = Classify(run, entry.get());
+    if (entry->error != 0) entry->kind = Kind::Failed;
+    if (entry->kind == Kind::Converting && !MayBegin(run)) return;
+    if (entry->kind == Kind::Converting) Begin(run, *entry);
+    run.reached.insert(text);
+    run.cursor = index + 1;
+    bool asks = entry->kind == Kind::Failed;
+    run.queue.push_back(std::move(entry));
+    // Its question may end the run: nothing after it begins before it is answered.
+    if (asks) return;
+  }
+}
+
+// ---- Finishing entries in list order --------------------------------------------------
+
+void ShowDecoded(Entry& entry) {
+  if (entry.shown || entry.bytesRead == 0) return;
+  int32_t index = Locate(entry);
+  if (index < 0) return;
+  ShowProgress(index, FileListCount(), entry.bytesRead, entry.plan.fileName);
+  entry.shown = true;
+}
+
+// The result goes over the output only now, in list order: an entry deleted while its
+// file converted leaves nothing behind.
+int32_t Write(Entry& entry) {
+  if (entry.work.error != 0) {
+    FsAbandonReplace(&entry.output);
+    entry.detail = std::move(entry.work.detail);
+    return entry.work.error;
+  }
+  Text reason;
+  if (FsCommitReplace(&entry.output, entry.work.encoded.data(), entry.work.encoded.size(), &reason)) return 0;
+  entry.detail = DisplayText(entry.plan.outputPath) + u": " + reason;
+  return kErrorWriteFile;
+}
+
+// A failure once the run is ending is counted and listed, but asks nothing more.
+int32_t Fail(const RunContext& run, const Entry& entry, int32_t error, RunResult* result) {
+  ++result->failed;
+  result->failures.push_back({entry.plan.inputPath, error});
+  return run.ending ? 0 : ReportConvertError(error, entry.plan.fileName, entry.detail);
+}
+
+// A file that went through the steps: written and stamped, or asked about.
+int32_t FinishProcessed(RunContext& run, Entry& entry, int32_t index, RunResult* result) {
+  ShowDecoded(entry);
+  int32_t error = entry.kind == Kind::Failed ? entry.error : Write(entry);
+  if (error != 0) return Fail(run, entry, error, result);
+  FileListSetStamp(index, run.stamp);
+  run.outputs.emplace(FsPathKey(entry.plan.outputPath), entry.plan.inputPath);
+  ++result->converted;
+  return 0;
+}
+
+void Finish(RunContext& run, Entry& entry, RunResult* result) {
+  int32_t index = Locate(entry);
+  // Deleted during the run, or planned but not reached once the run was ending.
+  if (index < 0 || (run.ending && entry.kind != Kind::Converting)) return;
+  if (entry.kind == Kind::Skipped) {
+    ShowProgress(index, FileListCount(), 0, entry.plan.fileName);
+    run.outputs.emplace(FsPathKey(entry.plan.outputPath), entry.plan.inputPath);
+    ++result->skipped;
+    return;  // a skipped file is no processed file
+  }
+  int32_t answer = FinishProcessed(run, entry, index, result);
+  if (!run.ending && answer == kIdNo) run.end = RunEnd::Declined;
+  else if (!run.ending && gRunState.load() == kRunIdle) run.end = RunEnd::Stopped;
+  run.ending = run.ending || run.end != RunEnd::Finished;
+  DebugTrace(u"Index:" + NumberWithBlank(index) + u", Name: " + entry.plan.fileName);
+}
+
+void FinishReady(RunContext& run, RunResult* result) {
+  while (!run.queue.empty()) {
+    Entry& head = *run.queue.front();
+    if (head.kind == Kind::Converting && !head.done) {
+      ShowDecoded(head);
+      return;
+    }
+    Finish(run, head, result);
+    run.queue.pop_front();
+  }
+}
+
+bool HeadWaits(const RunContext& run) {
+  return !run.queue.empty() && run.queue.front()->kind == Kind::Converting && !run.queue.front()->done;
+}
+
+void Receive(RunContext& run, std::vector<PoolNews> news) {
+  for (PoolNews& item : news) {
+    auto found = std::find_if(run.queue.begin(), run.queue.end(), [&](const auto& e) { return e->tag == item.tag; });
+    if (found == run.queue.end()) continue;
+    Entry& entry = **found;
+    if (item.kind == JobNews::Decoded) entry.bytesRead = item.report.bytesRead;
+    if (item.kind != JobNews::Done) continue;
+    entry.work = std::move(item.report.result);
+    entry.done = true;
+  }
+}
+
+}  // namespace
+
+void SetRunOptions(const RunOptions& options) {
+  std::lock_guard<std::mutex> hold(gOptionsLock);
+  gOptions = options;
+}
+
+RunOptions CurrentRunOptions() {
+  std::lock_guard<std::mutex> hold(gOptionsLock);
+  return Resolved(gOptions);
+}
+
+int32_t DefaultJobCount() {
+  unsigned count = std::thread::hardware_concurrency();
+  return count == 0 ? 1 : static_cast<int32_t>(std::min(count, 64u));
+}
+
+uint64_t DefaultMemoryBudget() {
+  return PhysicalMemoryBytes() / 4;
+}
+
+void ConvertFiles(RunResult* result) {
+  RunContext run(CurrentRunOptions());
+  if (int32_t error = PrepareRun(&run)) {
+    result->runError = error;
+    ReportConvertError(error, Text());
+    return;
+  }
+  // The end of the list is read again for every entry: files handed over during the
+  // run are appended and converted by it, deleted entries end it sooner.
+  for (;;) {
+    FinishReady(run, result);
+    PlanAhead(run);
+    if (run.queue.empty()) break;
+    if (HeadWaits(run)) Receive(run, run.pool.Wait(kWaitMs));
+  }
+  result->end = run.end;
+}

@@ -1,3 +1,0 @@
-#include "engine/run_state.h"
-
-std::atomic<int32_t> gRunState{kRunIdle};

@@ -1,0 +1,285 @@
+// Both sides of the worker: the slot a run drives, and the loop the worker runs.
+#include "engine/workers/worker.h"
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+
+#include "base/utils.h"
+#include "engine/pipeline/picture_budget.h"
+#include "engine/workers/worker_process.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::mutex gConfigLock;
+Text gWorkerProgram;
+WorkTimeLimits gLimits;
+
+uint32_t MsUntil(Clock::time_point deadline) {
+  if (deadline == Clock::time_point::max()) return UINT32_MAX;
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left <= 0 ? 0 : static_cast<uint32_t>(std::min<int64_t>(left, UINT32_MAX - 1));
+}
+
+FileWork Failure(int32_t error, Text detail) {
+  FileWork work;
+  work.error = error;
+  work.detail = std::move(detail);
+  return work;
+}
+
+const char16_t kGarbled[] = u"Процесс преобразования прислал искажённый ответ";
+
+}  // namespace
+
+void SetWorkerProgram(TextView programPath) {
+  std::lock_guard<std::mutex> hold(gConfigLock);
+  gWorkerProgram = Text(programPath);
+}
+
+Text WorkerProgram() {
+  std::lock_guard<std::mutex> hold(gConfigLock);
+  return gWorkerProgram;
+}
+
+void SetWorkTimeLimits(const WorkTimeLimits& limits) {
+  std::lock_guard<std::mutex> hold(gConfigLock);
+  gLimits = limits;
+}
+
+WorkTimeLimits CurrentWorkTimeLimits() {
+  std::lock_guard<std::mutex> hold(gConfigLock);
+  return gLimits;
+}
+
+uint64_t WorkerMemoryCap() {
+  // The largest conversion the budget lets through, and room for the program itself.
+  return kMaxConversionBytes + (uint64_t{1} << 30);
+}
+
+// Every file gets a worker of its own: a reader that overflows the heap or reads past
+// its buffer without crashing would otherwise leave a later file's result to a damaged
+// process, or hand it bytes of an earlier picture. The next worker is started as soon as
+// a job is handed over, so it has loaded while the current file converts.
+struct WorkerSlot::State {
+  WorkerProcess* process = nullptr;  // the one on the job
+  WorkerProcess* spare = nullptr;    // started, waiting for the next job
+  std::vector<uint8_t> inbox;
+  std::vector<uint8_t> jobFrame;  // kept to hand the job once more
+  bool heard = false;             // the worker has answered this job at all
+  bool handedAgain = false;
+  bool busy = false;
+  uint64_t pixels = 0;
+  Clock::time_point started;
+  Clock::time_point deadline;
+  WorkTimeLimits limits;
+
+  // The worker is gone or must go; the job's outcome says why.
+  FileWork End(bool kill, int32_t error, Text detail) {
+    Text how = process ? WorkerProcessEnd(process, kill) : Text();
+    process = nullptr;
+    inbox.clear();
+    busy = false;
+    if (!how.empty()) detail += u": " + how;
+    return Failure(error, std::move(detail));
+  }
+
+  static WorkerProcess* Start() {
+    Text reason;
+    WorkerProcess* started = WorkerProcessStart(WorkerProgram(), WorkerMemoryCap(), &reason);
+    if (!started) DebugTrace(u"Worker_Start_Failed: " + reason);
+    return started;
+  }
+
+  void Finished() {
+    WorkerProcessRetire(process);
+    process = nullptr;
+    busy = false;
+  }
+
+  // A worker that ended before it said a word may have died before it read the job (a
+  // spare killed from outside, or one that was still dying when it was handed the job):
+  // the job goes once more to a fresh worker. A file that crashes the reader before its
+  // header is out crashes that one too, and is reported then.
+  bool HandAgain() {
+    if (heard || handedAgain) return false;
+    handedAgain = true;
+    WorkerProcessEnd(process, false);
+    process = Start();
+    if (!process) return false;
+    WorkerProcessSend(process, jobFrame);  // a worker gone again is found by the next read
+    inbox.clear();
+    started = Clock::now();
+    deadline = started + std::chrono::milliseconds(limits.beforeHeaderMs);
+    return true;
+  }
+
+  JobNews Garbled(JobReport* report) {
+    report->result = End(true, kErrorWorkerCrashed, kGarbled);
+    return JobNews::Done;
+  }
+
+  // Reads one frame's news; the waits for memory do not count against the time.
+  JobNews Take(const uint8_t* frame, size_t length, JobReport* report) {
+    switch (FrameKind(frame)) {
+      case WorkerMessage::Header:
+        if (!ParseHeader(frame, length, &report->pixels, &report->bytes)) return JobNews::None;
+        pixels = report->pixels;
+        deadline = Clock::time_point::max();
+        return JobNews::Header;
+      case WorkerMessage::Decoded:
+        return ParseDecoded(frame, length, &report->bytesRead) ? JobNews::Decoded : JobNews::None;
+      case WorkerMessage::Result:
+        if (!ParseResult(frame, length, &report->result)) return JobNews::None;
+        Finished();
+        return JobNews::Done;
+      default:
+        return JobNews::None;
+    }
+  }
+
+  // The news of the first whole frame that has arrived, if any.
+  JobNews TakeFrame(JobReport* report) {
+    size_t length = 0;
+    if (!WholeFrameLength(inbox, &length)) return Garbled(report);
+    if (length == 0) return JobNews::None;
+    heard = true;
+    JobNews news = Take(inbox.data(), length, report);
+    if (news == JobNews::None) return Garbled(report);
+    inbox.erase(inbox.begin(), inbox.begin() + static_cast<std::ptrdiff_t>(length));
+    return news;
+  }
+};
+
+WorkerSlot::WorkerSlot() : state_(new State) {}
+
+WorkerSlot::~WorkerSlot() {
+  Stop();
+}
+
+bool WorkerSlot::Begin(const WorkerJob& job) {
+  State& s = *state_;
+  std::vector<uint8_t> frame = JobFrame(job);
+  // A spare that ended while it waited (killed from outside, out of memory) must not
+  // cost the file a crash report: it is replaced, and so is one whose channel is gone.
+  if (s.spare && !WorkerProcessRunning(s.spare)) {
+    WorkerProcessEnd(s.spare, false);
+    s.spare = nullptr;
+  }
+  for (int attempt = 0; attempt < 2 && !s.process; ++attempt) {
+    s.process = s.spare ? s.spare : State::Start();
+    s.spare = nullptr;
+    if (!s.process) return false;
+    if (!WorkerProcessSend(s.process, frame)) s.End(true, 0, Text());
+  }
+  if (!s.process) return false;
+  s.busy = true;
+  s.inbox.clear();
+  s.jobFrame = std::move(frame);
+  s.heard = s.handedAgain = false;
+  s.limits = CurrentWorkTimeLimits();
+  s.started = Clock::now();
+  s.deadline = s.started + std::chrono::milliseconds(s.limits.beforeHeaderMs);
+  s.spare = State::Start();
+  return true;
+}
+
+void WorkerSlot::Admit() {
+  State& s = *state_;
+  if (!s.busy) return;
+  uint64_t ms = s.limits.baseMs + s.limits.perMegapixelMs * (s.pixels / 1'000'000);
+  s.deadline = Clock::now() + std::chrono::milliseconds(ms);
+  // A worker that is gone cannot take it; the next poll finds it ended.
+  WorkerProcessSend(s.process, GoFrame());
+}
+
+JobNews WorkerSlot::Poll(uint32_t waitMs, JobReport* report) {
+  State& s = *state_;
+  if (!s.busy) return JobNews::None;
+  Clock::time_point until = Clock::now() + std::chrono::milliseconds(std::min<uint32_t>(waitMs, 86'400'000));
+  for (;;) {
+    JobNews news = s.TakeFrame(report);
+    if (news != JobNews::None) return news;
+    if (Clock::now() >= s.deadline) {
+      auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - s.started).count();
+      report->result = s.End(true, kErrorTimeLimit, u"Преобразование прервано через " + NumberText(seconds) + u" с");
+      return JobNews::Done;
+    }
+    uint32_t wait = std::min(MsUntil(until), MsUntil(s.deadline));
+    WorkerRead read = WorkerProcessRead(s.process, wait, &s.inbox);
+    if (read == WorkerRead::Ended) {
+      news = s.TakeFrame(report);
+      if (news != JobNews::None) return news;
+      if (s.HandAgain()) continue;
+      report->result = s.End(false, kErrorWorkerCrashed, u"Процесс преобразования завершился аварийно");
+      return JobNews::Done;
+    }
+    if (read == WorkerRead::Nothing && Clock::now() >= until && Clock::now() < s.deadline) return JobNews::None;
+  }
+}
+
+bool WorkerSlot::Busy() const {
+  return state_->busy;
+}
+
+intptr_t WorkerSlot::WaitHandle() const {
+  return state_->process ? WorkerProcessWaitHandle(state_->process) : -1;
+}
+
+uint32_t WorkerSlot::MsLeft() const {
+  return state_->busy ? MsUntil(state_->deadline) : UINT32_MAX;
+}
+
+void WorkerSlot::Stop() {
+  State& s = *state_;
+  if (s.process) s.End(s.busy, 0, Text());
+  if (s.spare) WorkerProcessEnd(s.spare, false);
+  s.spare = nullptr;
+  WorkerProcessWaitRetired();
+}
+
+namespace {
+
+// The job waits after its header until the run lets it go on; anything else, or the
+// channel closing, ends it.
+bool AwaitGo(std::vector<uint8_t>* inbox) {
+  for (;;) {
+    size_t length = 0;
+    if (!WholeFrameLength(*inbox, &length)) return false;
+    if (length > 0) {
+      bool go = ParseGo(inbox->data(), length);
+      inbox->erase(inbox->begin(), inbox->begin() + static_cast<std::ptrdiff_t>(length));
+      return go;
+    }
+    if (!WorkerChannelRead(inbox)) return false;
+  }
+}
+
+}  // namespace
+
+int RunWorkerLoop() {
+  std::vector<uint8_t> inbox;
+  auto job = std::make_unique<WorkerJob>();
+  for (;;) {
+    size_t length = 0;
+    if (!WholeFrameLength(inbox, &length)) return 2;
+    if (length == 0) {
+      if (!WorkerChannelRead(&inbox)) return 0;  // the run closed the channel
+      continue;
+    }
+    if (!ParseJob(inbox.data(), length, job.get())) return 2;
+    inbox.erase(inbox.begin(), inbox.begin() + static_cast<std::ptrdiff_t>(length));
+    gAppSettings = job->settings;
+    bool open = true;
+    FileWorkEvents events;
+    events.onHeader = [&](uint64_t pixels, uint64_t bytes) {
+      open = open && WorkerChannelWrite(HeaderFrame(pixels, bytes)) && AwaitGo(&inbox);
+      return open;
+    };
+    events.onDecoded = [&](uint32_t bytesRead) { open = open && WorkerChannelWrite(DecodedFrame(bytesRead)); };
+    FileWork work = ConvertFileToMemory(job->inputPath, job->options, events);
+    if (!open || !WorkerChannelWrite(ResultFrame(work))) return 0;
+  }
+}
