@@ -21,9 +21,11 @@ target_link_libraries(tessaly-batch PRIVATE tessaly_core)
 enable_testing()
 find_package(GTest REQUIRED)
 # Tests link the layers with test doubles of the message box and labels (tests/fake_*.cpp).
-file(GLOB TEST_SOURCES CONFIGURE_DEPENDS tests/test_*.cpp tests/fake_*.cpp)
+file(GLOB TEST_SOURCES CONFIGURE_DEPENDS tests/test_*.cpp tests/fake_*.cpp tests/sample_images.cpp)
 add_executable(tessaly_tests ${TEST_SOURCES} $<TARGET_OBJECTS:tessaly_ui>)
 target_link_libraries(tessaly_tests PRIVATE tessaly_core GTest::gtest_main)
+# The test pictures are drawn with FreeImage itself (tests/sample_images.cpp).
+target_include_directories(tessaly_tests PRIVATE ${FREEIMAGE_INCLUDE_DIR})
 # The worker tests start tessaly-batch as the worker process.
 target_compile_definitions(tessaly_tests PRIVATE TESSALY_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
                                                  TESSALY_BATCH_PROGRAM="$<TARGET_FILE:tessaly-batch>")

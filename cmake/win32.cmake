@@ -126,7 +126,11 @@ set(WIN32_UI_PORT ${CMAKE_SOURCE_DIR}/ui/ui_port_win32.cpp)
 # compilers, since MinGW's runtime and Winelib's may not behave alike.
 file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
 if(WIN32_TEST_SOURCES)
-  add_executable(tessaly_win32_tests ${WIN32_TEST_SOURCES} ${WIN32_EXPORTS} ${WIN32_UI_PORT})
+  add_executable(tessaly_win32_tests ${WIN32_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/tests/sample_images.cpp
+    ${WIN32_EXPORTS} ${WIN32_UI_PORT})
+  if(FREEIMAGE_HEADER_DIR)
+    target_include_directories(tessaly_win32_tests SYSTEM PRIVATE ${FREEIMAGE_HEADER_DIR})
+  endif()
   target_link_libraries(tessaly_win32_tests PRIVATE tessaly_core)
   # Both builds' checks run under Wine on this machine and read the test pictures through Z:.
   target_compile_definitions(tessaly_win32_tests PRIVATE TESSALY_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")

@@ -16,7 +16,7 @@ fail() {
 
 echo "-- FreeImage.def lists every FreeImage function the program calls"
 used=$( (grep -rhoE --include='*.cpp' --include='*.h' 'FreeImage_[A-Za-z0-9_]+[[:space:]]*\(' \
-  app diag engine input settings shell ui 2>/dev/null || true) | sed -E 's/[[:space:]]*\($//' | sort -u)
+  app base engine input settings shell ui 2>/dev/null || true) | sed -E 's/[[:space:]]*\($//' | sort -u)
 [ -n "$used" ] || fail "found no FreeImage call in the sources"
 for name in $used; do
   grep -qE "^[[:space:]]*${name}([[:space:]]|$)" cmake/FreeImage.def || fail "cmake/FreeImage.def lacks $name"

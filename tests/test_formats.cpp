@@ -2,6 +2,9 @@
 
 #include "settings/formats.h"
 #include "engine/codecs/image.h"
+#include "engine/codecs/decode.h"
+#include "engine/codecs/pixel_forms.h"
+#include "engine/codecs/encode.h"
 #include "settings/app_settings.h"
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "base/text.h"
 #include "engine/codecs/image.h"
+#include "engine/codecs/decode.h"
 #include "engine/pipeline/pipeline.h"
 
 // The largest camera sensors give 150 to 200 megapixels.

@@ -10,6 +10,9 @@
 #include "engine/pipeline/fine_detail.h"
 #include "settings/formats.h"
 #include "engine/codecs/image.h"
+#include "engine/codecs/decode.h"
+#include "engine/codecs/pixel_forms.h"
+#include "engine/codecs/encode.h"
 #include "engine/pipeline/picture_budget.h"
 #include "engine/pipeline/shrink_on_load.h"
 

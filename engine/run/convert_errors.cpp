@@ -1,6 +1,7 @@
 // The question a failed file or run asks, with its reason lines.
 #include "base/utils.h"
 #include "engine/codecs/image.h"
+#include "engine/codecs/decode.h"
 #include "engine/pipeline/pipeline.h"
 
 namespace {

@@ -17,6 +17,7 @@
 #include "base/utils.h"
 #include "settings/formats.h"
 #include "engine/codecs/image.h"
+#include "engine/codecs/encode.h"
 #include "engine/workers/job_pool.h"
 #include "engine/run/progress.h"
 #include "base/run_state.h"

@@ -8,6 +8,7 @@
 
 #include "base/text.h"
 #include "engine/codecs/image.h"
+#include "engine/codecs/decode.h"
 #include "tests/e2e/checks_win32.h"
 #include "tests/e2e/e2e_win32.h"
 #include "tests/e2e/main_window_e2e_win32.h"

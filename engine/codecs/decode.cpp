@@ -1,0 +1,276 @@
+// Decoding: the format found from the bytes, the header read alone, the picture decoded,
+// and what FreeImage's readers get wrong or pass over mended from the file's own bytes.
+#include "engine/codecs/decode.h"
+
+#include <cstring>
+
+#include "engine/codecs/bmp_header.h"
+#include "engine/codecs/container_chunks.h"
+#include "engine/codecs/exif_orientation.h"
+#include "engine/codecs/freeimage_bridge.h"
+#include "engine/codecs/source_facts.h"
+
+namespace {
+
+// The JPEG reader fills what a cut-off file lacks with grey and only warns, where every
+// other reader fails; its first warning (later ones are not passed on) is the one sign
+// that the picture is incomplete.
+enum class ReaderWarning { None, DataEnded, Other };
+thread_local ReaderWarning tFirstWarning = ReaderWarning::None;
+
+void NoteLibraryMessage(FREE_IMAGE_FORMAT, const char* message) {
+  if (tFirstWarning != ReaderWarning::None) return;
+  bool ended = message && std::strncmp(message, "Premature end of JPEG file", 26) == 0;
+  tFirstWarning = ended ? ReaderWarning::DataEnded : ReaderWarning::Other;
+}
+
+// The JPEG reader takes a requested size in the high word of its flags and decodes at
+// the largest of 1/2, 1/4 or 1/8 that its longer side allows.
+int LoadFlags(FREE_IMAGE_FORMAT format, int32_t jpegSizeHint) {
+  if (format != FIF_JPEG) return 0;
+  bool hinted = jpegSizeHint > 0 && jpegSizeHint <= 0x7FFF;
+  return JPEG_EXIFROTATE | (hinted ? jpegSizeHint << 16 : 0);
+}
+
+FIBITMAP* DecodeNoting(FREE_IMAGE_FORMAT format, FIMEMORY* stream, int32_t jpegSizeHint) {
+  static const bool listening = (FreeImage_SetOutputMessage(NoteLibraryMessage), true);
+  (void)listening;
+  tFirstWarning = ReaderWarning::None;
+  return FreeImage_LoadFromMemory(format, stream, LoadFlags(format, jpegSizeHint));
+}
+
+// A scaled JPEG notes its full size among the comments, which a PNG writer would carry
+// into the result as text. A comment model left empty goes too: the PNG writer reads
+// the first entry of any model there is.
+void ForgetScaledSize(FIBITMAP* dib) {
+  if (FreeImage_GetMetadataCount(FIMD_COMMENTS, dib) == 0) return;
+  FreeImage_SetMetadata(FIMD_COMMENTS, dib, "OriginalJPEGWidth", nullptr);
+  FreeImage_SetMetadata(FIMD_COMMENTS, dib, "OriginalJPEGHeight", nullptr);
+  if (FreeImage_GetMetadataCount(FIMD_COMMENTS, dib) == 0) FreeImage_SetMetadata(FIMD_COMMENTS, dib, nullptr, nullptr);
+}
+
+// A file that lacks only its closing marker still holds the whole picture: given the
+// marker, it decodes without a word; one cut inside the picture data still warns.
+FIBITMAP* DecodeWithEndMarker(FREE_IMAGE_FORMAT format, const uint8_t* data, uint32_t size, int32_t jpegSizeHint) {
+  std::vector<uint8_t> closed(data, data + size);
+  closed.push_back(0xFF);
+  closed.push_back(0xD9);
+  FIMEMORY* stream = FreeImage_OpenMemory(closed.data(), static_cast<DWORD>(closed.size()));
+  if (!stream) return nullptr;
+  FIBITMAP* dib = DecodeNoting(format, stream, jpegSizeHint);
+  FreeImage_CloseMemory(stream);
+  if (dib && tFirstWarning != ReaderWarning::None) {
+    FreeImage_Unload(dib);
+    dib = nullptr;
+  }
+  return dib;
+}
+
+bool IsUprightTag(FITAG* tag) {
+  return FreeImage_GetTagType(tag) == FIDT_SHORT && FreeImage_GetTagCount(tag) == 1 &&
+         *static_cast<const WORD*>(FreeImage_GetTagValue(tag)) == 1;
+}
+
+// Replaces one metadata tag's value by a value of the same length.
+void ReplaceTagValue(FREE_IMAGE_MDMODEL model, FIBITMAP* dib, FITAG* tag, const void* value) {
+  FITAG* copy = FreeImage_CloneTag(tag);
+  if (!copy) return;
+  if (FreeImage_SetTagValue(copy, value)) FreeImage_SetMetadata(model, dib, FreeImage_GetTagKey(copy), copy);
+  FreeImage_DeleteTag(copy);
+}
+
+// Cameras store the picture as the sensor saw it and name the turn in the EXIF
+// Orientation tag; the pictures are turned upright (by FreeImage's JPEG reader, or by the
+// bridge for TIFF, PNG and WebP: turnedHere). The EXIF that JPEG and WebP outputs keep
+// must then say "upright" wherever a viewer may look, or it would turn the picture a
+// second time. The JPEG reader takes the tag whatever its type or count, and the last of
+// two, so every Orientation in the block is mended; a block that cannot be mended goes.
+void MarkUpright(FIBITMAP* dib, bool turnedHere) {
+  FITAG* orientation = nullptr;
+  bool named = FreeImage_GetMetadata(FIMD_EXIF_MAIN, dib, "Orientation", &orientation) && orientation;
+  bool turned = turnedHere || (named && !IsUprightTag(orientation));
+  const WORD upright = 1;
+  if (turned && FreeImage_GetTagType(orientation) == FIDT_SHORT && FreeImage_GetTagCount(orientation) == 1)
+    ReplaceTagValue(FIMD_EXIF_MAIN, dib, orientation, &upright);
+  FITAG* raw = nullptr;
+  if (!FreeImage_GetMetadata(FIMD_EXIF_RAW, dib, "ExifRaw", &raw) || !raw) return;
+  const auto* bytes = static_cast<const uint8_t*>(FreeImage_GetTagValue(raw));
+  std::vector<uint8_t> block(bytes, bytes + FreeImage_GetTagLength(raw));
+  ExifOrientation state = MendExifOrientation(&block);
+  if (state == ExifOrientation::Mended) ReplaceTagValue(FIMD_EXIF_RAW, dib, raw, block.data());
+  // The reader turned the picture by a tag this block does not show us the same way.
+  else if (turned) FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, nullptr, nullptr);
+}
+
+// FreeImage's WebP reader keeps an EXIF chunk only when it starts as a JPEG segment does
+// ("Exif\0\0"); the format (and most writers, this program among them) leaves that
+// out. It is kept here in the form FreeImage's JPEG and the WebP writers take.
+void KeepWebpExif(FIBITMAP* dib, const uint8_t* data, uint32_t size) {
+  if (FreeImage_GetMetadataCount(FIMD_EXIF_RAW, dib) > 0) return;
+  ByteSpan exif = FindWebpChunk(data, size, "EXIF");
+  if (!exif || !IsTiffFile(exif.data, exif.size)) return;
+  std::vector<uint8_t> block = {'E', 'x', 'i', 'f', 0, 0};
+  block.insert(block.end(), exif.data, exif.data + exif.size);
+  FITAG* tag = FreeImage_CreateTag();
+  if (!tag) return;
+  auto length = static_cast<DWORD>(block.size());
+  if (FreeImage_SetTagKey(tag, "ExifRaw") && FreeImage_SetTagType(tag, FIDT_BYTE) &&
+      FreeImage_SetTagLength(tag, length) && FreeImage_SetTagCount(tag, length) &&
+      FreeImage_SetTagValue(tag, block.data()))
+    FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, "ExifRaw", tag);
+  FreeImage_DeleteTag(tag);
+}
+
+// FreeImage reads the fourth byte of every 32-bit BMP as alpha, but plain (BI_RGB)
+// BMPs leave it 0: a picture whose every alpha is 0 was never meant to be invisible.
+FIBITMAP* WithoutEmptyAlpha(FIBITMAP* dib) {
+  if (FreeImage_GetImageType(dib) != FIT_BITMAP || FreeImage_GetBPP(dib) != 32) return dib;
+  PixelRows rows = RowsOf(dib);
+  for (uint32_t y = 0; y < rows.height; ++y) {
+    const uint8_t* row = rows.Row(y);
+    for (uint32_t x = 0; x < rows.width; ++x)
+      if (row[4 * x + FI_RGBA_ALPHA] != 0) return dib;
+  }
+  FIBITMAP* opaque = Described(FreeImage_ConvertTo24Bits(dib), dib);
+  if (!opaque) return dib;
+  FreeImage_Unload(dib);
+  return opaque;
+}
+
+// FreeImage widens 1-, 2- and 4-bit grey PNGs to 8 bits but leaves their transparent
+// value unwidened, so the wrong grey (mostly none) turned transparent.
+void MendGreyKey(FIBITMAP* dib, int key) {
+  if (key < 0 || FreeImage_GetBPP(dib) != 8 || FreeImage_GetColorsUsed(dib) != 256) return;
+  const RGBQUAD* palette = FreeImage_GetPalette(dib);
+  BYTE table[256];
+  for (int i = 0; i < 256; ++i) {
+    bool clear = palette[i].rgbRed == key && palette[i].rgbGreen == key && palette[i].rgbBlue == key;
+    table[i] = clear ? 0 : 255;
+  }
+  FreeImage_SetTransparencyTable(dib, table, 256);
+}
+
+// 4-bit pictures widened to 8 bits, the one depth FreeImage's rotation refuses; the
+// widening would drop their transparent entries.
+FIBITMAP* Widened(FIBITMAP* dib) {
+  FIBITMAP* wide = Described(FreeImage_ConvertTo8Bits(dib), dib);
+  if (wide && FreeImage_IsTransparent(dib))
+    FreeImage_SetTransparencyTable(wide, FreeImage_GetTransparencyTable(dib), FreeImage_GetTransparencyCount(dib));
+  return wide;
+}
+
+// What makes a picture stored under EXIF orientation 1..8 upright: a turn
+// counter-clockwise (FreeImage's sense), then mirror images.
+struct Turn {
+  int angle;
+  bool flipVertical;
+  bool flipHorizontal;
+};
+constexpr Turn kTurns[9] = {{0, false, false},   {0, false, false}, {0, false, true},
+                            {180, false, false}, {0, true, false},  {90, true, false},
+                            {270, false, false}, {270, true, false}, {90, false, false}};
+
+// False (and the picture as it was) when FreeImage cannot turn this kind of image.
+bool TurnUpright(FIBITMAP** dib, int orientation) {
+  if (orientation < 2 || orientation > 8) return false;
+  const Turn& turn = kTurns[orientation];
+  if (turn.angle != 0) {
+    bool narrow = FreeImage_GetImageType(*dib) == FIT_BITMAP && FreeImage_GetBPP(*dib) == 4;
+    FIBITMAP* wide = narrow ? Widened(*dib) : nullptr;
+    FIBITMAP* source = narrow ? wide : *dib;
+    FIBITMAP* turned = source ? FreeImage_Rotate(source, turn.angle, nullptr) : nullptr;
+    if (wide) FreeImage_Unload(wide);
+    if (!turned) return false;
+    FreeImage_Unload(*dib);
+    *dib = turned;
+  }
+  if (turn.flipVertical) FreeImage_FlipVertical(*dib);
+  if (turn.flipHorizontal) FreeImage_FlipHorizontal(*dib);
+  return true;
+}
+
+// What other readers than JPEG's get wrong or pass over, mended from the file's bytes.
+FIBITMAP* Mended(FREE_IMAGE_FORMAT format, FIBITMAP* dib, const uint8_t* data, uint32_t size) {
+  if (format == FIF_BMP) dib = WithoutEmptyAlpha(dib);
+  if (format == FIF_PNG) MendGreyKey(dib, PngLowGreyKey(data, size));
+  if (format == FIF_WEBP) KeepWebpExif(dib, data, size);
+  // Camera raw files are TIFF inside too, but their reader turns them itself.
+  bool namesTurn = format == FIF_TIFF || format == FIF_PNG || format == FIF_WEBP;
+  if (namesTurn && TurnUpright(&dib, SourceOrientation(data, size))) MarkUpright(dib, true);
+  return dib;
+}
+
+FIBITMAP* DecodeWhole(FREE_IMAGE_FORMAT format, FIMEMORY* stream, const uint8_t* data, uint32_t size,
+                      int32_t jpegSizeHint, int32_t* errorCode) {
+  FIBITMAP* dib = DecodeNoting(format, stream, jpegSizeHint);
+  if (dib && tFirstWarning == ReaderWarning::DataEnded) {
+    FreeImage_Unload(dib);
+    dib = size < UINT32_MAX - 2 ? DecodeWithEndMarker(format, data, size, jpegSizeHint) : nullptr;
+    if (!dib) *errorCode = kErrorTruncated;
+  }
+  if (dib && format == FIF_JPEG) {
+    MarkUpright(dib, false);
+    ForgetScaledSize(dib);
+  } else if (dib) {
+    dib = Mended(format, dib, data, size);
+  }
+  return dib;
+}
+
+// Whether the JPEG reader will turn this picture by a quarter: it looks at the first
+// "Orientation" entry of the main EXIF block, if it has the tag's number, and turns
+// for the values 5 to 8.
+bool JpegTurnSwapsSides(FIBITMAP* dib) {
+  constexpr WORD kOrientationTag = 0x0112;
+  FITAG* tag = nullptr;
+  if (FreeImage_GetMetadataCount(FIMD_EXIF_MAIN, dib) == 0) return false;
+  if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, dib, "Orientation", &tag) || !tag) return false;
+  if (FreeImage_GetTagID(tag) != kOrientationTag || FreeImage_GetTagLength(tag) < 2) return false;
+  WORD value = 0;
+  std::memcpy(&value, FreeImage_GetTagValue(tag), sizeof value);
+  return value >= 5 && value <= 8;
+}
+
+
+}  // namespace
+
+Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode, int32_t jpegSizeHint) {
+  std::vector<uint8_t> plainBmp;
+  if (BmpWithPlainHeader(data, size, &plainBmp)) {
+    data = plainBmp.data();
+    size = static_cast<uint32_t>(plainBmp.size());
+  }
+  FIMEMORY* stream = FreeImage_OpenMemory(const_cast<BYTE*>(data), size);
+  if (!stream) {
+    *errorCode = kErrorBufferUnreadable;
+    return Image();
+  }
+  Image image;
+  FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(stream, 0);
+  if (format == FIF_UNKNOWN) *errorCode = kErrorUnknownFormat;
+  else if (!FreeImage_FIFSupportsReading(format)) *errorCode = kErrorNotReadable;
+  else image = Wrap(DecodeWhole(format, stream, data, size, jpegSizeHint, errorCode));
+  FreeImage_CloseMemory(stream);
+  return image;
+}
+
+void ReadPictureHeader(const uint8_t* data, uint32_t size, PictureHeader* header) {
+  *header = PictureHeader();
+  FIMEMORY* stream = FreeImage_OpenMemory(const_cast<BYTE*>(data), size);
+  if (!stream) return;
+  FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(stream, 0);
+  // Without header-only support the flag is ignored and the reader would decode it all.
+  bool headerOnly = format != FIF_UNKNOWN && FreeImage_FIFSupportsReading(format) &&
+                    FreeImage_FIFSupportsNoPixels(format);
+  FIBITMAP* dib = headerOnly ? FreeImage_LoadFromMemory(format, stream, FIF_LOAD_NOPIXELS) : nullptr;
+  if (dib) {
+    header->known = true;
+    header->format = format;
+    header->width = FreeImage_GetWidth(dib);
+    header->height = FreeImage_GetHeight(dib);
+    header->bitsPerPixel = FreeImage_GetBPP(dib);
+    header->sidesSwapped = format == FIF_JPEG && JpegTurnSwapsSides(dib);
+    FreeImage_Unload(dib);
+  }
+  FreeImage_CloseMemory(stream);
+}

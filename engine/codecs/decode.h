@@ -1,0 +1,36 @@
+// Decoding from memory: the format is found from the bytes, never the name.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/codecs/image.h"
+
+// Error codes of the decoder, as the conversion reports them.
+constexpr int32_t kErrorNotReadable = 7;      // recognised, but no reader
+constexpr int32_t kErrorUnknownFormat = 8;    // not recognised
+constexpr int32_t kErrorBufferUnreadable = 9; // no memory stream
+constexpr int32_t kErrorTruncated = 13;       // the data ends before the picture does
+
+// Detects the format from the bytes and decodes them. On failure writes 7, 8, 9 or 13
+// into *errorCode; a recognised, readable file that still yields no image returns an
+// empty Image and leaves *errorCode alone. jpegSizeHint above 0 lets the JPEG reader
+// decode at 1/2, 1/4 or 1/8 of the size (engine/pipeline/shrink_on_load.h says which); other
+// formats ignore it.
+Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode, int32_t jpegSizeHint = 0);
+
+// What a file's header declares, read without decoding a pixel (FreeImage's
+// header-only load), so a picture too large to convert is refused before its pixels
+// cost memory or time.
+struct PictureHeader {
+  bool known = false;  // false: the format's reader cannot load a header alone
+  int32_t format = -1;  // FreeImage's id of the detected format
+  uint32_t width = 0;   // as stored, before any EXIF turn
+  uint32_t height = 0;
+  uint32_t bitsPerPixel = 0;  // of the decoded image, all channels
+  // A JPEG whose EXIF turn (5 to 8) the reader applies by a quarter turn: the decoded
+  // picture is height x width.
+  bool sidesSwapped = false;
+};
+// Reads the header of a recognised, readable format; *header stays unknown when the
+// format's reader has no header-only load or the header cannot be read.
+void ReadPictureHeader(const uint8_t* data, uint32_t size, PictureHeader* header);
