@@ -58,7 +58,7 @@ BatchOutcome RunBatch(const std::vector<Text>& paths) {
   auto start = std::chrono::steady_clock::now();
   RunBlock block;
   block.pauseMs = 0;
-  if (BeginRun(&block)) {
+  if (BeginRun(&block, gAppSettings)) {
     gRunState = kRunRunning;
     std::thread worker(ConvertThreadMain, &block);
     worker.join();

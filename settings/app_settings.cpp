@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "base/paths.h"
+#include "settings/formats.h"
 
 AppSettings gAppSettings{};
 
@@ -16,8 +17,10 @@ void ApplyDefaultSettings(AppSettings* s, TextView picturesFolder) {
   SetField(s->TargetFormat, u"JPG");
   SetField(s->ExtensionList, kDefaultExtensionList);
   s->FormatId = kFormatJpeg;
-  s->SaveFlags[kFormatJpeg] = 8276;
-  s->SaveFlags[kFormatWebp] = 90;
+  int count = 0;
+  const OutputFormat* formats = OutputFormats(&count);
+  for (int i = 0; i < count; ++i)
+    if (formats[i].defaultWord != 0) *FormatWord(s, formats[i]) = formats[i].defaultWord;
   s->OutputMode = 1;
   SetField(s->OutputFolder, WithTrailingBackslash(WithTrailingBackslash(picturesFolder) + kDefaultSubfolder));
   SetField(s->SubfolderName, kDefaultSubfolder);

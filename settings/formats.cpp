@@ -1,5 +1,9 @@
 #include "settings/formats.h"
 
+#include <iterator>
+
+#include "settings/option_panel_ids.h"
+
 namespace {
 
 struct FormatName {
@@ -26,4 +30,60 @@ int32_t FormatIdFromName(TextView name) {
   for (const auto& entry : kFormatNames)
     if (upper == entry.name) return entry.id;
   return kFormatUnknown;
+}
+
+namespace {
+
+constexpr OutputFormat kOutputFormats[] = {
+    {u"JPG", u"jpg", kFormatJpeg, kFormatJpeg, 8276, 0, true,
+     {{kJpegProgressiveFlag, kIdJpegProgressive, u"Прогрессивный", "--progressive", "progressive JPEG", nullptr},
+      {kJpegBaselineFlag, kIdJpegNoMetadata, u"Без метаданных", "--strip", "JPEG without metadata (baseline)", nullptr}},
+     2, DepthRule::Rgb24, 0, EncoderKind::FreeImage},
+    {u"WEBP", u"webp", kFormatWebp, kFormatWebp, 90, 0, true,
+     {{kWebpLosslessFlag, kIdWebpLossless, u"Без потерь", "--lossless", "lossless WEBP", nullptr}},
+     1, DepthRule::Rgb24OrRgba32, 0, EncoderKind::Libwebp},
+    {u"PNG", u"png", kFormatPng, kFormatPng, 0, kPngBestCompression, false,
+     {{kPng256ColourFlag, kIdPngPalette, u"PNG Color 256", "--palette", "reduce PNG to 256 colours", u"C:255"}},
+     1, DepthRule::PaletteOnOption, kPng256ColourFlag, EncoderKind::FreeImage},
+};
+
+// GIF has no options, but holds at most 256 colours whatever its word says.
+constexpr OutputFormat kGif = {u"GIF", u"gif", kFormatGif, kFormatGif, 0, 0, false, {}, 0,
+                               DepthRule::Palette, 0, EncoderKind::FreeImage};
+
+}  // namespace
+
+const OutputFormat* OutputFormats(int* count) {
+  *count = static_cast<int>(std::size(kOutputFormats));
+  return kOutputFormats;
+}
+
+OutputFormat OutputFormatByName(TextView name) {
+  return OutputFormatById(FormatIdFromName(name));
+}
+
+OutputFormat OutputFormatById(int32_t id) {
+  for (const OutputFormat& format : kOutputFormats)
+    if (format.formatId == id) return format;
+  if (id == kFormatGif) return kGif;
+  return OutputFormat{nullptr, nullptr, id, id, 0, 0, false, {}, 0, DepthRule::AsIs, 0, EncoderKind::FreeImage};
+}
+
+OutputFormat TargetFormatOf(const AppSettings& settings) {
+  return OutputFormatByName(FieldView(settings.TargetFormat));
+}
+
+Text OutputExtension(TextView name) {
+  OutputFormat format = OutputFormatByName(name);
+  if (format.name && ToUpper(name) == format.name) return Text(format.extension);
+  return ToLower(name);
+}
+
+int32_t* FormatWord(AppSettings* settings, const OutputFormat& format) {
+  bool stored = format.slot >= 0 && format.slot < kSaveFlagCount;
+  return stored ? &settings->SaveFlags[format.slot] : nullptr;
+}
+
+int32_t FormatWordOf(const AppSettings& settings, const OutputFormat& format) {
+  return SaveFlagsFor(settings, format.slot);
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "settings/formats.h"
+
 namespace {
 
 constexpr size_t kControlTextUnits = 19;
@@ -33,13 +35,18 @@ Text SizeText(const CaptionSource& source) {
   return size;
 }
 
-// "(Q:84)", "(C:255)" or nothing. The lossless bit is a named flag, not part of the value.
+// "(Q:84)", "(C:255)" or nothing, as the format's record says. The lossless bit is a
+// named flag, not part of the value.
 Text OptionText(const CaptionSource& source) {
   Text options;
+  OutputFormat format = OutputFormatById(source.formatId);
   int32_t quality = FlagValue(source.flagWord, 0);
-  if ((source.formatId == kFormatJpeg || source.formatId == kFormatWebp) && quality != 0)
-    AppendCut(&options, u"Q:" + NumberText(quality) + u";", kOptionTextUnits);
-  if (HasFlag(source.flagWord, kPng256ColourFlag)) AppendCut(&options, u"C:255;", kOptionTextUnits);
+  if (format.quality && quality != 0) AppendCut(&options, u"Q:" + NumberText(quality) + u";", kOptionTextUnits);
+  for (int i = 0; i < format.optionCount; ++i) {
+    const FormatOption& option = format.options[i];
+    if (option.captionTag && HasFlag(source.flagWord, option.bit))
+      AppendCut(&options, Text(option.captionTag) + u";", kOptionTextUnits);
+  }
   options = WithoutTrailingBlanksAndSemicolons(options);
   return options.empty() ? options : u"(" + options + u")";
 }

@@ -83,7 +83,7 @@ inline Opened OpenResult(const ScratchFolder& scratch, const std::string& name) 
 
 inline RunResult RunConversion() {
   RunResult result;
-  ConvertFiles(&result);
+  ConvertFiles(gAppSettings, &result);
   return result;
 }
 

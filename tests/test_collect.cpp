@@ -296,7 +296,7 @@ TEST_F(Collect, AddingDuringARunKeepsStartOffAndTheList) {
   AddFileIfAccepted(u"/earlier/e.jpg");
   gAppSettings.ClearListOnAdd = 8;
   RunBlock block;
-  ASSERT_TRUE(BeginRun(&block));
+  ASSERT_TRUE(BeginRun(&block, gAppSettings));
   gRunState = kRunRunning;
   UiEnableStart(false);
   int64_t added = FilesAddedSoFar();

@@ -92,35 +92,37 @@ TEST(ProfileCaption, CommandLineCaptionUsesTheSettingsNumbers) {
 
 TEST(OptionPanel, FlagWordEditsOfEachControl) {
   AppSettings s = Defaults();
-  SetPanelQuality(&s, kFormatJpeg, 60);
+  const OutputFormat jpeg = OutputFormatById(kFormatJpeg), webp = OutputFormatById(kFormatWebp),
+                     png = OutputFormatById(kFormatPng), unknown = OutputFormatById(kFormatUnknown);
+  SetPanelQuality(&s, jpeg, 60);
   EXPECT_EQ(s.SaveFlags[kFormatJpeg], 0x203C);
-  SetPanelQuality(&s, kFormatJpeg, 84);
-  TogglePanelBit(&s, kFormatJpeg, kIdJpegNoMetadata);
+  SetPanelQuality(&s, jpeg, 84);
+  TogglePanelBit(&s, jpeg, kIdJpegNoMetadata);
   EXPECT_EQ(s.SaveFlags[kFormatJpeg], 0x42054);
-  TogglePanelBit(&s, kFormatJpeg, kIdJpegNoMetadata);
+  TogglePanelBit(&s, jpeg, kIdJpegNoMetadata);
   EXPECT_EQ(s.SaveFlags[kFormatJpeg], 0x2054);
-  TogglePanelBit(&s, kFormatJpeg, kIdJpegProgressive);
+  TogglePanelBit(&s, jpeg, kIdJpegProgressive);
   EXPECT_EQ(s.SaveFlags[kFormatJpeg], 0x54);
 
-  TogglePanelBit(&s, kFormatWebp, kIdWebpLossless);
+  TogglePanelBit(&s, webp, kIdWebpLossless);
   EXPECT_EQ(s.SaveFlags[kFormatWebp], 0x15A);
-  SetPanelQuality(&s, kFormatWebp, 75);
+  SetPanelQuality(&s, webp, 75);
   EXPECT_EQ(s.SaveFlags[kFormatWebp], 0x14B);
 
   EXPECT_EQ(s.SaveFlags[kFormatPng], 0);
-  PreparePanelWord(&s, kFormatPng);
+  PreparePanelWord(&s, png);
   EXPECT_EQ(s.SaveFlags[kFormatPng], 9);
-  TogglePanelBit(&s, kFormatPng, kIdPngPalette);
+  TogglePanelBit(&s, png, kIdPngPalette);
   EXPECT_EQ(s.SaveFlags[kFormatPng], 0x80009);
-  PreparePanelWord(&s, kFormatPng);
+  PreparePanelWord(&s, png);
   EXPECT_EQ(s.SaveFlags[kFormatPng], 0x80009);
 
   // A slider on a panel of another format, an unknown format or a stray control: no word changes.
   AppSettings before = s;
-  SetPanelQuality(&s, kFormatPng, 50);
-  SetPanelQuality(&s, -1, 50);
-  TogglePanelBit(&s, -1, kIdPngPalette);
-  TogglePanelBit(&s, kFormatJpeg, kIdQualitySlider);
+  SetPanelQuality(&s, png, 50);
+  SetPanelQuality(&s, unknown, 50);
+  TogglePanelBit(&s, unknown, kIdPngPalette);
+  TogglePanelBit(&s, jpeg, kIdQualitySlider);
   EXPECT_EQ(std::memcmp(&s, &before, sizeof s), 0);
 }
 

@@ -49,7 +49,7 @@ TEST_F(Worker, RunsTheListOnItsOwnThreadAndSignalsTheEnd) {
   AddEntry(scratch, "a.png");
   AddEntry(scratch, "bad.jpg");
   RunBlock block;
-  ASSERT_TRUE(BeginRun(&block));
+  ASSERT_TRUE(BeginRun(&block, gAppSettings));
   std::thread worker(ConvertThreadMain, &block);
   int waits = 0;
   WaitForWorker(block, [&] {
@@ -68,13 +68,13 @@ TEST_F(Worker, OnlyOneWorkerAtATime) {
   WriteSample(scratch, "a.png", 8, 8);
   AddEntry(scratch, "a.png");
   RunBlock first, second;
-  ASSERT_TRUE(BeginRun(&first));
+  ASSERT_TRUE(BeginRun(&first, gAppSettings));
   // Stop was pressed and Start again before the first worker finished its file.
-  EXPECT_FALSE(BeginRun(&second));
+  EXPECT_FALSE(BeginRun(&second, gAppSettings));
   std::thread worker(ConvertThreadMain, &first);
   WaitForWorker(first, [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); });
   worker.join();
-  EXPECT_TRUE(BeginRun(&second));
+  EXPECT_TRUE(BeginRun(&second, gAppSettings));
   AbandonRun(&second);  // the platform could not create the thread
   EXPECT_TRUE(second.ended.load());
   EXPECT_FALSE(WorkerActive());

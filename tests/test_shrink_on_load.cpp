@@ -120,7 +120,7 @@ struct Converted {
 
 Converted ConvertWith(const Text& path, bool shrink) {
   Converted c;
-  c.work = ConvertFileToMemory(path, FileWorkOptions{shrink}, FileWorkEvents());
+  c.work = ConvertFileToMemory(gAppSettings, path, FileWorkOptions{shrink}, FileWorkEvents());
   c.image = Decoded(c.work.encoded);
   return c;
 }

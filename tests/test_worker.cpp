@@ -75,7 +75,7 @@ TEST_F(IsolatedRun, AWorkerThatCrashesFailsOnlyItsFile) {
   gAppSettings.ResizeMode = 2;
   gAppSettings.ScalePercent = 300;  // seconds of work after slow.png is decoded
   RunResult result;
-  std::thread run([&result] { ConvertFiles(&result); });
+  std::thread run([&result] { ConvertFiles(gAppSettings, &result); });
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (!StatusShows(u"Имя: slow.png") && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(std::chrono::milliseconds(2));

@@ -27,7 +27,7 @@ void WaitStep() {
 
 bool StartConversion(RunResult* result) {
   RunBlock block;
-  if (!BeginRun(&block)) return false;
+  if (!BeginRun(&block, gAppSettings)) return false;
   DWORD threadId = 0;
   HANDLE thread = CreateThread(nullptr, 0, WorkerEntry, &block, 0, &threadId);
   if (!thread) {

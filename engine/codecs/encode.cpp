@@ -37,7 +37,10 @@ bool SetSoftwareTag(const Image& image, const char* value) {
   return image && FreeImage_SetMetadataKeyValue(FIMD_IPTC, Fi(image), "Software", value);
 }
 
-bool CanEncode(int32_t formatId, const Image& image) {
+namespace {
+
+// What FreeImage's writer of the format declares it takes.
+bool FreeImageTakes(int32_t formatId, const Image& image) {
   if (!image || formatId < 0) return false;
   auto fif = static_cast<FREE_IMAGE_FORMAT>(formatId);
   FREE_IMAGE_TYPE type = FreeImage_GetImageType(Fi(image));
@@ -47,10 +50,7 @@ bool CanEncode(int32_t formatId, const Image& image) {
   return type != FIT_BITMAP || FreeImage_FIFSupportsExportBPP(fif, static_cast<int>(FreeImage_GetBPP(Fi(image))));
 }
 
-bool EncodeImage(const Image& image, int32_t formatId, int32_t flags, std::vector<uint8_t>* out) {
-  out->clear();
-  if (!CanEncode(formatId, image)) return false;
-  if (formatId == FIF_WEBP && HaveWebpEncoder()) return EncodeWebpImage(Fi(image), flags, out);
+bool EncodeWithFreeImage(const Image& image, int32_t formatId, int32_t flags, std::vector<uint8_t>* out) {
   FIMEMORY* stream = FreeImage_OpenMemory(nullptr, 0);
   if (!stream) return false;
   bool ok = FreeImage_SaveToMemory(static_cast<FREE_IMAGE_FORMAT>(formatId), Fi(image), stream, flags);
@@ -60,6 +60,31 @@ bool EncodeImage(const Image& image, int32_t formatId, int32_t flags, std::vecto
   else ok = false;
   FreeImage_CloseMemory(stream);
   return ok;
+}
+
+bool UsesLibwebp(const OutputFormat& format) {
+  return format.encoder == EncoderKind::Libwebp && HaveWebpEncoder();
+}
+
+}  // namespace
+
+bool CanEncode(const OutputFormat& format, const Image& image) {
+  if (UsesLibwebp(format)) {
+    uint32_t bpp = ImageBpp(image);
+    return IsStandardBitmap(image) && (bpp == 24 || bpp == 32);
+  }
+  return FreeImageTakes(format.formatId, image);
+}
+
+bool EncodeImage(const Image& image, const OutputFormat& format, int32_t flags, std::vector<uint8_t>* out) {
+  out->clear();
+  if (!CanEncode(format, image)) return false;
+  if (UsesLibwebp(format)) return EncodeWebpImage(Fi(image), flags, out);
+  return EncodeWithFreeImage(image, format.formatId, flags, out);
+}
+
+bool EncodeImage(const Image& image, int32_t formatId, int32_t flags, std::vector<uint8_t>* out) {
+  return EncodeImage(image, OutputFormatById(formatId), flags, out);
 }
 
 
@@ -82,7 +107,8 @@ bool DropMetadata(const Image& image) {
 }
 
 
-bool CanWriteFormat(int32_t formatId) {
-  return formatId >= 0 && FreeImage_FIFSupportsWriting(static_cast<FREE_IMAGE_FORMAT>(formatId));
+bool CanWriteFormat(const OutputFormat& format) {
+  if (UsesLibwebp(format)) return true;
+  return format.formatId >= 0 && FreeImage_FIFSupportsWriting(static_cast<FREE_IMAGE_FORMAT>(format.formatId));
 }
 

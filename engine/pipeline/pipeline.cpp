@@ -8,22 +8,29 @@
 
 #include "base/filesys.h"
 #include "engine/pipeline/fine_detail.h"
-#include "settings/formats.h"
 #include "engine/codecs/image.h"
 #include "engine/codecs/decode.h"
 #include "engine/codecs/pixel_forms.h"
 #include "engine/codecs/encode.h"
 #include "engine/pipeline/picture_budget.h"
 #include "engine/pipeline/shrink_on_load.h"
+#include "settings/formats.h"
 
 namespace {
 
-int32_t TargetId() {
-  return FormatIdFromName(FieldView(gAppSettings.TargetFormat));
-}
+// What one file is converted with, taken from the job's settings once.
+struct Target {
+  OutputFormat format;
+  int32_t flags = 0;
+  ResizeRule resize;
+};
 
-int32_t TargetFlags() {
-  return SaveFlagsFor(gAppSettings, gAppSettings.FormatId);
+Target TargetFrom(const AppSettings& settings) {
+  Target target;
+  target.format = TargetFormatOf(settings);
+  target.flags = FormatWordOf(settings, target.format);
+  target.resize = ResizeRuleFrom(settings);
+  return target;
 }
 
 // Replaces the current image by a later stage's, releasing the earlier one at once;
@@ -32,20 +39,21 @@ void KeepIfMade(Image* current, Image made) {
   if (made) *current = std::move(made);
 }
 
-Image AdaptDepth(const Image& image, int32_t targetId) {
-  switch (targetId) {
-    case kFormatJpeg: return ImageBpp(image) != 24 ? ConvertTo24Bits(image) : Image();
-    // A 24-bit picture has no alpha to keep: widening it would only cost a buffer a third
-    // larger and a pass over every pixel to find it opaque again.
-    case kFormatWebp: return ImageBpp(image) != 24 ? ConvertTo32Bits(image) : Image();
-    case kFormatPng: return HasFlag(TargetFlags(), kPng256ColourFlag) ? ReduceToPalette(image) : Image();
-    case kFormatGif: return ReduceToPalette(image);
-    default: return Image();
-  }
+bool WantsPalette(const Target& target) {
+  const OutputFormat& f = target.format;
+  return f.depth == DepthRule::Palette || (f.depth == DepthRule::PaletteOnOption && HasFlag(target.flags, f.paletteBit));
 }
 
-bool WantsPalette(int32_t targetId) {
-  return targetId == kFormatGif || (targetId == kFormatPng && HasFlag(TargetFlags(), kPng256ColourFlag));
+Image AdaptDepth(const Image& image, const Target& target) {
+  switch (target.format.depth) {
+    case DepthRule::Rgb24: return ImageBpp(image) != 24 ? ConvertTo24Bits(image) : Image();
+    // A 24-bit picture has no alpha to keep: widening it would only cost a buffer a third
+    // larger and a pass over every pixel to find it opaque again.
+    case DepthRule::Rgb24OrRgba32: return ImageBpp(image) != 24 ? ConvertTo32Bits(image) : Image();
+    case DepthRule::Palette:
+    case DepthRule::PaletteOnOption: return WantsPalette(target) ? ReduceToPalette(image) : Image();
+    default: return Image();
+  }
 }
 
 // The decoded image made ready for the target: 8 bits per channel first (16-bit and
@@ -54,39 +62,39 @@ bool WantsPalette(int32_t targetId) {
 // is reduced to its palette afterwards instead: otherwise a resized GIF could not be
 // written at all and a "256 colours" PNG would come out in full colour. A rescale to
 // the size the picture already has would only cost time and soften it.
-Image PrepareImage(Image image, int32_t targetId, const ResizePlan& size) {
+Image PrepareImage(Image image, const Target& target, const ResizePlan& size) {
   if (!IsStandardBitmap(image)) KeepIfMade(&image, ConvertToStandardBitmap(image));
   bool rescale = size.resize && (static_cast<uint32_t>(size.width) != ImageWidth(image) ||
                                  static_cast<uint32_t>(size.height) != ImageHeight(image));
-  bool paletteLast = rescale && WantsPalette(targetId);
-  if (!paletteLast) KeepIfMade(&image, AdaptDepth(image, targetId));
+  bool paletteLast = rescale && WantsPalette(target);
+  if (!paletteLast) KeepIfMade(&image, AdaptDepth(image, target));
   if (rescale) KeepIfMade(&image, RescaleLanczos3(image, size.width, size.height));
-  if (paletteLast) KeepIfMade(&image, AdaptDepth(image, targetId));
+  if (paletteLast) KeepIfMade(&image, AdaptDepth(image, target));
   return image;
 }
 
 // An encoder is never handed an image it does not declare it can take; the wider
 // forms are the ones every target here accepts.
-Image EncodableForm(Image image, int32_t targetId) {
-  if (CanEncode(targetId, image)) return image;
+Image EncodableForm(Image image, const OutputFormat& format) {
+  if (CanEncode(format, image)) return image;
   if (ImageHasAlpha(image)) {
     Image withAlpha = ConvertTo32Bits(image);
-    if (CanEncode(targetId, withAlpha)) return withAlpha;
+    if (CanEncode(format, withAlpha)) return withAlpha;
   }
   Image plain = ConvertTo24Bits(image);
-  return CanEncode(targetId, plain) ? std::move(plain) : Image();
+  return CanEncode(format, plain) ? std::move(plain) : Image();
 }
 
-int32_t EncodeToMemory(Image image, int32_t targetId, std::vector<uint8_t>* encoded) {
-  image = EncodableForm(std::move(image), targetId);
+int32_t EncodeToMemory(Image image, const Target& target, std::vector<uint8_t>* encoded) {
+  image = EncodableForm(std::move(image), target.format);
   if (!image) return kErrorCannotEncode;
   SetSoftwareTag(image, kSoftwareTag);  // a refused tag is no reason to fail the file
-  if (EncodeImage(image, targetId, TargetFlags(), encoded)) return 0;
+  if (EncodeImage(image, target.format, target.flags, encoded)) return 0;
   // Some writers fail on what the source carried (FreeImage's PNG writer on a text
   // chunk with an empty keyword): the picture is worth more than its notes.
   if (!DropMetadata(image)) return kErrorCannotEncode;
   SetSoftwareTag(image, kSoftwareTag);
-  return EncodeImage(image, targetId, TargetFlags(), encoded) ? 0 : kErrorCannotEncode;
+  return EncodeImage(image, target.format, target.flags, encoded) ? 0 : kErrorCannotEncode;
 }
 
 Text ReadFailure(ReadResult result) {
@@ -118,11 +126,11 @@ struct DecodePlan {
   ShrinkOnLoad shrink;
 };
 
-DecodePlan PlanDecode(const std::vector<uint8_t>& buffer, const FileWorkOptions& options) {
+DecodePlan PlanDecode(const std::vector<uint8_t>& buffer, const Target& target, const FileWorkOptions& options) {
   DecodePlan plan;
   ReadPictureHeader(buffer.data(), static_cast<uint32_t>(buffer.size()), &plan.header);
   const PictureHeader& h = plan.header;
-  plan.resize = PlanResize(ResizeRuleFrom(gAppSettings), h.sidesSwapped ? h.height : h.width,
+  plan.resize = PlanResize(target.resize, h.sidesSwapped ? h.height : h.width,
                            h.sidesSwapped ? h.width : h.height);
   if (options.shrinkOnLoad && h.known && h.format == kFormatJpeg)
     plan.shrink = PlanShrinkOnLoad(h.width, h.height, h.sidesSwapped, plan.resize);
@@ -172,12 +180,12 @@ Image Decode(const std::vector<uint8_t>& buffer, const DecodePlan& plan, int32_t
 // The file's bytes live only until the image is decoded. The resize is planned from
 // the decoded picture, as the header may not know every turn the readers make, unless
 // it was decoded smaller: then from the full size the header gave.
-int32_t ReadAndDecode(TextView path, const FileWorkOptions& options, const FileWorkEvents& events, Image* image,
-                      ResizePlan* size, FileWork* work) {
+int32_t ReadAndDecode(TextView path, const Target& target, const FileWorkOptions& options,
+                      const FileWorkEvents& events, Image* image, ResizePlan* size, FileWork* work) {
   std::vector<uint8_t> buffer;
   if (int32_t error = ReadSource(path, &buffer, &work->detail)) return error;
   work->bytesRead = static_cast<uint32_t>(buffer.size());
-  DecodePlan plan = PlanDecode(buffer, options);
+  DecodePlan plan = PlanDecode(buffer, target, options);
   if (int32_t error = CheckHeader(plan, work->bytesRead, events, &work->detail)) return error;
   int32_t error = 0;
   *image = Decode(buffer, plan, &error, &work->decodeScale);
@@ -185,7 +193,7 @@ int32_t ReadAndDecode(TextView path, const FileWorkOptions& options, const FileW
   if (error == 0 && !*image) error = kErrorNotReadable;
   if (error != 0) return error;
   *size = work->decodeScale > 1 ? plan.resize
-                                : PlanResize(ResizeRuleFrom(gAppSettings), ImageWidth(*image), ImageHeight(*image));
+                                : PlanResize(target.resize, ImageWidth(*image), ImageHeight(*image));
   return 0;
 }
 
@@ -199,14 +207,15 @@ uint32_t ReadFileToBuffer(TextView path, std::vector<uint8_t>* buffer) {
   return static_cast<uint32_t>(buffer->size());
 }
 
-FileWork ConvertFileToMemory(TextView inputPath, const FileWorkOptions& options, const FileWorkEvents& events) {
+FileWork ConvertFileToMemory(const AppSettings& settings, TextView inputPath, const FileWorkOptions& options,
+                             const FileWorkEvents& events) {
   FileWork work;
+  Target target = TargetFrom(settings);
   Image decoded;
   ResizePlan size;
-  work.error = ReadAndDecode(inputPath, options, events, &decoded, &size, &work);
+  work.error = ReadAndDecode(inputPath, target, options, events, &decoded, &size, &work);
   if (work.error != 0) return work;
   if (events.onDecoded) events.onDecoded(work.bytesRead);
-  int32_t targetId = TargetId();
-  work.error = EncodeToMemory(PrepareImage(std::move(decoded), targetId, size), targetId, &work.encoded);
+  work.error = EncodeToMemory(PrepareImage(std::move(decoded), target, size), target, &work.encoded);
   return work;
 }

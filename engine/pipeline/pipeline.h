@@ -76,9 +76,11 @@ struct FileWorkEvents {
   std::function<void(uint32_t bytesRead)> onDecoded;
 };
 // Reads, checks the header against the budget, decodes, adapts, resizes, tags and
-// encodes one file into memory with the settings of gAppSettings. This is the work a
-// worker process does for each job; it writes nothing.
-FileWork ConvertFileToMemory(TextView inputPath, const FileWorkOptions& options, const FileWorkEvents& events);
+// encodes one file into memory with the given settings (the job's own copy: nothing
+// here reads the process's settings record). This is the work a worker process does
+// for each job; it writes nothing.
+FileWork ConvertFileToMemory(const AppSettings& settings, TextView inputPath, const FileWorkOptions& options,
+                             const FileWorkEvents& events);
 
 // The stamp a converted entry carries: the run's settings signature, except that a
 // signature of 0 (an ordinary XOR of ordinary settings, e.g. --size 8294 with the

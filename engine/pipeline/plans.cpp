@@ -6,6 +6,7 @@
 #include "base/filesys.h"
 #include "base/paths.h"
 #include "engine/pipeline/pipeline.h"
+#include "settings/formats.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ OutputPlan PlanOutput(const AppSettings& settings, TextView inputPath, TextView 
     return plan;
   }
   plan.sourceFolder = WithTrailingBackslash(parts.folder);
-  Text extension = ToLower(FieldView(settings.TargetFormat));
+  Text extension = OutputExtension(FieldView(settings.TargetFormat));
   Text base = BaseName(parts.name);
   Text outputName = base + u"." + extension;
   if (settings.OutputMode == 2) {

@@ -55,11 +55,13 @@ struct Entry {
 };
 
 struct RunContext {
-  explicit RunContext(const RunOptions& options)
-      : jobs(std::max(options.jobs, 1)),
+  RunContext(const RunOptions& options, const AppSettings& runSettings)
+      : settings(runSettings),
+        jobs(std::max(options.jobs, 1)),
         pool(jobs, options.memoryBudget ? options.memoryBudget : DefaultMemoryBudget(),
              FileWorkOptions{options.shrinkOnLoad}) {}
 
+  const AppSettings& settings;
   int32_t jobs;
   JobPool pool;
   uint32_t stamp = 0;  // what converted entries carry: ConversionStamp of the signature
@@ -81,22 +83,19 @@ RunOptions Resolved(RunOptions options) {
   return options;
 }
 
-int32_t TargetId() {
-  return FormatIdFromName(FieldView(gAppSettings.TargetFormat));
-}
-
 // The checks before the first file. A code other than 0 ends the run after its
 // question, whatever the answer.
 int32_t PrepareRun(RunContext* run) {
-  run->stamp = ConversionStamp(SettingsSignature(gAppSettings, true));
+  const AppSettings& settings = run->settings;
+  run->stamp = ConversionStamp(SettingsSignature(settings, true));
   if (FileListCount() == 0) return kErrorEmptyList;
-  if (gAppSettings.OutputMode == 0) {
-    TextView folder = FieldView(gAppSettings.OutputFolder);
+  if (settings.OutputMode == 0) {
+    TextView folder = FieldView(settings.OutputFolder);
     if (folder.empty()) return kErrorNoOutputFolder;
     run->outputFolder = WithTrailingBackslash(folder);
   }
-  if (!CanWriteFormat(TargetId())) return kErrorUnknownTarget;
-  if (gAppSettings.OutputMode == 0) FsCreateDirectory(run->outputFolder);
+  if (!CanWriteFormat(TargetFormatOf(settings))) return kErrorUnknownTarget;
+  if (settings.OutputMode == 0) FsCreateDirectory(run->outputFolder);
   return 0;
 }
 
@@ -151,7 +150,7 @@ bool IsUpToDate(const RunContext& run, int32_t index, const OutputPlan& plan) {
 int32_t Classify(const RunContext& run, Entry* entry) {
   const OutputPlan& plan = entry->plan;
   if (plan.error != 0) return plan.error;
-  bool needsFolder = gAppSettings.OutputMode == 1 && IsDirectory(plan.outputFolder) != kDirectoryAttribute;
+  bool needsFolder = run.settings.OutputMode == 1 && IsDirectory(plan.outputFolder) != kDirectoryAttribute;
   if (needsFolder) FsCreateDirectory(plan.outputFolder);
   // An output folder that is the source folder and a target of the source's own type
   // (IMG.JPG to IMG.jpg is one file on Windows) would put the converted picture in
@@ -184,7 +183,7 @@ void Begin(RunContext& run, Entry& entry) {
     entry.detail = DisplayText(entry.plan.outputPath) + u": " + reason;
     return;
   }
-  run.pool.Begin(entry.tag, entry.plan.inputPath);
+  run.pool.Begin(entry.tag, entry.plan.inputPath, run.settings);
 }
 
 size_t Converting(const RunContext& run) {
@@ -200,7 +199,7 @@ void PlanAhead(RunContext& run) {
     int32_t index = NextEntry(run, &text);
     if (index < 0) return;
     auto entry = std::make_unique<Entry>();
-    entry->plan = PlanOutput(gAppSettings, text, run.outputFolder);
+    entry->plan = PlanOutput(run.settings, text, run.outputFolder);
     if (entry->plan.error == 0 && OutputUndecided(run, entry->plan)) return;
     entry->index = index;
     entry->tag = run.nextTag++;
@@ -325,8 +324,8 @@ uint64_t DefaultMemoryBudget() {
   return PhysicalMemoryBytes() / 4;
 }
 
-void ConvertFiles(RunResult* result) {
-  RunContext run(CurrentRunOptions());
+void ConvertFiles(const AppSettings& settings, RunResult* result) {
+  RunContext run(CurrentRunOptions(), settings);
   if (int32_t error = PrepareRun(&run)) {
     result->runError = error;
     ReportConvertError(error, Text());

@@ -47,10 +47,10 @@ int32_t DefaultJobCount();
 // A quarter of the physical memory.
 uint64_t DefaultMemoryBudget();
 
-// Walks the list once with the settings of gAppSettings, counting into *result as it
+// Walks the list once with the given settings, counting into *result as it
 // goes so the counts survive a fault. Runs on the worker thread. A "No" answer or a
 // stop (gRunState turned Idle after a processed file) ends it once the files already
 // in flight are done; their results are written whole. Entries appended while it runs
 // are converted too; an entry deleted before its result is written is left out, and
 // its result is not written.
-void ConvertFiles(RunResult* result);
+void ConvertFiles(const AppSettings& settings, RunResult* result);

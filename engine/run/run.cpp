@@ -15,11 +15,12 @@ void Pause(int ms) {
 
 }  // namespace
 
-bool BeginRun(RunBlock* block) {
+bool BeginRun(RunBlock* block, const AppSettings& settings) {
   bool expected = false;
   if (!gWorkerActive.compare_exchange_strong(expected, true)) return false;
   block->ended.store(false);
   block->result = RunResult();
+  block->settings = settings;
   return true;
 }
 
@@ -34,7 +35,7 @@ uint32_t ConvertThreadMain(void* param) {
   Pause(block->pauseMs);
   bool finished = RunTrapped("ConvertFiles", [&](int& step) {
     step = 1;
-    ConvertFiles(&block->result);
+    ConvertFiles(block->settings, &block->result);
   });
   if (!finished) block->result.faulted = true;
   Pause(block->pauseMs);

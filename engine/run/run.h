@@ -29,6 +29,8 @@
 // Shared by address between the thread that starts a run and its worker.
 struct RunBlock {
   std::atomic<bool> ended{false};
+  // What the run converts with: the settings as they were when it began.
+  AppSettings settings{};
   RunResult result;
   // The window's worker pauses this long before and after the run, as it always has;
   // tessaly-batch has nothing to wait for and sets 0 (it was a tenth of a second of
@@ -39,7 +41,7 @@ struct RunBlock {
 // Claims the one worker slot. False while a worker of an earlier run is still
 // finishing its file (after a stop the Start button is enabled again at once): the
 // start request must then be refused so two workers never walk the same list.
-bool BeginRun(RunBlock* block);
+bool BeginRun(RunBlock* block, const AppSettings& settings);
 // Gives the slot back when the platform could not create the thread.
 void AbandonRun(RunBlock* block);
 

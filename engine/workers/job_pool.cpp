@@ -66,7 +66,7 @@ int32_t JobPool::Busy() const {
       std::count_if(slots_.begin(), slots_.end(), [](const auto& s) { return s->phase != Slot::Phase::Idle; }));
 }
 
-void JobPool::Begin(uint64_t tag, TextView inputPath) {
+void JobPool::Begin(uint64_t tag, TextView inputPath, const AppSettings& settings) {
   auto idle = std::find_if(slots_.begin(), slots_.end(), [](const auto& s) { return s->phase == Slot::Phase::Idle; });
   if (idle == slots_.end()) return;
   Slot& slot = **idle;
@@ -74,7 +74,7 @@ void JobPool::Begin(uint64_t tag, TextView inputPath) {
   slot.bytes = 0;
   slot.phase = Slot::Phase::Starting;
   auto job = std::make_unique<WorkerJob>();
-  job->settings = gAppSettings;
+  job->settings = settings;
   job->inputPath = Text(inputPath);
   job->options = options_;
   // Without a worker (none named, or none can start) the file is converted here: the
@@ -87,7 +87,7 @@ void JobPool::Begin(uint64_t tag, TextView inputPath) {
       ++signals_;
       signal_.notify_all();
     });
-  slot.thread->Begin(inputPath, options_);
+  slot.thread->Begin(*job);
 }
 
 void JobPool::Collect(Slot& slot, std::vector<PoolNews>* news) {

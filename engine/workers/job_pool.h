@@ -35,8 +35,8 @@ class JobPool {
 
   bool HasRoom() const;
   int32_t Busy() const;
-  // Begins the file's conversion with the settings of gAppSettings; its news carries tag.
-  void Begin(uint64_t tag, TextView inputPath);
+  // Begins the file's conversion with these settings; its news carries tag.
+  void Begin(uint64_t tag, TextView inputPath, const AppSettings& settings);
   // Waits at most waitMs for news of any conversion, and returns all there is.
   std::vector<PoolNews> Wait(uint32_t waitMs);
   // The most bytes the admitted conversions declared at once, for checks.

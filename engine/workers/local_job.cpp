@@ -14,9 +14,8 @@ LocalJob::~LocalJob() {
   if (thread_) JobThreadJoin(thread_);
 }
 
-void LocalJob::Begin(TextView inputPath, const FileWorkOptions& options) {
-  inputPath_ = Text(inputPath);
-  options_ = options;
+void LocalJob::Begin(const WorkerJob& job) {
+  job_ = job;
   gate_ = Gate::Waiting;
   busy_ = true;
   thread_ = JobThreadStart(&LocalJob::Entry, this);
@@ -58,7 +57,7 @@ void LocalJob::Run() {
     Tell(JobNews::Decoded, std::move(report));
   };
   JobReport done;
-  done.result = ConvertFileToMemory(inputPath_, options_, events);
+  done.result = ConvertFileToMemory(job_.settings, job_.inputPath, job_.options, events);
   Tell(JobNews::Done, std::move(done));
 }
 

@@ -21,9 +21,9 @@ class LocalJob {
   LocalJob(const LocalJob&) = delete;
   LocalJob& operator=(const LocalJob&) = delete;
 
-  // Starts the job (the settings of gAppSettings); when no thread can be made it runs
-  // here and now, taking its memory without asking.
-  void Begin(TextView inputPath, const FileWorkOptions& options);
+  // Starts the job with its own copy of the settings; when no thread can be made it
+  // runs here and now, taking its memory without asking.
+  void Begin(const WorkerJob& job);
   // The oldest news not yet taken; never waits.
   JobNews Poll(JobReport* report);
   void Admit();
@@ -42,7 +42,6 @@ class LocalJob {
   std::deque<std::pair<JobNews, JobReport>> news_;
   Gate gate_ = Gate::Waiting;
   JobThread* thread_ = nullptr;
-  Text inputPath_;
-  FileWorkOptions options_;
+  WorkerJob job_;
   bool busy_ = false;
 };

@@ -271,7 +271,6 @@ int RunWorkerLoop() {
     }
     if (!ParseJob(inbox.data(), length, job.get())) return 2;
     inbox.erase(inbox.begin(), inbox.begin() + static_cast<std::ptrdiff_t>(length));
-    gAppSettings = job->settings;
     bool open = true;
     FileWorkEvents events;
     events.onHeader = [&](uint64_t pixels, uint64_t bytes) {
@@ -279,7 +278,7 @@ int RunWorkerLoop() {
       return open;
     };
     events.onDecoded = [&](uint32_t bytesRead) { open = open && WorkerChannelWrite(DecodedFrame(bytesRead)); };
-    FileWork work = ConvertFileToMemory(job->inputPath, job->options, events);
+    FileWork work = ConvertFileToMemory(job->settings, job->inputPath, job->options, events);
     if (!open || !WorkerChannelWrite(ResultFrame(work))) return 0;
   }
 }

@@ -658,7 +658,7 @@ struct WorkerRound {
 
 // One file through the pool, its news counted; the result.
 FileWork ConvertThroughPool(JobPool* pool, const Text& path, WorkerRound* round, int job) {
-  pool->Begin(static_cast<uint64_t>(job), path);
+  pool->Begin(static_cast<uint64_t>(job), path, gAppSettings);
   for (;;) {
     for (PoolNews& news : pool->Wait(UINT32_MAX)) {
       if (news.kind == JobNews::Done) return std::move(news.report.result);
@@ -690,7 +690,7 @@ DWORD WINAPI RunJobsSideBySide(void* param) {
   size_t begun = 0, done = 0;
   while (done < round->paths.size()) {
     while (begun < round->paths.size() && pool.HasRoom()) {
-      pool.Begin(begun, round->paths[begun]);
+      pool.Begin(begun, round->paths[begun], gAppSettings);
       ++begun;
     }
     round->concurrent = std::max(round->concurrent, pool.Busy());

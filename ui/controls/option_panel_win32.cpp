@@ -49,35 +49,28 @@ void AddCheckBox(HWND group, int id, TextView text, int x, int y, int w, bool ch
   SendMessageW(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void AddFormatControls(HWND group, int32_t formatId) {
-  int32_t word = SaveFlagsFor(gAppSettings, formatId);
-  switch (OptionPanelKindFor(formatId)) {
-    case OptionPanelKind::Jpeg:
-      AddQualityControls(group, word);
-      AddCheckBox(group, kIdJpegProgressive, u"Прогрессивный", 120, 20, 114, HasFlag(word, kJpegProgressiveFlag));
-      AddCheckBox(group, kIdJpegNoMetadata, u"Без метаданных", 120, 40, 114, HasFlag(word, kJpegBaselineFlag));
-      break;
-    case OptionPanelKind::Webp:
-      AddQualityControls(group, word);
-      AddCheckBox(group, kIdWebpLossless, u"Без потерь", 120, 20, 114, HasFlag(word, kWebpLosslessFlag));
-      break;
-    case OptionPanelKind::Png:
-      AddCheckBox(group, kIdPngPalette, u"PNG Color 256", 10, 22, 284, HasFlag(word, kPng256ColourFlag));
-      PreparePanelWord(&gAppSettings, formatId);
-      break;
-    case OptionPanelKind::Empty: break;
+// The quality slider at the left and the check boxes beside it, one under the other;
+// without a slider the check boxes take its place.
+void AddFormatControls(HWND group, const OutputFormat& format) {
+  int32_t word = FormatWordOf(gAppSettings, format);
+  if (format.quality) AddQualityControls(group, word);
+  for (int i = 0; i < format.optionCount; ++i) {
+    const FormatOption& option = format.options[i];
+    int x = format.quality ? 120 : 10, y = (format.quality ? 20 : 22) + 20 * i, w = format.quality ? 114 : 284;
+    AddCheckBox(group, option.controlId, option.caption, x, y, w, HasFlag(word, option.bit));
   }
+  PreparePanelWord(&gAppSettings, format);
 }
 
 void OnPanelCommand(WPARAM wParam) {
   if (HIWORD(wParam) != BN_CLICKED) return;
-  TogglePanelBit(&gAppSettings, gAppSettings.FormatId, LOWORD(wParam));
+  TogglePanelBit(&gAppSettings, TargetFormatOf(gAppSettings), LOWORD(wParam));
 }
 
 void OnPanelSlider(HWND group, HWND slider) {
   if (GetDlgCtrlID(slider) != kIdQualitySlider) return;
   int q = TrackbarPos(slider);
-  SetPanelQuality(&gAppSettings, gAppSettings.FormatId, q);
+  SetPanelQuality(&gAppSettings, TargetFormatOf(gAppSettings), q);
   Text label = QualityLabelAfterMove(q);
   SetWindowTextW(GetDlgItem(group, kIdQualityLabel), Wide(label));
 }
@@ -105,8 +98,9 @@ HWND BuildOptionPanel(HWND parent, int x, int y, int width, int height, TextView
   if (!group) return nullptr;
   WPARAM font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
   SendMessageW(group, WM_SETFONT, font, FALSE);
-  gAppSettings.FormatId = FormatIdFromName(ToUpper(formatName));
-  AddFormatControls(group, gAppSettings.FormatId);
+  OutputFormat format = OutputFormatByName(formatName);
+  gAppSettings.FormatId = format.formatId;
+  AddFormatControls(group, format);
   for (HWND child = GetWindow(group, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     AddWindowStyle(child, WS_VISIBLE);
     SendMessageW(child, WM_SETFONT, font, FALSE);
