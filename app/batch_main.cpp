@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   std::string reason;
   if (!ParseBatchArgs(std::vector<std::string>(argv + 1, argv + argc), &options, &reason)) return Usage(reason);
   if (options.help) {
-    std::fputs(BatchUsage(), stdout);
+    std::fputs(BatchUsage().c_str(), stdout);
     return 0;
   }
   gConsoleAnswer = AnswerPolicy(options.onError, ::isatty(STDIN_FILENO) != 0);

@@ -8,30 +8,33 @@
 
 namespace {
 
-constexpr int32_t kJpegProgressive = 0x2000;
-constexpr int32_t kJpegBaseline = 0x40000;
-constexpr int32_t kWebpLossless = 0x100;
-constexpr int32_t kPngBestCompression = 9;
-constexpr int32_t kQualityBits = 0x7F;
-
-const std::map<std::string, std::vector<std::string>> kChoices = {
-    {"--progressive", {"off", "on"}}, {"--strip", {"off", "on"}},
-    {"--lossless", {"off", "on"}},    {"--palette", {"off", "on"}},
-    {"--resize", {"none", "px", "percent"}},
-    {"--side", {"", "long", "short", "width", "height"}},
-    {"--out-mode", {"folder", "subfolder", "suffix"}},
-    {"--on-error", {"", "continue", "stop", "ask"}},
-    {"--isolate", {"off", "on"}},
-    {"--shrink-on-load", {"off", "on"}},
+// How a flag takes its value.
+enum class Value {
+  None,    // a switch
+  Choice,  // one of `choices`; its index is what the flag means
+  Number,  // a whole number from `low` to `high` (digits only)
+  Text,
 };
-const char* const kNumbers[] = {"--quality", "--size", "--percent", "--jobs"};
-const char* const kTexts[] = {"--format", "--out-dir",  "--subfolder", "--filter",
-                              "--config", "--profile", "--add-profile"};
 
-int ChoiceIndex(const std::string& flag, const std::string& value) {
-  const auto& names = kChoices.at(flag);
-  for (size_t i = 0; i < names.size(); ++i)
-    if (!names[i].empty() && names[i] == value) return static_cast<int>(i);
+// What a flag does: at once to the options of the run, or later to the settings record
+// once it is loaded (an override). Exactly one of the two is set.
+using OptionAction = void (*)(BatchOptions*, const std::string& value);
+using SettingAction = void (*)(AppSettings*, const std::string& flag, const std::string& value);
+
+struct Flag {
+  const char* name;
+  Value kind;
+  std::vector<std::string> choices;  // Choice: "" marks an index no one can name
+  int32_t low, high;                 // Number
+  OptionAction option;
+  SettingAction setting;
+  std::string usage;  // how --help shows the flag; empty for one listed with another
+  std::string help;   // its lines in --help ("\n" between lines)
+};
+
+int ChoiceIndex(const Flag& flag, const std::string& value) {
+  for (size_t i = 0; i < flag.choices.size(); ++i)
+    if (!flag.choices[i].empty() && flag.choices[i] == value) return static_cast<int>(i);
   return -1;
 }
 
@@ -39,33 +42,6 @@ bool IsDigits(const std::string& s) {
   if (s.empty() || s.size() > 9) return false;
   for (char c : s)
     if (c < '0' || c > '9') return false;
-  return true;
-}
-
-template <size_t N>
-bool Contains(const char* const (&list)[N], const std::string& s) {
-  for (const char* item : list)
-    if (s == item) return true;
-  return false;
-}
-
-bool CheckValue(const std::string& flag, const std::string& value, std::string* reason) {
-  if (kChoices.count(flag) && ChoiceIndex(flag, value) < 0) {
-    *reason = "wrong value for " + flag + ": " + value;
-    return false;
-  }
-  if (Contains(kNumbers, flag) && !IsDigits(value)) {
-    *reason = flag + " needs a whole number, got: " + value;
-    return false;
-  }
-  if (flag == "--quality" && (std::atoi(value.c_str()) < 1 || std::atoi(value.c_str()) > 100)) {
-    *reason = "--quality must be 1 to 100, got: " + value;
-    return false;
-  }
-  if (flag == "--jobs" && (std::atoi(value.c_str()) < 1 || std::atoi(value.c_str()) > kMaxBatchJobs)) {
-    *reason = "--jobs must be 1 to " + std::to_string(kMaxBatchJobs) + ", got: " + value;
-    return false;
-  }
   return true;
 }
 
@@ -78,50 +54,156 @@ void SetBit(int32_t& word, int32_t bit, bool on) {
   else ClearFlag(word, bit);
 }
 
-void ApplyOne(const std::string& flag, const std::string& value, AppSettings* s) {
-  Text text = TextFromUtf8(value);
-  int32_t number = std::atoi(value.c_str());
-  if (flag == "--format") {
-    Text name = Cut(ToUpper(text), 5);
-    if (name.empty()) name = u"JPG";
-    SetField(s->TargetFormat, name);
-    s->FormatId = FormatIdFromName(name);
-    // Showing the PNG options always asks for the best compression.
-    if (s->FormatId == kFormatPng) s->SaveFlags[kFormatPng] |= kPngBestCompression;
-  } else if (flag == "--quality") {
-    // Only the quality bits: the option bits above them (the PNG palette bit among them,
-    // which the flag word's value mask takes for part of the value) stay as chosen.
-    if (s->FormatId >= 0 && s->FormatId < kSaveFlagCount)
-      s->SaveFlags[s->FormatId] = (s->SaveFlags[s->FormatId] & ~kQualityBits) | number;
-  } else if (flag == "--progressive") {
-    SetBit(s->SaveFlags[kFormatJpeg], kJpegProgressive, value == "on");
-  } else if (flag == "--strip") {
-    SetBit(s->SaveFlags[kFormatJpeg], kJpegBaseline, value == "on");
-  } else if (flag == "--lossless") {
-    SetBit(s->SaveFlags[kFormatWebp], kWebpLossless, value == "on");
-  } else if (flag == "--palette") {
-    SetBit(s->SaveFlags[kFormatPng], kPng256ColourFlag, value == "on");
-  } else if (flag == "--resize") {
-    s->ResizeMode = ChoiceIndex(flag, value);
-  } else if (flag == "--side") {
-    s->ResizeSide = ChoiceIndex(flag, value);
-  } else if (flag == "--size") {
-    s->TargetSize = Clamp(number, 1, 10000);
-  } else if (flag == "--percent") {
-    s->ScalePercent = Clamp(number, 1, 1000);
-  } else if (flag == "--enlarge") {
-    s->NoEnlarge = 0;
-  } else if (flag == "--no-enlarge") {
-    s->NoEnlarge = 1;
-  } else if (flag == "--out-mode") {
-    s->OutputMode = ChoiceIndex(flag, value);
-  } else if (flag == "--out-dir") {
-    SetField(s->OutputFolder, text);
-  } else if (flag == "--subfolder") {
-    SetField(s->SubfolderName, text);
-  } else if (flag == "--filter") {
-    SetField(s->CurrentFilter, text);
+int32_t Number(const std::string& value) {
+  return std::atoi(value.c_str());
+}
+
+void SetFormat(AppSettings* s, const std::string&, const std::string& value) {
+  Text name = Cut(ToUpper(TextFromUtf8(value)), 5);
+  if (name.empty()) name = u"JPG";
+  SetField(s->TargetFormat, name);
+  OutputFormat format = OutputFormatByName(name);
+  s->FormatId = format.formatId;
+  // Choosing a format asks for what its panel always asks for (PNG's best compression).
+  int32_t* word = FormatWord(s, format);
+  if (word) SetFlag(*word, format.shownBits);
+}
+
+// Only the quality bits: the option bits above them (the PNG palette bit among them,
+// which the flag word's value mask takes for part of the value) stay as chosen.
+void SetQuality(AppSettings* s, const std::string&, const std::string& value) {
+  int32_t* word = FormatWord(s, TargetFormatOf(*s));
+  if (word) *word = (*word & ~kQualityBits) | Number(value);
+}
+
+// A format option's flag sets its bit in the word of every format that has it.
+void SetFormatOption(AppSettings* s, const std::string& flag, const std::string& value) {
+  int count = 0;
+  const OutputFormat* formats = OutputFormats(&count);
+  for (int i = 0; i < count; ++i)
+    for (int k = 0; k < formats[i].optionCount; ++k)
+      if (flag == formats[i].options[k].flag) SetBit(*FormatWord(s, formats[i]), formats[i].options[k].bit, value == "on");
+}
+
+const std::vector<std::string> kOnOff = {"off", "on"};
+
+// The flags in the order --help lists them; the format options come from the format
+// records and are placed after --quality.
+std::vector<Flag> MakeFlags() {
+  std::vector<Flag> flags = {
+      {"--config", Value::Text, {}, 0, 0, [](BatchOptions* o, const std::string& v) { o->configPath = TextFromUtf8(v); },
+       nullptr, "--config FILE", "settings file to read (and write with --save)"},
+      {"--show-settings", Value::None, {}, 0, 0, [](BatchOptions* o, const std::string&) { o->showSettings = true; },
+       nullptr, "--show-settings", "print every setting and the settings signature"},
+      {"--save", Value::None, {}, 0, 0, [](BatchOptions* o, const std::string&) { o->save = true; }, nullptr,
+       "--save", "write the settings back as the program does when it ends"},
+      {"--format", Value::Text, {}, 0, 0, nullptr, SetFormat, "--format NAME",
+       "target format: JPG, WEBP, PNG or another FreeImage name"},
+      {"--quality", Value::Number, {}, 1, 100, nullptr, SetQuality, "--quality N", "quality 1..100 of the target format"},
+  };
+  int count = 0;
+  const OutputFormat* formats = OutputFormats(&count);
+  for (int i = 0; i < count; ++i)
+    for (int k = 0; k < formats[i].optionCount; ++k) {
+      const FormatOption& option = formats[i].options[k];
+      bool listed = false;
+      for (const Flag& flag : flags) listed = listed || option.flag == std::string(flag.name);
+      if (listed) continue;
+      flags.push_back({option.flag, Value::Choice, kOnOff, 0, 0, nullptr, SetFormatOption,
+                       std::string(option.flag) + " on|off", option.help});
+    }
+  std::vector<Flag> rest = {
+      {"--resize", Value::Choice, {"none", "px", "percent"}, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string& v) { s->ResizeMode = v == "px" ? 1 : v == "percent" ? 2 : 0; },
+       "--resize none|px|percent", ""},
+      {"--side", Value::Choice, {"", "long", "short", "width", "height"}, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string& v) {
+         s->ResizeSide = v == "long" ? 1 : v == "short" ? 2 : v == "width" ? 3 : 4;
+       },
+       "--side long|short|width|height", ""},
+      {"--size", Value::Number, {}, 0, 999999999, nullptr,
+       [](AppSettings* s, const std::string&, const std::string& v) { s->TargetSize = Clamp(Number(v), 1, 10000); },
+       "--size N", "target side in pixels (1..10000)"},
+      {"--percent", Value::Number, {}, 0, 999999999, nullptr,
+       [](AppSettings* s, const std::string&, const std::string& v) { s->ScalePercent = Clamp(Number(v), 1, 1000); },
+       "--percent N", "scale in percent (1..1000)"},
+      {"--enlarge", Value::None, {}, 0, 0, nullptr, [](AppSettings* s, const std::string&, const std::string&) { s->NoEnlarge = 0; },
+       "--enlarge | --no-enlarge", "whether smaller images are enlarged to --size"},
+      {"--no-enlarge", Value::None, {}, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string&) { s->NoEnlarge = 1; }, "", ""},
+      {"--out-mode", Value::Choice, {"folder", "subfolder", "suffix"}, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string& v) { s->OutputMode = v == "folder" ? 0 : v == "subfolder" ? 1 : 2; },
+       "--out-mode folder|subfolder|suffix", ""},
+      {"--out-dir", Value::Text, {}, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string& v) { SetField(s->OutputFolder, TextFromUtf8(v)); },
+       "--out-dir DIR", "folder for --out-mode folder"},
+      {"--subfolder", Value::Text, {}, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string& v) { SetField(s->SubfolderName, TextFromUtf8(v)); },
+       "--subfolder NAME", "subfolder name for --out-mode subfolder"},
+      {"--filter", Value::Text, {}, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string& v) { SetField(s->CurrentFilter, TextFromUtf8(v)); },
+       "--filter TEXT", "accepted extensions, comma-separated (jpg,png,...)"},
+      {"--on-error", Value::Choice, {"", "continue", "stop", "ask"}, 0, 0,
+       [](BatchOptions* o, const std::string& v) {
+         o->onError = v == "continue" ? OnErrorPolicy::Continue : v == "stop" ? OnErrorPolicy::Stop : OnErrorPolicy::Ask;
+       },
+       nullptr, "--on-error continue|stop|ask", "what a failed file does (ask: y/n, 6 s, then continue)"},
+      {"--isolate", Value::Choice, kOnOff, 0, 0, [](BatchOptions* o, const std::string& v) { o->isolate = v == "on"; },
+       nullptr, "--isolate on|off",
+       "convert each file in a worker process of its own (default on),\nso a file that crashes the image library fails alone"},
+      {"--jobs", Value::Number, {}, 1, kMaxBatchJobs, [](BatchOptions* o, const std::string& v) { o->jobs = Number(v); },
+       nullptr, "--jobs N",
+       "files converted at once (1..64; default: every logical\nprocessor, as memory allows); 1 converts one file at a time"},
+      {"--shrink-on-load", Value::Choice, kOnOff, 0, 0,
+       [](BatchOptions* o, const std::string& v) { o->shrinkOnLoad = v == "on"; }, nullptr, "--shrink-on-load on|off",
+       "decode a JPEG at 1/2, 1/4 or 1/8 of its size when the resize\nmakes it that much smaller (default on); the sizes stay exact"},
+      {"--list-profiles", Value::None, {}, 0, 0, [](BatchOptions* o, const std::string&) { o->listProfiles = true; },
+       nullptr, "--list-profiles", "print the saved profiles: Id, * for the active one, caption"},
+      {"--profile", Value::Text, {}, 0, 0, [](BatchOptions* o, const std::string& v) { o->profile = TextFromUtf8(v); },
+       nullptr, "--profile CAPTION", "activate the first profile with this caption, before the overrides"},
+      {"--add-profile", Value::Text, {}, 0, 0,
+       [](BatchOptions* o, const std::string& v) { o->addProfile = TextFromUtf8(v); }, nullptr,
+       "--add-profile CAPTION", "store the settings after the overrides as a new profile (with --save)"},
+      {"--help", Value::None, {}, 0, 0, [](BatchOptions* o, const std::string&) { o->help = true; }, nullptr, "--help",
+       "this text"},
+      {"-h", Value::None, {}, 0, 0, [](BatchOptions* o, const std::string&) { o->help = true; }, nullptr, "", ""},
+  };
+  flags.insert(flags.end(), rest.begin(), rest.end());
+  return flags;
+}
+
+const std::vector<Flag>& Flags() {
+  static const std::vector<Flag> flags = MakeFlags();
+  return flags;
+}
+
+const Flag* FindFlag(const std::string& name) {
+  for (const Flag& flag : Flags())
+    if (name == flag.name) return &flag;
+  return nullptr;
+}
+
+bool CheckValue(const Flag& flag, const std::string& value, std::string* reason) {
+  if (flag.kind == Value::Choice && ChoiceIndex(flag, value) < 0) {
+    *reason = "wrong value for " + std::string(flag.name) + ": " + value;
+    return false;
   }
+  if (flag.kind != Value::Number) return true;
+  if (!IsDigits(value)) {
+    *reason = std::string(flag.name) + " needs a whole number, got: " + value;
+    return false;
+  }
+  if (Number(value) < flag.low || Number(value) > flag.high) {
+    *reason = std::string(flag.name) + " must be " + std::to_string(flag.low) + " to " + std::to_string(flag.high) +
+              ", got: " + value;
+    return false;
+  }
+  return true;
+}
+
+void ApplyOne(const std::string& name, const std::string& value, AppSettings* s) {
+  const Flag* flag = FindFlag(name);
+  if (flag && flag->setting) flag->setting(s, name, value);
 }
 
 }  // namespace
@@ -129,39 +211,30 @@ void ApplyOne(const std::string& flag, const std::string& value, AppSettings* s)
 bool ParseBatchArgs(const std::vector<std::string>& args, BatchOptions* out, std::string* reason) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      out->help = true;
-    } else if (a == "--show-settings") {
-      out->showSettings = true;
-    } else if (a == "--save") {
-      out->save = true;
-    } else if (a == "--list-profiles") {
-      out->listProfiles = true;
-    } else if (a == "--enlarge" || a == "--no-enlarge") {
-      out->overrides.emplace_back(a, "");
-    } else if (kChoices.count(a) || Contains(kNumbers, a) || Contains(kTexts, a)) {
+    if (a == "--") {
+      for (++i; i < args.size(); ++i) out->paths.push_back(TextFromUtf8(args[i]));
+      break;
+    }
+    const Flag* flag = FindFlag(a);
+    if (!flag && a.size() > 1 && a[0] == '-') {
+      *reason = "unknown option: " + a;
+      return false;
+    }
+    if (!flag) {
+      out->paths.push_back(TextFromUtf8(a));
+      continue;
+    }
+    std::string value;
+    if (flag->kind != Value::None) {
       if (i + 1 >= args.size()) {
         *reason = a + " needs a value";
         return false;
       }
-      const std::string& value = args[++i];
-      if (!CheckValue(a, value, reason)) return false;
-      if (a == "--config") out->configPath = TextFromUtf8(value);
-      else if (a == "--profile") out->profile = TextFromUtf8(value);
-      else if (a == "--add-profile") out->addProfile = TextFromUtf8(value);
-      else if (a == "--on-error") out->onError = static_cast<OnErrorPolicy>(ChoiceIndex(a, value));
-      else if (a == "--isolate") out->isolate = value == "on";
-      else if (a == "--shrink-on-load") out->shrinkOnLoad = value == "on";
-      else if (a == "--jobs") out->jobs = std::atoi(value.c_str());
-      else out->overrides.emplace_back(a, value);
-    } else if (a.size() > 1 && a[0] == '-' && a != "--") {
-      *reason = "unknown option: " + a;
-      return false;
-    } else if (a == "--") {
-      for (++i; i < args.size(); ++i) out->paths.push_back(TextFromUtf8(args[i]));
-    } else {
-      out->paths.push_back(TextFromUtf8(a));
+      value = args[++i];
+      if (!CheckValue(*flag, value, reason)) return false;
     }
+    if (flag->option) flag->option(out, value);
+    else out->overrides.emplace_back(a, value);
   }
   return true;
 }
@@ -255,39 +328,19 @@ std::string SettingsListing(const AppSettings& s) {
   return out;
 }
 
-const char* BatchUsage() {
-  return R"(Usage: tessaly-batch [options] [PATH...]
-Converts image files and the files directly inside folders, with the settings of
-Config.dat (beside the program unless --config says otherwise) and the overrides below.
-
-  --config FILE          settings file to read (and write with --save)
-  --show-settings        print every setting and the settings signature
-  --save                 write the settings back as the program does when it ends
-  --format NAME          target format: JPG, WEBP, PNG or another FreeImage name
-  --quality N            quality 1..100 of the target format
-  --progressive on|off   progressive JPEG
-  --strip on|off         JPEG without metadata (baseline)
-  --lossless on|off      lossless WEBP
-  --palette on|off       reduce PNG to 256 colours
-  --resize none|px|percent
-  --side long|short|width|height
-  --size N               target side in pixels (1..10000)
-  --percent N            scale in percent (1..1000)
-  --enlarge | --no-enlarge   whether smaller images are enlarged to --size
-  --out-mode folder|subfolder|suffix
-  --out-dir DIR          folder for --out-mode folder
-  --subfolder NAME       subfolder name for --out-mode subfolder
-  --filter TEXT          accepted extensions, comma-separated (jpg,png,...)
-  --on-error continue|stop|ask   what a failed file does (ask: y/n, 6 s, then continue)
-  --isolate on|off       convert each file in a worker process of its own (default on),
-                         so a file that crashes the image library fails alone
-  --jobs N               files converted at once (1..64; default: every logical
-                         processor, as memory allows); 1 converts one file at a time
-  --shrink-on-load on|off  decode a JPEG at 1/2, 1/4 or 1/8 of its size when the resize
-                         makes it that much smaller (default on); the sizes stay exact
-  --list-profiles        print the saved profiles: Id, * for the active one, caption
-  --profile CAPTION      activate the first profile with this caption, before the overrides
-  --add-profile CAPTION  store the settings after the overrides as a new profile (with --save)
-  --help                 this text
-)";
+std::string BatchUsage() {
+  std::string text =
+      "Usage: tessaly-batch [options] [PATH...]\n"
+      "Converts image files and the files directly inside folders, with the settings of\n"
+      "Config.dat (beside the program unless --config says otherwise) and the overrides below.\n\n";
+  constexpr size_t kHelpColumn = 25;
+  for (const Flag& flag : Flags()) {
+    if (flag.usage.empty()) continue;
+    std::string line = "  " + flag.usage;
+    const std::string& help = flag.help;
+    if (!help.empty()) line += std::string(line.size() + 2 > kHelpColumn ? 2 : kHelpColumn - line.size(), ' ');
+    for (char c : help) line += c == '\n' ? std::string("\n") + std::string(kHelpColumn, ' ') : std::string(1, c);
+    text += line + "\n";
+  }
+  return text;
 }

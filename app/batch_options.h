@@ -51,4 +51,5 @@ std::string ProfileListing(const ProfileList& profiles, const AppSettings& setti
 // One "Name=value" line per field in record order, then the signature with text.
 std::string SettingsListing(const AppSettings& settings);
 
-const char* BatchUsage();
+// The --help text, from the table of flags and the format records.
+std::string BatchUsage();
