@@ -134,8 +134,9 @@ Text ProfileCaptionFor(const AppSettings& settings) {
   source.noEnlarge = settings.NoEnlarge != 0;
   source.sizeText = size;
   source.percentText = percent;
-  source.formatId = settings.FormatId;
-  source.flagWord = SaveFlagsFor(settings, settings.FormatId);
+  OutputFormat format = TargetFormatOf(settings);
+  source.formatId = format.formatId;
+  source.flagWord = FormatWordOf(settings, format);
   return ProfileCaption(source);
 }
 

@@ -542,6 +542,11 @@ void OnMainFinalDestroy() {
   SetMainWindow(nullptr);
 }
 
+void ForwardToPages(UINT message) {
+  for (HWND page : gPages)
+    if (page) SendMessageW(page, message, 0, 0);
+}
+
 INT_PTR OnMainInit(HWND dialog) {
   BuildMainDialog(dialog);
   InitialiseMainDialog(dialog);
@@ -571,6 +576,7 @@ INT_PTR DispatchMainMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_ENDSESSION: OnEndSession(wParam); return TRUE;
     case WM_DESTROY: OnMainDestroy(); return FALSE;
     case WM_NCDESTROY: OnMainFinalDestroy(); return FALSE;
+    case kMsgSettingsApplied: ForwardToPages(message); return FALSE;
     default: return FALSE;
   }
 }
@@ -591,12 +597,7 @@ void RunMainLoop(HWND dialog) {
 }  // namespace
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  INT_PTR result = FALSE;
-  RunTrapped("MainDialogProc", [&](int& step) {
-    step = 1;
-    result = DispatchMainMessage(dialog, message, wParam, lParam);
-  });
-  return result;
+  return TrappedDialogProc("MainDialogProc", DispatchMainMessage, dialog, message, wParam, lParam);
 }
 
 INT_PTR ShowMainDialog() {

@@ -41,11 +41,14 @@ INT_PTR OnAboutInit(HWND page) {
 
 }  // namespace
 
-INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM, LPARAM) {
-  INT_PTR result = FALSE;
-  RunTrapped("AboutPageProc", [&](int& step) {
-    step = 1;
-    if (message == WM_INITDIALOG) result = OnAboutInit(page);
-  });
-  return result;
+namespace {
+
+INT_PTR DispatchAboutMessage(HWND page, UINT message, WPARAM, LPARAM) {
+  return message == WM_INITDIALOG ? OnAboutInit(page) : FALSE;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  return TrappedDialogProc("AboutPageProc", DispatchAboutMessage, page, message, wParam, lParam);
 }

@@ -252,6 +252,13 @@ INT_PTR OnFileListContextMenu(WPARAM wParam, LPARAM lParam) {
   return FALSE;
 }
 
+// A profile brings its own filter.
+INT_PTR OnFileListSettingsApplied() {
+  HWND filter = gFilterBox.load();
+  if (filter) SetControlText(filter, FieldView(gAppSettings.CurrentFilter));
+  return FALSE;
+}
+
 INT_PTR OnFileListDestroy() {
   // The ports answer empty from now on rather than talk to windows that are going.
   gFileListBox.store(nullptr);
@@ -276,6 +283,7 @@ INT_PTR DispatchFileListMessage(HWND page, UINT message, WPARAM wParam, LPARAM l
     case WM_CONTEXTMENU: return OnFileListContextMenu(wParam, lParam);
     case WM_DESTROY: return OnFileListDestroy();
     case WM_NCDESTROY: return OnFileListFinalDestroy();
+    case kMsgSettingsApplied: return OnFileListSettingsApplied();
     default: return FALSE;
   }
 }
@@ -283,12 +291,7 @@ INT_PTR DispatchFileListMessage(HWND page, UINT message, WPARAM wParam, LPARAM l
 }  // namespace
 
 INT_PTR CALLBACK FileListPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  INT_PTR result = FALSE;
-  RunTrapped("FileListPageProc", [&](int& step) {
-    step = 1;
-    result = DispatchFileListMessage(page, message, wParam, lParam);
-  });
-  return result;
+  return TrappedDialogProc("FileListPageProc", DispatchFileListMessage, page, message, wParam, lParam);
 }
 
 void RefillFilterChoices() {

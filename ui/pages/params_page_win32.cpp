@@ -9,6 +9,7 @@
 #include "ui/controls/option_panel_win32.h"
 #include "settings/app_settings.h"
 #include "ui/pages/params_page_ids.h"
+#include "ui/pages/pages_win32.h"
 #include "ui/pages/params_page_win32.h"
 #include "settings/params_rules.h"
 #include "ui/pages/profile_list_win32.h"
@@ -284,6 +285,9 @@ INT_PTR DispatchParamsMessage(HWND page, UINT message, WPARAM wParam, LPARAM lPa
     case WM_CONTEXTMENU: return OnParamsContextMenu(wParam);
     case WM_DESTROY: return OnParamsDestroy();
     case WM_NCDESTROY: return OnParamsFinalDestroy();
+    case kMsgSettingsApplied:
+      ShowConversionSettings(page);
+      return FALSE;
     default: return FALSE;
   }
 }
@@ -302,10 +306,5 @@ void ShowConversionSettings(HWND page) {
 }
 
 INT_PTR CALLBACK ParamsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  INT_PTR result = FALSE;
-  RunTrapped("ParamsPageProc", [&](int& step) {
-    step = 1;
-    result = DispatchParamsMessage(page, message, wParam, lParam);
-  });
-  return result;
+  return TrappedDialogProc("ParamsPageProc", DispatchParamsMessage, page, message, wParam, lParam);
 }

@@ -4,17 +4,15 @@
 #include "ui/pages/profiles_win32.h"
 
 #include "base/wide_win32.h"
-#include "engine/run/run.h"
-#include "input/file_list_win32.h"
+#include "base/run_state.h"
 #include "settings/app_settings.h"
-#include "ui/pages/params_page_ids.h"
-#include "ui/pages/params_page_win32.h"
-#include "ui/pages/profile_list_win32.h"
+#include "settings/formats.h"
 #include "settings/profiles.h"
-#include "ui/pages/settings_page_win32.h"
-#include "ui/main_dialog_ids.h"
-#include "ui/main_dialog_win32.h"
 #include "ui/controls/window_tools_win32.h"
+#include "ui/main_dialog_ids.h"
+#include "ui/pages/pages_win32.h"
+#include "ui/pages/params_page_ids.h"
+#include "ui/pages/profile_list_win32.h"
 
 namespace {
 
@@ -28,10 +26,11 @@ constexpr UINT kMenuFlags = 0x140;
 
 uint32_t gLastSignature = 0;
 
+// The list and the name box are controls of the parameters page.
 HWND ParamsPage() {
-  return MainPage(kPageParameters);
+  HWND list = gProfileList.window();
+  return list ? GetParent(list) : nullptr;
 }
-
 
 HWND NameBox() {
   return GetDlgItem(ParamsPage(), kIdProfileName);
@@ -115,16 +114,7 @@ void ActivateSelectedProfile() {
   if (stored) record = *stored;
   InvalidateRect(list, nullptr, TRUE);
   if (!ActivateProfileRecord(&record, &gAppSettings)) return;
-  ApplySettingsToPages();
-}
-
-void ApplySettingsToPages() {
-  ShowConversionSettings(ParamsPage());
-  ShowOutputMode(gAppSettings.OutputMode);
-  HWND filter = gFilterBox.load();
-  if (filter) {
-    SetControlText(filter, FieldView(gAppSettings.CurrentFilter));
-  }
+  NotifySettingsApplied();
 }
 
 void SelectActiveProfile(HWND list) {
@@ -164,8 +154,9 @@ Text MakeProfileCaption() {
   source.noEnlarge = gAppSettings.NoEnlarge != 0;
   source.sizeText = size;
   source.percentText = percent;
-  source.formatId = gAppSettings.FormatId;
-  source.flagWord = SaveFlagsFor(gAppSettings, gAppSettings.FormatId);
+  OutputFormat format = TargetFormatOf(gAppSettings);
+  source.formatId = format.formatId;
+  source.flagWord = FormatWordOf(gAppSettings, format);
   Text caption = ProfileCaption(source);
   SetControlText(NameBox(), caption);
   return caption;

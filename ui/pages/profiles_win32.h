@@ -7,10 +7,8 @@
 
 #include "base/text.h"
 
-// Makes the selected profile's settings current and shows them on the pages.
+// Makes the selected profile's settings current; the pages are told to show them.
 void ActivateSelectedProfile();
-// Shows AppSettings in the controls of the three pages that show conversion settings.
-void ApplySettingsToPages();
 // Selects the active profile in the list after loading.
 void SelectActiveProfile(HWND list);
 // The list's context menu.

@@ -259,7 +259,7 @@ void OnSettingsFinalDestroy() {
   }
 }
 
-void DispatchSettingsMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR DispatchSettingsMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       InitAppSettingsPage(page);
@@ -268,18 +268,16 @@ void DispatchSettingsMessage(HWND page, UINT message, WPARAM wParam, LPARAM lPar
     case WM_COMMAND: OnSettingsCommand(page, wParam, lParam); break;
     case WM_DESTROY: OnSettingsDestroy(); break;
     case WM_NCDESTROY: OnSettingsFinalDestroy(); break;
+    case kMsgSettingsApplied: ShowOutputMode(gAppSettings.OutputMode); break;
     default: break;
   }
+  return FALSE;
 }
 
 }  // namespace
 
 INT_PTR CALLBACK AppSettingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  RunTrapped("AppSettingsPageProc", [&](int& step) {
-    step = 1;
-    DispatchSettingsMessage(page, message, wParam, lParam);
-  });
-  return 0;
+  return TrappedDialogProc("AppSettingsPageProc", DispatchSettingsMessage, page, message, wParam, lParam);
 }
 
 // A mode outside 0..2 (a damaged file) leaves all three clear: none of them is in force.
