@@ -89,11 +89,6 @@ bool FsListFolder(TextView folder, const std::function<void(const FolderEntry&)>
   return true;
 }
 
-ReadResult FsReadWholeFile(TextView path, std::vector<uint8_t>* out) {
-  uint64_t size = 0;
-  return FsReadFileHead(path, SIZE_MAX, out, &size);
-}
-
 ReadResult FsReadFileHead(TextView path, size_t maxBytes, std::vector<uint8_t>* out, uint64_t* fileSize) {
   out->clear();
   int fd = ::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);

@@ -179,12 +179,6 @@ bool FsListFolder(TextView folder, const std::function<void(const FolderEntry&)>
   return true;
 }
 
-ReadResult FsReadWholeFile(TextView path, std::vector<uint8_t>* out) {
-  // One ReadFile call takes a 32-bit count, so the head reader refuses 4 GiB or more.
-  uint64_t size = 0;
-  return FsReadFileHead(path, SIZE_MAX, out, &size);
-}
-
 ReadResult FsReadFileHead(TextView path, size_t maxBytes, std::vector<uint8_t>* out, uint64_t* fileSize) {
   out->clear();
   FileHandle file(OpenForReading(path));

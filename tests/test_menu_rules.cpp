@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "ui/about_text.h"
 #include "ui/menu_rules.h"
 
 namespace {
@@ -48,16 +47,6 @@ TEST(TrayBalloon, InfoFlagsFromTheIconArgument) {
   EXPECT_EQ(BalloonInfoFlags(u"4", 0x10), 0x14u);
   EXPECT_EQ(BalloonInfoFlags(u"x", 0x14), 0x10u);
   EXPECT_EQ(BalloonInfoFlags(u"A000", 0x14), 0x14u);
-}
-
-TEST(AboutText, LinesAndSeparators) {
-  Text t = AboutText(u"This program uses FreeImage.", u"3.18.0");
-  EXPECT_EQ(t.rfind(u"TESSALY V1.0 - 08.12.2021\r\n\r\nПрограмма", 0), 0u);
-  EXPECT_NE(t.find(u"профили настроек.\r\n\r\nФорматы"), Text::npos);
-  EXPECT_NE(t.find(u"\r\n \u2022 Формат выходных файлов: JPG, PNG, WEBP\r\n"), Text::npos);
-  EXPECT_NE(t.find(u"интернет.\r\n\r\nThis program uses FreeImage.\r\nFreeImage Library Version: 3.18.0"), Text::npos);
-  EXPECT_NE(t.find(u"Интеграция c контекстным"), Text::npos);
-  EXPECT_EQ(t.back(), u'0') << "the last line has no line break";
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "settings/option_panel.h"
 #include "settings/params_rules.h"
 #include "settings/profiles.h"
 
@@ -88,48 +87,6 @@ TEST(ProfileCaption, CommandLineCaptionUsesTheSettingsNumbers) {
   s.TargetSize = 1600;
   s.ResizeSide = 3;
   EXPECT_EQ(ProfileCaptionFor(s), u"JPG(Q:84); Расчёт в пикселах; Ширина:<1600px");
-}
-
-TEST(OptionPanel, FlagWordEditsOfEachControl) {
-  AppSettings s = Defaults();
-  const OutputFormat jpeg = OutputFormatById(kFormatJpeg), webp = OutputFormatById(kFormatWebp),
-                     png = OutputFormatById(kFormatPng), unknown = OutputFormatById(kFormatUnknown);
-  SetPanelQuality(&s, jpeg, 60);
-  EXPECT_EQ(s.SaveFlags[kFormatJpeg], 0x203C);
-  SetPanelQuality(&s, jpeg, 84);
-  TogglePanelBit(&s, jpeg, kIdJpegNoMetadata);
-  EXPECT_EQ(s.SaveFlags[kFormatJpeg], 0x42054);
-  TogglePanelBit(&s, jpeg, kIdJpegNoMetadata);
-  EXPECT_EQ(s.SaveFlags[kFormatJpeg], 0x2054);
-  TogglePanelBit(&s, jpeg, kIdJpegProgressive);
-  EXPECT_EQ(s.SaveFlags[kFormatJpeg], 0x54);
-
-  TogglePanelBit(&s, webp, kIdWebpLossless);
-  EXPECT_EQ(s.SaveFlags[kFormatWebp], 0x15A);
-  SetPanelQuality(&s, webp, 75);
-  EXPECT_EQ(s.SaveFlags[kFormatWebp], 0x14B);
-
-  EXPECT_EQ(s.SaveFlags[kFormatPng], 0);
-  PreparePanelWord(&s, png);
-  EXPECT_EQ(s.SaveFlags[kFormatPng], 9);
-  TogglePanelBit(&s, png, kIdPngPalette);
-  EXPECT_EQ(s.SaveFlags[kFormatPng], 0x80009);
-  PreparePanelWord(&s, png);
-  EXPECT_EQ(s.SaveFlags[kFormatPng], 0x80009);
-
-  // A slider on a panel of another format, an unknown format or a stray control: no word changes.
-  AppSettings before = s;
-  SetPanelQuality(&s, png, 50);
-  SetPanelQuality(&s, unknown, 50);
-  TogglePanelBit(&s, unknown, kIdPngPalette);
-  TogglePanelBit(&s, jpeg, kIdQualitySlider);
-  EXPECT_EQ(std::memcmp(&s, &before, sizeof s), 0);
-}
-
-TEST(OptionPanel, QualityLabelsCarryTheBlankOfTheNumber) {
-  EXPECT_EQ(QualityLabelAtBuild(84), u"Качество:  84");
-  EXPECT_EQ(QualityLabelAfterMove(60), u"Качество: 60");
-  EXPECT_EQ(PanelQuality(0x42054), 84);
 }
 
 TEST(ParamsBoxes, TypedNumbersAreCleanedAndClamped) {

@@ -42,9 +42,4 @@ TEST(RunControl, DecisionTable) {
   }
 }
 
-TEST(RunControl, QuestionsReadExactly) {
-  EXPECT_EQ(Text(kStopProcessQuestion), u"Вы точно хотите остановить процесс?");
-  EXPECT_EQ(Text(kStopConverterQuestion), u"Вы точно хотите остановить конвертер?");
-}
-
 }  // namespace

@@ -39,9 +39,4 @@ TEST(WindowRules, TabIndexFromActiveTab) {
   EXPECT_EQ(TabIndexFromActiveTab(5), 0);
 }
 
-TEST(WindowRules, AddedFilesText) {
-  EXPECT_EQ(AddedFilesText(5), u"Количество: 5");
-  EXPECT_EQ(AddedFilesText(12), u"Количество: 12");
-}
-
 }  // namespace
