@@ -7,7 +7,7 @@
 #include "app/batch_options.h"
 #include "app/batch_run.h"
 #include "app/startup.h"
-#include "base/console_answer.h"
+#include "app/console_answer.h"
 #include "base/filesys.h"
 #include "engine/run/convert_files.h"
 #include "engine/codecs/image.h"

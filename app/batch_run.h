@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/batch_options.h"
-#include "base/console_answer.h"
+#include "app/console_answer.h"
 #include "engine/run/convert_files.h"
 
 struct BatchOutcome {

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "base/utils.h"
+#include "settings/defaults.h"
 
 ConfigResult LoadStartupSettings(TextView configPath) {
   ConfigResult result = LoadConfig(configPath, nullptr);

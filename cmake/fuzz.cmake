@@ -7,7 +7,7 @@ find_package(Threads REQUIRED)
 target_include_directories(tessaly_codecs PRIVATE ${FREEIMAGE_INCLUDE_DIR})
 target_link_libraries(tessaly_codecs PUBLIC ${FREEIMAGE_LIBRARY})
 target_link_libraries(tessaly_base PUBLIC Threads::Threads)
-file(GLOB CONSOLE_PORTS CONFIGURE_DEPENDS base/*_console.cpp)
+file(GLOB CONSOLE_PORTS CONFIGURE_DEPENDS app/*_console.cpp)
 
 file(GLOB FUZZ_TARGETS CONFIGURE_DEPENDS tests/fuzz/fuzz_*.cpp)
 foreach(source ${FUZZ_TARGETS})

@@ -14,7 +14,7 @@ target_link_libraries(tessaly_codecs PUBLIC ${WEBP_LIBRARY})
 target_compile_definitions(tessaly_codecs PRIVATE TESSALY_LIBWEBP)
 
 # tessaly-batch: its entry and the console forms of the message box and labels.
-file(GLOB CONSOLE_PORTS CONFIGURE_DEPENDS base/*_console.cpp)
+file(GLOB CONSOLE_PORTS CONFIGURE_DEPENDS app/*_console.cpp)
 add_executable(tessaly-batch app/batch_main.cpp ${CONSOLE_PORTS})
 target_link_libraries(tessaly-batch PRIVATE tessaly_core)
 

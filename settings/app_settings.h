@@ -112,12 +112,6 @@ static_assert(sizeof(ProfileRecord) == kProfileRecordSize);
 // The one settings record of the process; zero until the first LoadConfig.
 extern AppSettings gAppSettings;
 
-constexpr char16_t kDefaultExtensionList[] = u"jpg|png|gif|webp|bmp|psd|bmp,tiff,pcx,psd";
-constexpr char16_t kDefaultSubfolder[] = u"TessalyOut";
-
-// Writes the default set over the record; fields outside the set keep their values.
-// The caller supplies the Pictures folder (GetSpecialFolder), possibly empty.
-void ApplyDefaultSettings(AppSettings* settings, TextView picturesFolder);
 
 // Save-flag words: quality in bits 0..6, FreeImage flags in bits 7..18, the program's
 // 256-colour PNG bit 0x80000.

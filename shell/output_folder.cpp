@@ -3,6 +3,7 @@
 #include "base/paths.h"
 #include "base/utils.h"
 #include "settings/app_settings.h"
+#include "settings/defaults.h"
 
 Text DefaultOutputFolder() {
   return WithTrailingBackslash(WithTrailingBackslash(GetSpecialFolder(kCsidlMyPictures)) + kDefaultSubfolder);

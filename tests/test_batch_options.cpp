@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/batch_options.h"
+#include "settings/defaults.h"
 
 namespace {
 

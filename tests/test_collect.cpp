@@ -8,6 +8,7 @@
 #include "input/collect.h"
 #include "input/file_list.h"
 #include "settings/app_settings.h"
+#include "settings/defaults.h"
 #include "tests/fake_ui_port.h"
 #include "tests/test_support.h"
 

@@ -8,6 +8,7 @@
 #include "app/batch_options.h"
 #include "settings/formats.h"
 #include "settings/option_panel.h"
+#include "settings/defaults.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include "settings/params_rules.h"
 #include "settings/profiles.h"
+#include "settings/defaults.h"
 
 namespace {
 

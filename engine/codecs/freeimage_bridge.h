@@ -4,7 +4,8 @@
 // the codecs.
 #pragma once
 
-#include "engine/codecs/image.h"
+#include "engine/codecs/image_handle.h"
+#include "engine/codecs/pixel_rows.h"
 
 #define TESSALY_HOST_HEADER <FreeImage.h>
 #include "engine/codecs/host_header.h"

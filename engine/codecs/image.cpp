@@ -1,64 +1,7 @@
-// The image handle and what any part of the program may ask of a decoded picture.
+// What any part of the program may ask of a decoded picture.
+#include "engine/codecs/image.h"
+
 #include "engine/codecs/freeimage_bridge.h"
-
-PixelRows RowsOf(FIBITMAP* dib) {
-  PixelRows rows;
-  rows.bits = FreeImage_GetBits(dib);
-  rows.pitch = FreeImage_GetPitch(dib);
-  rows.width = FreeImage_GetWidth(dib);
-  rows.height = FreeImage_GetHeight(dib);
-  rows.bpp = FreeImage_GetBPP(dib);
-  return rows;
-}
-
-// FreeImage's 32-bit conversion, among others, leaves the colour profile behind.
-FIBITMAP* WithProfile(FIBITMAP* made, FIBITMAP* from) {
-  if (!made) return nullptr;
-  FIICCPROFILE* profile = FreeImage_GetICCProfile(from);
-  FIICCPROFILE* own = FreeImage_GetICCProfile(made);
-  if (profile && profile->data && profile->size > 0 && own && own->size == 0)
-    FreeImage_CreateICCProfile(made, profile->data, static_cast<long>(profile->size));
-  return made;
-}
-
-// A new image made from another keeps what describes the picture: metadata, colour
-// profile and printing resolution.
-FIBITMAP* Described(FIBITMAP* made, FIBITMAP* from) {
-  if (!WithProfile(made, from)) return nullptr;
-  FreeImage_CloneMetadata(made, from);
-  FreeImage_SetDotsPerMeterX(made, FreeImage_GetDotsPerMeterX(from));
-  FreeImage_SetDotsPerMeterY(made, FreeImage_GetDotsPerMeterY(from));
-  return made;
-}
-
-void SetGreyPalette(FIBITMAP* dib) {
-  RGBQUAD* palette = FreeImage_GetPalette(dib);
-  for (int i = 0; i < 256; ++i) palette[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
-}
-
-Image& Image::operator=(Image&& other) noexcept {
-  if (this != &other) {
-    reset();
-    handle_ = other.handle_;
-    other.handle_ = nullptr;
-  }
-  return *this;
-}
-
-Image::~Image() {
-  reset();
-}
-
-void Image::reset() {
-  if (handle_) FreeImage_Unload(reinterpret_cast<FIBITMAP*>(handle_));
-  handle_ = nullptr;
-}
-
-void InitImageLibrary() {
-#if defined(FREEIMAGE_LIB)
-  FreeImage_Initialise(FALSE);
-#endif
-}
 
 uint32_t ImageWidth(const Image& image) {
   return image ? FreeImage_GetWidth(Fi(image)) : 0;

@@ -7,28 +7,8 @@
 #include <vector>
 
 #include "base/text.h"
+#include "engine/codecs/image_handle.h"
 #include "engine/codecs/pixel_rows.h"
-
-struct ImageHandle;  // FreeImage's FIBITMAP
-
-// Owns one FreeImage image and unloads it on every path out.
-class Image {
- public:
-  Image() = default;
-  explicit Image(ImageHandle* handle) : handle_(handle) {}
-  Image(Image&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-  Image& operator=(Image&& other) noexcept;
-  Image(const Image&) = delete;
-  Image& operator=(const Image&) = delete;
-  ~Image();
-
-  explicit operator bool() const { return handle_ != nullptr; }
-  ImageHandle* get() const { return handle_; }
-  void reset();
-
- private:
-  ImageHandle* handle_ = nullptr;
-};
 
 void InitImageLibrary();
 

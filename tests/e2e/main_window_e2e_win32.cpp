@@ -1,4 +1,5 @@
 #include "tests/e2e/main_window_e2e_win32.h"
+#include "settings/defaults.h"
 
 #include <commctrl.h>
 

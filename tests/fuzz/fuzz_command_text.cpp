@@ -9,6 +9,7 @@
 #include "app/batch_options.h"
 #include "app/handover.h"
 #include "input/collect.h"
+#include "settings/defaults.h"
 
 namespace {
 

@@ -31,6 +31,7 @@
 #include "input/file_list.h"
 #include "input/file_list_win32.h"
 #include "settings/app_settings.h"
+#include "settings/defaults.h"
 
 extern "C" {
 const WCHAR* __stdcall FormatByteSize64(uint32_t bytes);

@@ -13,6 +13,7 @@
 #include "input/file_list.h"
 #include "input/file_list_win32.h"
 #include "settings/app_settings.h"
+#include "settings/defaults.h"
 #include "ui/pages/file_list_page_ids.h"
 #include "ui/menu_rules.h"
 #include "ui/pages/pages_win32.h"

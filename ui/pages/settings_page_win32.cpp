@@ -11,6 +11,7 @@
 #include "base/shell_win32.h"
 #include "base/utils.h"
 #include "settings/app_settings.h"
+#include "settings/defaults.h"
 #include "shell/autorun.h"
 #include "shell/context_menu.h"
 #include "shell/output_folder.h"

@@ -2,7 +2,7 @@
 // standard output, everything else has nowhere to go.
 #include <cstdio>
 
-#include "engine/run/run.h"
+#include "base/run_state.h"
 #include "base/ui_port.h"
 #include "settings/app_settings.h"
 

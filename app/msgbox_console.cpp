@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "base/console_answer.h"
+#include "app/console_answer.h"
 #include "base/paths.h"
 #include "base/utils.h"
 
