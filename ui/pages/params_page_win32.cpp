@@ -8,6 +8,7 @@
 #include "base/wide_win32.h"
 #include "ui/controls/option_panel_win32.h"
 #include "settings/app_settings.h"
+#include "settings/formats.h"
 #include "ui/pages/params_page_ids.h"
 #include "ui/pages/pages_win32.h"
 #include "ui/pages/params_page_win32.h"
@@ -97,7 +98,9 @@ void AddFormatControls(HWND page) {
   AddControl(page, u"Static", u"Преобразововать в:", WS_CHILD | WS_VISIBLE, -1, 16, 248, 110, 14);
   HWND format = AddControl(page, u"ComboBox", u"", kDropDownStyle | CBS_UPPERCASE, kIdFormatBox, 128, 244, 62,
                            kDropHeight);
-  AddItems(format, {u"JPG", u"WEBP", u"PNG"});
+  int count = 0;
+  const OutputFormat* formats = OutputFormats(&count);
+  for (int i = 0; i < count; ++i) AddItems(format, {formats[i].name});
 }
 
 void AddProfileControls(HWND page) {
@@ -286,7 +289,10 @@ INT_PTR DispatchParamsMessage(HWND page, UINT message, WPARAM wParam, LPARAM lPa
     case WM_DESTROY: return OnParamsDestroy();
     case WM_NCDESTROY: return OnParamsFinalDestroy();
     case kMsgSettingsApplied:
+      // The suggested caption follows the activated profile at once, not at the next
+      // tick of the main dialog's timer, which would overwrite a name typed meanwhile.
       ShowConversionSettings(page);
+      RefreshCaptionIfChanged();
       return FALSE;
     default: return FALSE;
   }
