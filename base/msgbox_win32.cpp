@@ -10,8 +10,13 @@
 //
 // The hook also makes the box topmost when it is first activated: Wine's message box
 // ignores MB_TOPMOST, and a box hidden behind the topmost main window could not be
-// answered.
+// answered. At the same moment the box is made as large as its text needs (Wine's box
+// measured it a few pixels short and cut the last characters of the longest line), and a
+// box that closes by itself gets a line under its text that counts down the seconds it
+// has left, so that its closing and what follows come as no surprise.
 #include <windows.h>
+
+#include <algorithm>
 
 #include "base/main_window_win32.h"
 #include "base/paths.h"
@@ -22,6 +27,10 @@ namespace {
 constexpr size_t kTextCapacity = 2047;
 constexpr size_t kCaptionCapacity = 63;
 constexpr WORD kLanguageEnglishUs = 0x0409;
+// The message box's own text control, and the countdown line added under it.
+constexpr int kBoxTextId = 0xFFFF;
+constexpr int kCountdownId = 1001;
+constexpr UINT kTickMs = 1000;
 
 // One shown box and what its time-out needs to end it.
 struct BoxWatch {
@@ -29,6 +38,10 @@ struct BoxWatch {
   HWND box = nullptr;
   bool raised = false;
   UINT_PTR timer = 0;
+  UINT_PTR tick = 0;          // the countdown's second timer
+  bool question = false;      // a Yes/No box: its time-out goes on with the work
+  bool timed = false;         // a time-out closes it
+  DWORD closesAt = 0;         // GetTickCount when the time-out ends it
   BoxWatch* outer = nullptr;  // the box this one was shown over, on this thread
 };
 
@@ -48,27 +61,125 @@ void RaiseToTop(HWND box) {
     SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-// The first dialog created on this thread after the call is the box; it is raised to
-// the top when it is activated the first time.
+Text WindowTextOf(HWND window) {
+  int length = GetWindowTextLengthW(window);
+  if (length <= 0) return Text();
+  Text text(static_cast<size_t>(length) + 1, u'\0');
+  int got = GetWindowTextW(window, reinterpret_cast<wchar_t*>(text.data()), length + 1);
+  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return text;
+}
+
+// "Без ответа выполнение продолжится через 6 с": the seconds left, rounded up.
+Text CountdownText(const BoxWatch& watch) {
+  auto left = static_cast<int32_t>(watch.closesAt - GetTickCount());
+  int32_t seconds = left <= 0 ? 0 : (left + 999) / 1000;
+  Text lead = watch.question ? u"Без ответа выполнение продолжится через " : u"Сообщение закроется через ";
+  return lead + NumberText(seconds) + u" с";
+}
+
+// The rectangle a text needs in the font, at most `widest` pixels wide (longer lines wrap,
+// and a word longer than that, a path say, is broken where it must be).
+SIZE MeasureText(HWND control, TextView text, int widest) {
+  SIZE size = {0, 0};
+  HDC dc = GetDC(control);
+  if (!dc) return size;
+  HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0));
+  HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+  Text copy(text);
+  const UINT flags = DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS;
+  RECT area = {0, 0, widest, 0};
+  DrawTextW(dc, reinterpret_cast<const wchar_t*>(copy.c_str()), static_cast<int>(copy.size()), &area, flags);
+  if (area.right > widest) {
+    area = RECT{0, 0, widest, 0};
+    DrawTextW(dc, reinterpret_cast<const wchar_t*>(copy.c_str()), static_cast<int>(copy.size()), &area,
+              flags | DT_WORDBREAK | DT_EDITCONTROL);
+  }
+  if (previous) SelectObject(dc, previous);
+  ReleaseDC(control, dc);
+  size.cx = area.right;
+  size.cy = area.bottom;
+  return size;
+}
+
+RECT RectInBox(HWND box, HWND child) {
+  RECT r;
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// Moves every child of the box that lies below `top` down by dy and right by dx.
+void ShiftControlsBelow(HWND box, int top, int dx, int dy) {
+  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT r = RectInBox(box, child);
+    if (r.top < top) continue;
+    SetWindowPos(child, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+// The text control grown to its text, a countdown line under it for a box that closes
+// by itself, the buttons moved below, and the box grown around them, still centred where
+// it was.
+void FitBox(BoxWatch* watch) {
+  HWND box = watch->box;
+  HWND label = GetDlgItem(box, kBoxTextId);
+  if (!label) return;
+  RECT text = RectInBox(box, label);
+  RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  constexpr int kSlack = 6;  // what the box's own measure fell short by, and a little more
+  SIZE need = MeasureText(label, WindowTextOf(label), (work.right - work.left) * 2 / 3);
+  int width = std::max<int>(text.right - text.left, need.cx + kSlack);
+  int height = std::max<int>(text.bottom - text.top, need.cy);
+  int lineHeight = watch->timed ? MeasureText(label, u"0", 1000).cy : 0;
+  int dx = width - (text.right - text.left);
+  int dy = height - (text.bottom - text.top) + (lineHeight ? lineHeight + lineHeight / 2 : 0);
+  ShiftControlsBelow(box, text.bottom, dx / 2, dy);
+  SetWindowPos(label, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (lineHeight) {
+    Text line = CountdownText(*watch);
+    HWND countdown = CreateWindowExW(0, reinterpret_cast<const wchar_t*>(u"Static"), reinterpret_cast<const wchar_t*>(line.c_str()),
+                                     WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, text.left,
+                                     text.top + height + lineHeight / 2, width, lineHeight, box,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCountdownId)), nullptr, nullptr);
+    if (countdown) SendMessageW(countdown, WM_SETFONT, SendMessageW(label, WM_GETFONT, 0, 0), FALSE);
+  }
+  RECT frame;
+  GetWindowRect(box, &frame);
+  SetWindowPos(box, nullptr, frame.left - dx / 2, frame.top - dy / 2, frame.right - frame.left + dx,
+               frame.bottom - frame.top + dy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The first dialog created on this thread after the call is the box; it is fitted to its
+// text and raised to the top when it is activated the first time.
 LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam) {
   BoxWatch* watch = tInnermost;
   HWND window = reinterpret_cast<HWND>(wParam);
   if (watch && code == HCBT_CREATEWND && !watch->box && IsDialogWindow(window)) watch->box = window;
   if (watch && code == HCBT_ACTIVATE && window == watch->box && !watch->raised) {
     watch->raised = true;
+    FitBox(watch);
     RaiseToTop(window);
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 void CALLBACK BoxTimeUp(HWND, UINT, UINT_PTR timer, DWORD) {
-  KillTimer(nullptr, timer);
   for (BoxWatch* watch = tInnermost; watch; watch = watch->outer) {
+    if (watch->tick == timer) {
+      HWND countdown = watch->box ? GetDlgItem(watch->box, kCountdownId) : nullptr;
+      Text line = CountdownText(*watch);
+      if (countdown) SetWindowTextW(countdown, reinterpret_cast<const wchar_t*>(line.c_str()));
+      return;
+    }
     if (watch->timer != timer) continue;
+    KillTimer(nullptr, timer);
     watch->timer = 0;
     if (watch->box) EndDialog(watch->box, kIdTimeout);
     return;
   }
+  KillTimer(nullptr, timer);
 }
 
 HWND OwnerOrMainWindow(WindowRef owner) {
@@ -89,10 +200,17 @@ int32_t ShowWatchedBox(HWND owner, const Text& text, const Text& caption, UINT s
   BoxWatch watch;
   watch.outer = tInnermost;
   tInnermost = &watch;
+  watch.question = (style & MB_TYPEMASK) == MB_YESNO;
   watch.hook = SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
-  if (timeoutMs > 0) watch.timer = SetTimer(nullptr, 0, timeoutMs, BoxTimeUp);
+  if (timeoutMs > 0) {
+    watch.timed = true;
+    watch.closesAt = GetTickCount() + timeoutMs;
+    watch.timer = SetTimer(nullptr, 0, timeoutMs, BoxTimeUp);
+    watch.tick = SetTimer(nullptr, 0, kTickMs, BoxTimeUp);
+  }
   int32_t result = ShowBox(owner, text, caption, style);
   if (watch.timer) KillTimer(nullptr, watch.timer);
+  if (watch.tick) KillTimer(nullptr, watch.tick);
   if (watch.hook) UnhookWindowsHookEx(watch.hook);
   tInnermost = watch.outer;
   return result;

@@ -119,6 +119,14 @@ void ClearUnlessARunWalksIt() {
   ClearFileList();
 }
 
+// A token's leading and trailing double quotes go; a token of quotes alone is an empty path.
+TextView WithoutQuotes(TextView token) {
+  size_t first = token.find_first_not_of(u'"');
+  if (first == TextView::npos) return TextView();
+  size_t last = token.find_last_not_of(u'"');
+  return token.substr(first, last - first + 1);
+}
+
 // A folder contributes its top-level files; anything else is taken for a file, even a
 // path that does not exist (the conversion reports those later).
 void AddFolderOrFile(TextView path) {
@@ -173,19 +181,18 @@ void ParseCommandText(TextView text) {
       text = own;
     }
     step = 2;
+    std::vector<Text> tokens = SplitCommandText(text);
+    if (tokens.empty()) return;
     AddBatch batch;
-    for (const Text& token : SplitCommandText(text)) AddCommandToken(token);
+    // One command line is one batch, as one drop is: it clears the list once and then
+    // adds every path (clearing before each path kept only the last one's files).
+    ClearUnlessARunWalksIt();
+    step = 3;
+    for (const Text& token : tokens) AddFolderOrFile(Cut(WithoutQuotes(token), kMaxTokenUnits));
+    step = 4;
+    RefreshFileCount();
+    FileListUpdateExtent();
   });
-}
-
-void AddCommandToken(TextView token) {
-  size_t first = token.find_first_not_of(u'"');
-  if (first == TextView::npos) {
-    AddPath(TextView());
-    return;
-  }
-  size_t last = token.find_last_not_of(u'"');
-  AddPath(token.substr(first, last - first + 1));
 }
 
 int32_t AddPath(TextView path) {
@@ -193,7 +200,6 @@ int32_t AddPath(TextView path) {
     Text cut = Cut(path, kMaxTokenUnits);
     AddBatch batch;
     step = 1;
-    // Tested for every path: a command line of several paths keeps only the last one's files.
     ClearUnlessARunWalksIt();
     step = 2;
     AddFolderOrFile(cut);

@@ -13,8 +13,9 @@ constexpr size_t kMaxFilterUnits = 79;
 constexpr size_t kMaxPresetUnits = 127;
 
 // Splits a command-line text into path tokens (blank-separated, double quotes around a
-// token with blanks) and hands each to AddCommandToken. An empty text means the
-// process's own full command line (ProcessCommandLine()).
+// token with blanks; the quotes at either end of a token go) and adds them as one batch:
+// the list is cleared once first when ClearListOnAdd is on and Ctrl is not held. An
+// empty text means the process's own full command line (ProcessCommandLine()).
 void ParseCommandText(TextView text);
 // The tokens ParseCommandText would emit for a non-empty text, without acting on them.
 // Only the blank separates; a double quote starts a token that runs to the next quote
@@ -22,8 +23,6 @@ void ParseCommandText(TextView text);
 // inside quotes gives what was collected; tokens keep at most 275 units. An empty text
 // gives no tokens (the substitution of the process's command line is ParseCommandText's).
 std::vector<Text> SplitCommandText(TextView text);
-// Strips leading and trailing double quotes and calls AddPath.
-void AddCommandToken(TextView token);
 // Adds one file, or the files directly inside a folder; clears the list first when
 // ClearListOnAdd is on and Ctrl is not held. Returns 1.
 int32_t AddPath(TextView path);

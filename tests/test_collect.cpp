@@ -194,11 +194,8 @@ TEST_F(Collect, QuotedFolderWithBlankThenFile) {
 }
 
 TEST_F(Collect, TokenQuotesAreStrippedOnBothEnds) {
-  AddCommandToken(u"\"\"/p/a.jpg\"");
-  AddCommandToken(u"/p/b.jpg\"\"\"");
-  AddCommandToken(u"/p/c.jpg");
-  AddCommandToken(u"\"\"");
-  EXPECT_EQ(Entries(), (std::vector<Text>{u"/p/a.jpg", u"/p/b.jpg", u"/p/c.jpg"}));
+  ParseCommandText(u"\"/p/a.jpg\" /p/b.jpg \"/p/c.jpg\" \"\" \"/p/d.jpg");
+  EXPECT_EQ(Entries(), (std::vector<Text>{u"/p/a.jpg", u"/p/b.jpg", u"/p/c.jpg", u"/p/d.jpg"}));
 }
 
 TEST_F(Collect, OwnCommandLineStartsWithTheProgram) {
@@ -224,15 +221,20 @@ TEST_F(Collect, EmptyTextParsesOwnCommandLineWhichStillClears) {
 
 // --- ClearListOnAdd and Ctrl -----------------------------------------------------------------
 
-TEST_F(Collect, CommandLineOfThreePathsKeepsOnlyTheLastOnesFiles) {
+// A hand-over of several paths is one batch, as a drop is: the list is cleared once, then
+// every path's files are added (clearing before each path kept only the last one's).
+TEST_F(Collect, CommandLineOfThreePathsClearsOnceAndKeepsEveryPath) {
   Text one = Folder("one", {"1.jpg"});
   Text two = Folder("two", {"2.jpg"});
   Text three = Folder("three", {"3a.jpg", "3b.png"});
   AddFileIfAccepted(u"/earlier/e.jpg");
   gAppSettings.ClearListOnAdd = 8;
   ParseCommandText(one + u" " + two + u" " + three);
-  EXPECT_EQ(Sorted(Entries()), Sorted({three + u"/3a.jpg", three + u"/3b.png"}));
-  ExpectCounters(2);
+  EXPECT_EQ(Sorted(Entries()), Sorted({one + u"/1.jpg", two + u"/2.jpg", three + u"/3a.jpg", three + u"/3b.png"}));
+  ExpectCounters(4);
+  // A hand-over without a path clears nothing.
+  ParseCommandText(u"   ");
+  EXPECT_EQ(FileListCount(), 4);
 }
 
 TEST_F(Collect, CtrlHeldKeepsEarlierEntries) {

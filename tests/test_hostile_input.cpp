@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/batch_run.h"
+#include "engine/run/convert_errors.h"
 #include "tests/conversion_fixture.h"
 
 namespace {

@@ -23,6 +23,15 @@ TEST(FileListMenu, RowsFollowSelectionAndCount) {
   EXPECT_EQ(rows[7].caption, u"Удалить выделенный пункт: holiday.jpg");
 }
 
+// The list of the last run's failed files is offered only while it exists, and whatever
+// the list holds, so that it stays one click away after the list changed.
+TEST(FileListMenu, FailureListOfferedWhileItExists) {
+  EXPECT_EQ(Ids(FileListMenuRows(u"", 0, 0, true)), (std::vector<int32_t>{100, 110, 700}));
+  EXPECT_EQ(Ids(FileListMenuRows(u"/p/a.jpg", 1, 0, true)),
+            (std::vector<int32_t>{100, 110, 700, 0, 500, 400, 600, 0, 200, 300, 0, -1}));
+  EXPECT_EQ(Ids(FileListMenuRows(u"", 2, 0, false)), (std::vector<int32_t>{100, 110, 300, 0, -1}));
+}
+
 TEST(FileListMenu, NameIsTheLastComponentCutTo127) {
   EXPECT_EQ(MenuFileName(u"C:\\a\\b.png"), u"b.png");
   EXPECT_EQ(MenuFileName(u"C:b.png"), u"b.png");

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "tests/conversion_fixture.h"
+#include "engine/run/convert_errors.h"
 
 namespace {
 

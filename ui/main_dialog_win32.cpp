@@ -32,6 +32,7 @@
 #include "ui/conversion_win32.h"
 #include "ui/handover_receive_win32.h"
 #include "ui/main_dialog_ids.h"
+#include "ui/pages/file_list_view_win32.h"
 #include "ui/pages/pages_win32.h"
 #include "ui/run_control.h"
 #include "ui/tab_pages_win32.h"
@@ -286,15 +287,18 @@ void BeginRunDisplay(HWND dialog) {
   SetRunButtons(dialog, true);
   SelectTab(dialog, kPageFileList);
   EnablePages(false);
+  MarkFailedEntries({});
   UiSetElapsedLine(ElapsedTimeText(0));
   ShowBalloon(u"Начато преобразование");
 }
 
 // The outcome stays where the user looks: the status line keeps the summary until the
-// list changes, the balloon repeats it, and the files that failed are listed beside the
+// list changes, the balloon repeats it, the entries of the files that failed are drawn
+// in red (with their reasons in the status line while selected) and listed beside the
 // program, the first of them selected in the list.
 void ShowRunOutcome(const RunResult& result) {
   UiSetStatusLine(RunSummaryText(result, gElapsedSeconds));
+  MarkFailedEntries(result.failures);
   Text listPath = FailureListPath();
   bool listed = KeepFailureList(listPath, result.failures) && !result.failures.empty();
   Text listName = listed ? listPath.substr(ProgramFolder().size()) : Text();

@@ -9,11 +9,13 @@ Text MenuFileName(TextView path) {
   return Cut(path.substr(cut), 127);
 }
 
-std::vector<MenuRow> FileListMenuRows(TextView selectedPath, int32_t count, int32_t clearListOnAdd) {
+std::vector<MenuRow> FileListMenuRows(TextView selectedPath, int32_t count, int32_t clearListOnAdd,
+                                      bool failuresListed) {
   std::vector<MenuRow> rows = {
       {kCmdAddPath, u"Добавить папку или файл"},
       {kCmdToggleClear, u"Очищать список, если не нажата клавиша (Ctrl)", clearListOnAdd == 8},
   };
+  if (failuresListed) rows.push_back({kCmdOpenFailureList, u"Открыть список файлов с ошибками"});
   if (!selectedPath.empty()) {
     Text name = MenuFileName(selectedPath);
     rows.push_back({0, u""});

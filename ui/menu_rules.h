@@ -21,11 +21,14 @@ constexpr int32_t kCmdClearList = 300;
 constexpr int32_t kCmdShowInFolder = 400;
 constexpr int32_t kCmdOpenFile = 500;
 constexpr int32_t kCmdProperties = 600;
+constexpr int32_t kCmdOpenFailureList = 700;
 constexpr int32_t kCmdCancel = -1;
 
 // The file-list page's menu for the selected entry's path (empty when none is selected),
-// the entry count and the ClearListOnAdd value (0 or 8).
-std::vector<MenuRow> FileListMenuRows(TextView selectedPath, int32_t count, int32_t clearListOnAdd);
+// the entry count, the ClearListOnAdd value (0 or 8) and whether the last run's failures
+// are listed beside the program.
+std::vector<MenuRow> FileListMenuRows(TextView selectedPath, int32_t count, int32_t clearListOnAdd,
+                                      bool failuresListed = false);
 
 // The name shown after the captions: the last path component, kept to 127 units.
 Text MenuFileName(TextView path);

@@ -48,13 +48,6 @@ constexpr int32_t kErrorTooLarge = 18;
 // The metadata value every converted image carries under the IPTC key "Software".
 constexpr char kSoftwareTag[] = "KRV-Delmo-Tessaly-V1.X";
 
-// The question shown for a failed file: name, reason line, then the particulars when
-// there are any (which path, what the system said), then "Продолжить выполнение ?".
-Text ConvertErrorText(int32_t code, TextView fileName, TextView detail = {});
-// The reason line of an error code: "Ошибка записи файла - Error: 10".
-Text ConvertErrorReason(int32_t code);
-// Shows that question for six seconds and returns the answer (kIdNo ends the run).
-int32_t ReportConvertError(int32_t code, TextView fileName, TextView detail = {});
 
 // What the decode-to-encode steps of one file give back.
 struct FileWork {

@@ -1,4 +1,6 @@
 // The question a failed file or run asks, with its reason lines.
+#include "engine/run/convert_errors.h"
+
 #include "base/utils.h"
 #include "engine/codecs/image.h"
 #include "engine/codecs/decode.h"

@@ -2,6 +2,7 @@
 // the pool, and finishes the entries in list order (progress line, result written,
 // entry stamped, question asked). Only this thread touches the list and the user.
 #include "engine/run/convert_files.h"
+#include "engine/run/convert_errors.h"
 
 #include <algorithm>
 #include <deque>

@@ -1,4 +1,5 @@
 #include "engine/run/run_report.h"
+#include "engine/run/convert_errors.h"
 
 #include "base/filesys.h"
 #include "base/paths.h"

@@ -57,3 +57,9 @@ bool PresetAndSubfolderBoxesNeverStayEmpty();
 bool OutputModeRadiosChooseWhereARunWrites();
 bool BrowseStoresTheChosenFolder();
 bool OptionBoxesShowAndSetTheirSettings();
+
+// A new user's first minutes.
+bool HandOverAndDropOfSeveralPathsKeepEveryPath();
+bool FailuresAreShownWhereTheUserLooks();
+bool EmptyListShowsAHint();
+bool ProfileFilterAndKeyboardSliderShowAtOnce();

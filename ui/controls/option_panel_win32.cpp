@@ -62,9 +62,16 @@ void AddFormatControls(HWND group, const OutputFormat& format) {
   PreparePanelWord(&gAppSettings, format);
 }
 
-void OnPanelCommand(WPARAM wParam) {
+// The page learns of every change the panel made, whether by mouse or by keyboard.
+void TellPageOfChange(HWND group) {
+  SendMessageW(GetParent(group), WM_COMMAND, MAKEWPARAM(kIdOptionGroup, kOptionPanelChanged),
+               reinterpret_cast<LPARAM>(group));
+}
+
+void OnPanelCommand(HWND group, WPARAM wParam) {
   if (HIWORD(wParam) != BN_CLICKED) return;
   TogglePanelBit(&gAppSettings, TargetFormatOf(gAppSettings), LOWORD(wParam));
+  TellPageOfChange(group);
 }
 
 void OnPanelSlider(HWND group, HWND slider) {
@@ -73,6 +80,7 @@ void OnPanelSlider(HWND group, HWND slider) {
   SetPanelQuality(&gAppSettings, TargetFormatOf(gAppSettings), q);
   Text label = QualityLabelAfterMove(q);
   SetWindowTextW(GetDlgItem(group, kIdQualityLabel), Wide(label));
+  TellPageOfChange(group);
 }
 
 LRESULT CALLBACK OptionPanelProc(HWND group, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -83,7 +91,7 @@ LRESULT CALLBACK OptionPanelProc(HWND group, UINT message, WPARAM wParam, LPARAM
   WNDPROC previous = gGroupProc;
   RunTrapped("OptionPanelProc", [&](int& step) {
     step = 1;
-    if (message == WM_COMMAND) OnPanelCommand(wParam);
+    if (message == WM_COMMAND) OnPanelCommand(group, wParam);
     if (message == WM_HSCROLL && lParam) OnPanelSlider(group, reinterpret_cast<HWND>(lParam));
   });
   return CallWindowProcW(previous, group, message, wParam, lParam);

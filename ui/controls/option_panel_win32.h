@@ -6,6 +6,10 @@
 
 #include "base/text.h"
 
+// The WM_COMMAND notification code the panel sends its parent (id kIdOptionGroup) after
+// each change of the flag word.
+constexpr WORD kOptionPanelChanged = 0x0F01;
+
 // Replaces the panel (only one exists) by the group for the format name and sets
 // FormatId from the name. Returns the group box.
 HWND BuildOptionPanel(HWND parent, int x, int y, int width, int height, TextView formatName);

@@ -14,7 +14,10 @@
 #include "input/file_list_win32.h"
 #include "settings/app_settings.h"
 #include "settings/defaults.h"
+#include "base/filesys.h"
+#include "engine/run/run_report.h"
 #include "ui/pages/file_list_page_ids.h"
+#include "ui/pages/file_list_view_win32.h"
 #include "ui/menu_rules.h"
 #include "ui/pages/pages_win32.h"
 #include "ui/controls/window_tools_win32.h"
@@ -23,8 +26,9 @@ namespace {
 
 constexpr DWORD kFilterBoxStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWN | CBS_AUTOHSCROLL |
                                   CBS_HASSTRINGS | CBS_DISABLENOSCROLL | CBS_LOWERCASE;
+// The page draws the rows (file_list_view_win32.h); the list box still keeps their texts.
 constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_HASSTRINGS |
-                             LBS_NOINTEGRALHEIGHT | LBS_WANTKEYBOARDINPUT | LBS_DISABLENOSCROLL;
+                             LBS_OWNERDRAWFIXED | LBS_NOINTEGRALHEIGHT | LBS_WANTKEYBOARDINPUT | LBS_DISABLENOSCROLL;
 constexpr int kFilterEditUnits = 80;
 constexpr int32_t kClearListOn = 8;
 // SEE_MASK_INVOKEIDLIST | SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI.
@@ -92,6 +96,7 @@ void ApplyPageFonts(HWND page, HWND list) {
     SendMessageW(child, WM_SETFONT, guiFont, FALSE);
   if (!gListFont) gListFont = CreatePointFont(u"Arial", 10, false, false, false);
   if (gListFont) SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(gListFont), FALSE);
+  FitFileListRows(list);
 }
 
 void InitFileListPage(HWND page) {
@@ -111,6 +116,7 @@ void InitFileListPage(HWND page) {
   SetWindowPos(list, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
   SetFocus(list);
   ApplyPageFonts(page, list);
+  AttachFileListView(list);
 }
 
 void SetFileListToolTips(HWND page) {
@@ -166,7 +172,8 @@ void ToggleClearListOnAdd(HMENU menu) {
 HMENU BuildFileListMenu(TextView path, int32_t count) {
   HMENU menu = CreatePopupMenu();
   if (!menu) return nullptr;
-  for (const MenuRow& row : FileListMenuRows(path, count, gAppSettings.ClearListOnAdd)) {
+  bool failuresListed = FsFileExists(FailureListPath());
+  for (const MenuRow& row : FileListMenuRows(path, count, gAppSettings.ClearListOnAdd, failuresListed)) {
     if (row.id == 0)
       AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     else
@@ -184,6 +191,7 @@ void RunFileListCommand(HWND list, HMENU menu, int command, int32_t sel, const T
     case kCmdShowInFolder: ShowInFolder(path); break;
     case kCmdOpenFile: OpenFile(path); break;
     case kCmdProperties: ShowFileProperties(path, list); break;
+    case kCmdOpenFailureList: OpenFile(FailureListPath()); break;
     default: break;  // dismissed, or Отмена
   }
 }
@@ -216,6 +224,7 @@ INT_PTR OnFileListCommand(HWND page, WPARAM wParam, LPARAM lParam) {
   int code = HIWORD(wParam);
   HWND control = reinterpret_cast<HWND>(lParam);
   if (id == kIdFileListBox && code == LBN_DBLCLK) OpenSelectedEntry(control);
+  if (id == kIdFileListBox && code == LBN_SELCHANGE) ShowSelectedFailure(control);
   if (id == kIdFilterBox && code == CBN_SELENDCANCEL) ApplyNormalisedFilter(control);
   if (id == kIdFilterBox && code == CBN_CLOSEUP) ClearFilterSelection(control);
   return FALSE;
@@ -253,11 +262,25 @@ INT_PTR OnFileListContextMenu(WPARAM wParam, LPARAM lParam) {
   return FALSE;
 }
 
-// A profile brings its own filter.
+// A profile brings its own filter; one without any shows the built-in filter, as the box
+// does at start (an empty box would read as "no files").
 INT_PTR OnFileListSettingsApplied() {
   HWND filter = gFilterBox.load();
-  if (filter) SetControlText(filter, FieldView(gAppSettings.CurrentFilter));
+  if (!filter) return FALSE;
+  TextView current = FieldView(gAppSettings.CurrentFilter);
+  if (current.empty())
+    SendMessageW(filter, CB_SETCURSEL, 0, 0);
+  else
+    SetBoxText(filter, current);
+  ClearFilterSelection(filter);
   return FALSE;
+}
+
+INT_PTR OnFileListDrawItem(LPARAM lParam) {
+  const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+  if (item.CtlID != static_cast<UINT>(kIdFileListBox)) return FALSE;
+  DrawFileListItem(item);
+  return TRUE;
 }
 
 INT_PTR OnFileListDestroy() {
@@ -285,6 +308,7 @@ INT_PTR DispatchFileListMessage(HWND page, UINT message, WPARAM wParam, LPARAM l
     case WM_DESTROY: return OnFileListDestroy();
     case WM_NCDESTROY: return OnFileListFinalDestroy();
     case kMsgSettingsApplied: return OnFileListSettingsApplied();
+    case WM_DRAWITEM: return OnFileListDrawItem(lParam);
     default: return FALSE;
   }
 }

@@ -9,6 +9,7 @@
 #include "ui/controls/option_panel_win32.h"
 #include "settings/app_settings.h"
 #include "settings/formats.h"
+#include "settings/option_panel_ids.h"
 #include "ui/pages/params_page_ids.h"
 #include "ui/pages/pages_win32.h"
 #include "ui/pages/params_page_win32.h"
@@ -156,6 +157,14 @@ void SetParamsToolTips(HWND page) {
 
 // ---- Notifications --------------------------------------------------------------------
 
+// Only the boxes of the chosen way of resizing take input; the others are greyed, as
+// nothing reads them.
+void EnableResizeBoxes(HWND page) {
+  int32_t mode = gAppSettings.ResizeMode;
+  for (int id : {kIdSideList, kIdSizeBox, kIdNoEnlarge}) EnableWindow(Child(page, id), mode == 1);
+  EnableWindow(Child(page, kIdPercentBox), mode == 2);
+}
+
 void TakeNumber(HWND box, int32_t max, int32_t* field) {
   TypedNumber number = TakeTypedNumber(ControlText(box, kNumberBoxUnits), max);
   if (number.limited) SetControlText(box, NumberText(number.value));
@@ -224,7 +233,9 @@ INT_PTR OnParamsCommand(HWND page, WPARAM wParam, LPARAM lParam) {
     case kIdResizeNone:
     case kIdResizePixels:
     case kIdResizePercent:
-      if (click) gAppSettings.ResizeMode = id - kIdResizeNone;
+      if (!click) break;
+      gAppSettings.ResizeMode = id - kIdResizeNone;
+      EnableResizeBoxes(page);
       break;
     case kIdNoEnlarge:
       if (!click) break;
@@ -237,6 +248,10 @@ INT_PTR OnParamsCommand(HWND page, WPARAM wParam, LPARAM lParam) {
       if (click) OnAddProfileClicked();
       break;
     case kIdProfileName: OnNameBox(control, code); break;
+    // The slider and the check boxes of the option panel, by mouse or by keyboard.
+    case kIdOptionGroup:
+      if (code == kOptionPanelChanged) RefreshCaptionIfChanged();
+      break;
     default: break;
   }
   return FALSE;
@@ -303,6 +318,7 @@ INT_PTR DispatchParamsMessage(HWND page, UINT message, WPARAM wParam, LPARAM lPa
 void ShowConversionSettings(HWND page) {
   if (!page) return;
   CheckRadioButton(page, kIdResizeNone, kIdResizePercent, kIdResizeNone + gAppSettings.ResizeMode);
+  EnableResizeBoxes(page);
   SendMessageW(Child(page, kIdSideList), CB_SETCURSEL, gAppSettings.ResizeSide - 1, 0);
   SetControlText(Child(page, kIdSizeBox), NumberText(gAppSettings.TargetSize));
   CheckDlgButton(page, kIdNoEnlarge, gAppSettings.NoEnlarge ? BST_CHECKED : BST_UNCHECKED);
