@@ -39,6 +39,7 @@ struct BoxWatch {
   bool raised = false;
   UINT_PTR timer = 0;
   UINT_PTR tick = 0;          // the countdown's second timer
+  UINT_PTR fit = 0;           // fits the box once its own layout is done
   bool question = false;      // a Yes/No box: its time-out goes on with the work
   bool timed = false;         // a time-out closes it
   DWORD closesAt = 0;         // GetTickCount when the time-out ends it
@@ -109,11 +110,18 @@ RECT RectInBox(HWND box, HWND child) {
   return r;
 }
 
-// Moves every child of the box that lies below `top` down by dy and right by dx.
-void ShiftControlsBelow(HWND box, int top, int dx, int dy) {
+bool IsButton(HWND window) {
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, 16);
+  return lstrcmpiW(className, reinterpret_cast<const wchar_t*>(u"Button")) == 0;
+}
+
+// The buttons move down by dy and right by dx (the text control may reach down beside
+// them, so their place, not the text's, tells them apart).
+void ShiftButtons(HWND box, int dx, int dy) {
   for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsButton(child)) continue;
     RECT r = RectInBox(box, child);
-    if (r.top < top) continue;
     SetWindowPos(child, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
@@ -135,7 +143,7 @@ void FitBox(BoxWatch* watch) {
   int lineHeight = watch->timed ? MeasureText(label, u"0", 1000).cy : 0;
   int dx = width - (text.right - text.left);
   int dy = height - (text.bottom - text.top) + (lineHeight ? lineHeight + lineHeight / 2 : 0);
-  ShiftControlsBelow(box, text.bottom, dx / 2, dy);
+  ShiftButtons(box, dx / 2, dy);
   SetWindowPos(label, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (lineHeight) {
     Text line = CountdownText(*watch);
@@ -151,22 +159,32 @@ void FitBox(BoxWatch* watch) {
                frame.bottom - frame.top + dy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// The first dialog created on this thread after the call is the box; it is fitted to its
-// text and raised to the top when it is activated the first time.
+void CALLBACK BoxTimeUp(HWND, UINT, UINT_PTR timer, DWORD);
+
+// The first dialog created on this thread after the call is the box; it is raised to the
+// top when it is activated the first time, and fitted to its text right after.
 LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam) {
   BoxWatch* watch = tInnermost;
   HWND window = reinterpret_cast<HWND>(wParam);
   if (watch && code == HCBT_CREATEWND && !watch->box && IsDialogWindow(window)) watch->box = window;
   if (watch && code == HCBT_ACTIVATE && window == watch->box && !watch->raised) {
     watch->raised = true;
-    FitBox(watch);
     RaiseToTop(window);
+    // The box may still be laying out its controls when it is activated; it is fitted
+    // from its own message loop, once that is done.
+    watch->fit = SetTimer(nullptr, 0, 1, BoxTimeUp);
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 void CALLBACK BoxTimeUp(HWND, UINT, UINT_PTR timer, DWORD) {
   for (BoxWatch* watch = tInnermost; watch; watch = watch->outer) {
+    if (watch->fit == timer) {
+      KillTimer(nullptr, timer);
+      watch->fit = 0;
+      if (watch->box) FitBox(watch);
+      return;
+    }
     if (watch->tick == timer) {
       HWND countdown = watch->box ? GetDlgItem(watch->box, kCountdownId) : nullptr;
       Text line = CountdownText(*watch);
@@ -211,6 +229,7 @@ int32_t ShowWatchedBox(HWND owner, const Text& text, const Text& caption, UINT s
   int32_t result = ShowBox(owner, text, caption, style);
   if (watch.timer) KillTimer(nullptr, watch.timer);
   if (watch.tick) KillTimer(nullptr, watch.tick);
+  if (watch.fit) KillTimer(nullptr, watch.fit);
   if (watch.hook) UnhookWindowsHookEx(watch.hook);
   tInnermost = watch.outer;
   return result;

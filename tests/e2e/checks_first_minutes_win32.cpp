@@ -4,6 +4,7 @@
 // list, a profile's filter shown, a keyboard move of the slider counted at once.
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstring>
@@ -16,7 +17,7 @@
 namespace {
 
 constexpr int kIdCountdown = 1001;
-constexpr int kIdFilterBox = 4021;
+constexpr int kIdFilterBox = 4022;
 constexpr int kIdSlider = 8802;
 constexpr int kIdFormatBox = 5075;
 constexpr int kIdProfiles = 5085;
@@ -86,8 +87,8 @@ int CountdownSeconds(TextView line) {
   return value;
 }
 
-// The right-click menu of row `row`, then the entry `steps` below its top, as the arrow
-// keys and Enter choose it.
+// The right-click menu of row `row`, then its entry number `steps` (1 is the first), as
+// the arrow keys and Enter choose it.
 bool ChooseRowMenuEntry(const Program& program, const MainWindow& main, int row, int steps) {
   LRESULT height = Send(main.list, LB_GETITEMHEIGHT, 0, 0);
   LPARAM at = MAKELPARAM(30, static_cast<int>(row * height + height / 2));
@@ -95,6 +96,7 @@ bool ChooseRowMenuEntry(const Program& program, const MainWindow& main, int row,
   PostMessageW(main.list, WM_RBUTTONUP, 0, at);
   HWND menu = WaitPopupMenu(program);
   if (!menu) return Fail("no menu opened on the list");
+  Screenshot("list-menu-with-failures");
   for (int i = 0; i < steps; ++i) {
     PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
     PumpFor(100);
@@ -104,21 +106,29 @@ bool ChooseRowMenuEntry(const Program& program, const MainWindow& main, int row,
   return true;
 }
 
+BOOL CALLBACK NoteWindow(HWND window, LPARAM) {
+  if (IsWindowVisible(window)) Note("  window " + Quote(WindowText(window)));
+  return TRUE;
+}
+
+struct WindowSearch {
+  TextView part;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK TakeWindowNamed(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  // A caption that starts with the text: the balloon of the run mentions the list too.
+  if (!IsWindowVisible(window) || WindowText(window).rfind(search->part, 0) != 0) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
 // A top-level window of any process whose caption holds the text.
 HWND WaitWindowNamed(TextView part, DWORD timeoutMs) {
-  struct Search {
-    TextView part;
-    HWND found = nullptr;
-  } search{part};
+  WindowSearch search{part};
   WaitUntil(timeoutMs, [&] {
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(param);
-          if (!IsWindowVisible(window) || WindowText(window).find(s->part) == Text::npos) return TRUE;
-          s->found = window;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    EnumWindows(TakeWindowNamed, reinterpret_cast<LPARAM>(&search));
     return search.found != nullptr;
   });
   return search.found;
@@ -133,6 +143,8 @@ bool HandOverAndDropOfSeveralPathsKeepEveryPath() {
   Program program;
   MainWindow main;
   if (!StartWithClearing(&program, &main, Quoted(gSetup.work + u"in2")) || !WaitListCount(main, 3)) return false;
+  HWND filterBox = FindDescendant(main.dialog, kIdFilterBox, u"ComboBox");
+  Note("filter before the hand-over " + Quote(WindowText(filterBox)));
   Text single = gSetup.work + u"in2\\E.JPG";
   if (!RunLaterInstance(Quoted(DataPath(u"in")) + u" " + Quoted(single))) return false;
   std::vector<Text> expected = {DataPath(u"in\\a.jpg"), DataPath(u"in\\b.png"), DataPath(u"in\\x y.jpg"), single};
@@ -170,6 +182,14 @@ bool FailuresAreShownWhereTheUserLooks() {
   Text first = WindowText(countdown);
   Screenshot("question-countdown");
   Note("countdown " + Quote(first));
+  // The box grew for the line: its buttons stand below it.
+  RECT yes = {}, line = {};
+  if (!WaitUntil(2000, [&] {
+        GetWindowRect(GetDlgItem(box, IDYES), &yes);
+        GetWindowRect(countdown, &line);
+        return yes.top >= line.bottom;
+      }))
+    return Fail("the countdown line lies over the buttons");
   if (first.rfind(u"Без ответа выполнение продолжится через ", 0) != 0 || CountdownSeconds(first) < 4)
     return Fail("the question shows no countdown of its six seconds", first);
   DWORD shown = GetTickCount();
@@ -189,7 +209,7 @@ bool FailuresAreShownWhereTheUserLooks() {
     if (!cut && code != 0) return Fail("a converted file is marked failed", items[i]);
     if (cut) failed = static_cast<int>(i);
   }
-  Screenshot("failed-entries");
+  Screenshot("failed-entry-after-run");
   // A click on the marked row puts its reason in the status line, another row the summary back.
   Text summary = WindowText(main.status);
   LRESULT height = Send(main.list, LB_GETITEMHEIGHT, 0, 0);
@@ -206,10 +226,14 @@ bool FailuresAreShownWhereTheUserLooks() {
   PostMessageW(main.list, WM_LBUTTONDOWN, MK_LBUTTON, away);
   PostMessageW(main.list, WM_LBUTTONUP, 0, away);
   if (!ExpectStatus(main, summary)) return false;
+  Screenshot("failed-entries");
   // "Открыть список файлов с ошибками" is the third entry of the menu.
-  if (!ChooseRowMenuEntry(program, main, other, 2)) return false;
-  HWND viewer = WaitWindowNamed(u"FAILED_", 20000);
-  if (!viewer) return Fail("the list of failed files did not open");
+  if (!ChooseRowMenuEntry(program, main, other, 3)) return false;
+  HWND viewer = WaitWindowNamed(u"FAILED_Tessaly.TXT", 20000);
+  if (!viewer) {
+    EnumWindows(NoteWindow, 0);
+    return Fail("the list of failed files did not open");
+  }
   Note("opened " + Quote(WindowText(viewer)));
   DWORD viewerPid = 0;
   GetWindowThreadProcessId(viewer, &viewerPid);

@@ -22,6 +22,8 @@ constexpr int kIdPalette = 8823;
 constexpr int kIdSizeBox = 5071;
 constexpr int kIdPercentBox = 5072;
 constexpr int kIdFormatBox = 5075;
+constexpr int kIdResizeNone = 5100;
+constexpr int kIdResizePixels = 5101;
 constexpr int kIdProfiles = 5085;
 constexpr int kIdAdd = 5086;
 constexpr int kIdName = 5088;
@@ -173,9 +175,17 @@ bool SizeAndFormatBoxesTakeTheirValueWhenLeft() {
     MainWindow main;
     ParamsPage params;
     if (!StartMain(&program, &main, u"") || !OpenParamsPage(main, &params)) return false;
-    TypeAndLeave(main, params.size, row.typed, params.percent);
+    // Without a resize the pixel and percent boxes are greyed; the pixel way enables the
+    // pixel boxes alone.
+    Click(GetDlgItem(params.page, kIdResizeNone));
+    if (IsWindowEnabled(params.size) || IsWindowEnabled(params.percent))
+      return Fail("the size boxes take input while the picture is not resized");
+    Click(GetDlgItem(params.page, kIdResizePixels));
+    if (!WaitUntil(2000, [&] { return IsWindowEnabled(params.size) && !IsWindowEnabled(params.percent); }))
+      return Fail("choosing pixels did not enable the pixel boxes alone");
+    TypeAndLeave(main, params.size, row.typed, params.format);
     if (WindowText(params.size) != row.shown) return Fail("size box after " + Quote(row.typed), WindowText(params.size));
-    TypeAndLeave(main, params.format, u"", params.percent);
+    TypeAndLeave(main, params.format, u"", params.size);
     if (WindowText(params.format) != u"JPG") return Fail("emptied format box", WindowText(params.format));
     if (!CloseProgram(&program)) return false;
     AppSettings saved;

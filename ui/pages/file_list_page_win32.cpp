@@ -135,6 +135,17 @@ void OpenFile(TextView path) {
   ShellExecuteW(nullptr, Wide(u"Open"), Wide(file), Wide(u""), Wide(u""), SW_SHOWNORMAL);
 }
 
+// The list of failed files opens in the text viewer the system associates with it, or in
+// Notepad where none is associated (Notepad is on every Windows).
+void OpenFailureList() {
+  Text path = FailureListPath();
+  INT_PTR opened = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(nullptr, Wide(u"Open"), Wide(path), Wide(u""), Wide(u""), SW_SHOWNORMAL));
+  if (opened > 32) return;
+  Text quoted = u"\"" + path + u"\"";
+  ShellExecuteW(nullptr, Wide(u"Open"), Wide(u"notepad.exe"), Wide(quoted), Wide(u""), SW_SHOWNORMAL);
+}
+
 void OpenSelectedEntry(HWND list) {
   if (FileListCount() == 0) return;
   Text path = SelectedEntry(list);
@@ -191,7 +202,7 @@ void RunFileListCommand(HWND list, HMENU menu, int command, int32_t sel, const T
     case kCmdShowInFolder: ShowInFolder(path); break;
     case kCmdOpenFile: OpenFile(path); break;
     case kCmdProperties: ShowFileProperties(path, list); break;
-    case kCmdOpenFailureList: OpenFile(FailureListPath()); break;
+    case kCmdOpenFailureList: OpenFailureList(); break;
     default: break;  // dismissed, or Отмена
   }
 }

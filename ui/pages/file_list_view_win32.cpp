@@ -1,7 +1,10 @@
 #include "ui/pages/file_list_view_win32.h"
 
+#include <algorithm>
+
 #include "base/ui_port.h"
 #include "base/wide_win32.h"
+#include "engine/run/convert_errors.h"
 #include "engine/run/convert_files.h"
 #include "input/file_list.h"
 #include "input/file_list_win32.h"
@@ -46,7 +49,14 @@ void PaintHint(HWND list) {
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, kHintText);
   Text hint(kEmptyListHint);
-  DrawTextW(dc, Wide(hint), static_cast<int>(hint.size()), &area, DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_NOPREFIX);
+  // Centred both ways: DrawText centres a wrapped text only across, so its height is
+  // measured first.
+  constexpr UINT kFlags = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
+  RECT measured = area;
+  DrawTextW(dc, Wide(hint), static_cast<int>(hint.size()), &measured, kFlags | DT_CALCRECT);
+  int height = measured.bottom - measured.top;
+  area.top += std::max(0, (static_cast<int>(area.bottom - area.top) - height) / 2);
+  DrawTextW(dc, Wide(hint), static_cast<int>(hint.size()), &area, kFlags);
   if (previous) SelectObject(dc, previous);
   ReleaseDC(list, dc);
 }
@@ -90,7 +100,10 @@ void DrawFileListItem(const DRAWITEMSTRUCT& item) {
   bool failed = FailureOf(ItemData(list, index)) != 0;
   HDC dc = item.hDC;
   RECT area = item.rcItem;
-  FillRect(dc, &area, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  // A failed row is red: its text, or its whole row while it is selected.
+  HBRUSH failedFill = failed && selected ? CreateSolidBrush(kFailedText) : nullptr;
+  FillRect(dc, &area, failedFill ? failedFill : GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  if (failedFill) DeleteObject(failedFill);
   SetBkMode(dc, TRANSPARENT);
   COLORREF text = GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
   SetTextColor(dc, failed && !selected ? kFailedText : text);
@@ -98,13 +111,6 @@ void DrawFileListItem(const DRAWITEMSTRUCT& item) {
   RECT textArea = area;
   textArea.left += kTextIndent;
   DrawTextW(dc, Wide(entry), static_cast<int>(entry.size()), &textArea, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-  // A selected failed row keeps a red edge, so it still reads as failed.
-  if (failed && selected) {
-    RECT edge = {area.left, area.top, area.left + kTextIndent, area.bottom};
-    HBRUSH red = CreateSolidBrush(kFailedText);
-    FillRect(dc, &edge, red);
-    DeleteObject(red);
-  }
   if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &area);
 }
 
