@@ -56,7 +56,10 @@ private_apt() {
     -o "Dir::State=$apt" -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt"
     -o "Dir::Cache::archives=$apt/archives" -o Dir::State::status=/var/lib/dpkg/status
     -o APT::Sandbox::User=root)
-  apt-get "${apt_options[@]}" -qq update >"$work/apt-update.log" 2>&1
+  # apt-get update ends well even when no index could be fetched (its failures are
+  # warnings): an unreachable mirror must be an error, so that the cached prefix is used
+  # instead of no sources at all, or those of whichever suite answered.
+  apt-get "${apt_options[@]}" -qq --error-on=any update >"$work/apt-update.log" 2>&1
 }
 
 # Fetches the newest version of a source package that the mirror really serves (an index
