@@ -26,105 +26,21 @@ deps="$cache/mingw-deps"
 sources="$cache/sources"
 packages=(freeimage libjpeg-turbo libpng1.6 zlib tiff libwebp imath)
 jobs=2
-
-say() { echo "build-freeimage: $*" >&2; }
-fail() {
-  say "FAILED: $*"
-  exit 1
-}
+MINGW_BUILD_NAME=build-freeimage
+# shellcheck source=lib/mingw-build.sh
+source scripts/lib/mingw-build.sh
 
 ./scripts/setup.sh >&2
 mkdir -p "$deps" "$sources"
 work=$(mktemp -d /tmp/tessaly-freeimage.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-# --- private apt -----------------------------------------------------------------
-
-apt_options=()
-private_apt() {
-  local apt="$work/apt"
-  mkdir -p "$apt/lists/partial" "$apt/archives/partial"
-  local file
-  for file in /etc/apt/sources.list.d/*.sources; do
-    [ -e "$file" ] || continue
-    # deb822 stanzas: one deb-src line per suite, with the stanza's URI, components and key.
-    awk '
-      function flush(   n, i, s) {
-        if (uri != "" && suites != "") {
-          n = split(suites, s, " ")
-          for (i = 1; i <= n; i++)
-            print "deb-src " (key != "" ? "[signed-by=" key "] " : "") uri " " s[i] " " components
-        }
-        uri = suites = components = key = ""
-      }
-      /^[[:space:]]*$/ { flush(); next }
-      /^URIs:/ { uri = $2 }
-      /^Suites:/ { $1 = ""; suites = $0 }
-      /^Components:/ { $1 = ""; components = $0 }
-      /^Signed-By:/ { key = $2 }
-      END { flush() }' "$file"
-  done >"$apt/sources.list"
-  if [ -f /etc/apt/sources.list ]; then
-    sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' /etc/apt/sources.list >>"$apt/sources.list"
-  fi
-  [ -s "$apt/sources.list" ] || fail "no apt mirror found in /etc/apt"
-  apt_options=(-o "Dir::Etc::sourcelist=$apt/sources.list" -o Dir::Etc::sourceparts=-
-    -o "Dir::State=$apt" -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt"
-    -o "Dir::Cache::archives=$apt/archives" -o Dir::State::status=/var/lib/dpkg/status
-    -o APT::Sandbox::User=root)
-  apt-get "${apt_options[@]}" -qq update >"$work/apt-update.log" 2>&1
-}
-
-# Fetches the newest version of a source package that the mirror really serves (an index
-# can name a version before its files arrive); prints "package=version".
-fetch_source() {
-  local package=$1 version
-  for version in $(apt-cache "${apt_options[@]}" showsrc --only-source "$package" 2>/dev/null |
-    sed -n 's/^Version: //p' | sort -u -V -r); do
-    if (cd "$sources" && apt-get "${apt_options[@]}" -qq source --download-only "$package=$version") \
-      >>"$work/apt-source.log" 2>&1; then
-      echo "$package=$version"
-      return 0
-    fi
-  done
-  cat "$work/apt-source.log" >&2
-  fail "no version of the source package $package could be fetched"
-}
-
-dsc_of() { # package=version -> its .dsc in the source cache
-  local package=${1%%=*} version=${1#*=}
-  echo "$sources/${package}_${version#*:}.dsc"
-}
-
 # --- the cache key -----------------------------------------------------------------
 
-# Marks the prefix as used (its age decides when it is pruned), points current at it and
-# prints it.
-use_prefix() {
-  touch "$1"
-  ln -sfn "$(basename "$1")" "$deps/current.tmp.$$" && mv -T "$deps/current.tmp.$$" "$deps/current"
-  echo "$1"
-}
-
-# Other worktrees may still use older keys: only prefixes unused for two weeks go, and
-# what killed builds left behind.
-prune() {
-  find "$deps" -mindepth 1 -maxdepth 1 -type d -name 'freeimage-*' ! -name "$key" -mtime +14 -exec rm -rf {} +
-  find "$deps" -mindepth 1 -maxdepth 1 -type d -name '.stage-*' -mtime +1 -exec rm -rf {} +
-}
-
-if ! private_apt; then
-  cat "$work/apt-update.log" >&2
-  if [ -f "$deps/current/bin/FreeImage.dll" ]; then
-    say "the mirror cannot be reached; using the cached $(readlink -f "$deps/current")"
-    readlink -f "$deps/current"
-    exit 0
-  fi
-  fail "the mirror cannot be reached and nothing is cached"
-fi
+private_apt || use_cache_offline bin/FreeImage.dll
 versions=()
 for package in "${packages[@]}"; do versions+=("$(fetch_source "$package")"); done
-recipe=$(cat scripts/build-freeimage.sh scripts/freeimage/* | sha256sum | cut -c1-12)
+recipe=$(cat scripts/build-freeimage.sh scripts/lib/mingw-build.sh scripts/freeimage/* | sha256sum | cut -c1-12)
 key="freeimage-$(printf '%s\n' "${versions[@]}" "recipe=$recipe" | sha256sum | cut -c1-16)"
 prefix="$deps/$key"
 if [ -f "$prefix/bin/FreeImage.dll" ]; then
@@ -145,42 +61,6 @@ trap 'rm -rf "$work" "$stage"' EXIT
 export TESSALY_DEPS_STAGE="$stage"
 toolchain="$root/scripts/freeimage/toolchain.cmake"
 log="$work/build.log"
-
-# dpkg-source checks the archives against the .dsc's checksums (its signature was
-# checked by apt through the signed index).
-unpack() { # package=version -> prints the unpacked folder
-  local into="$src/${1%%=*}"
-  dpkg-source -x "$(dsc_of "$1")" "$into" >>"$log" 2>&1 || fail "dpkg-source -x $(dsc_of "$1")"
-  echo "$into"
-}
-source_of() { # package name -> its package=version
-  local v
-  for v in "${versions[@]}"; do [ "${v%%=*}" = "$1" ] && echo "$v"; done
-}
-
-# configure, build and install one CMake project into the stage; the log is kept quiet
-# unless the step fails.
-cmake_project() {
-  local name=$1 dir=$2
-  shift 2
-  say "  $name"
-  if ! {
-    cmake -S "$dir" -B "$work/build-$name" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$stage" -DBUILD_SHARED_LIBS=OFF \
-      -DCMAKE_POLICY_DEFAULT_CMP0074=NEW "$@" &&
-      cmake --build "$work/build-$name" -j"$jobs" && cmake --install "$work/build-$name"
-  } >>"$log" 2>&1; then
-    tail -40 "$log" >&2
-    fail "$name did not build"
-  fi
-}
-
-licence() { # library name, files...
-  local name=$1
-  shift
-  mkdir -p "$stage/licenses/$name"
-  cp "$@" "$stage/licenses/$name/"
-}
 
 build_zlib() {
   local dir
@@ -251,15 +131,6 @@ build_freeimage() {
   licence FreeImage "$dir/license-fi.txt" "$dir/license-gplv2.txt" "$dir/license-gplv3.txt" "$dir/debian/copyright"
 }
 
-# The MinGW runtime linked into the DLL (and into Tessaly.exe): winpthreads and the CRT
-# start-up code carry notices of their own.
-runtime_licences() {
-  local doc=/usr/share/doc into="$stage/licenses/mingw-w64-runtime"
-  mkdir -p "$into"
-  cp "$doc/mingw-w64-x86-64-dev/copyright" "$into/mingw-w64.copyright"
-  cp "$doc/gcc-mingw-w64-base/copyright" "$into/gcc-runtime.copyright"
-}
-
 build_zlib
 build_jpeg
 build_png
@@ -293,5 +164,5 @@ fi
 # A build of the same key that finished first is as good as this one.
 mv -T "$stage" "$prefix" 2>/dev/null || rm -rf "$stage"
 say "built $prefix in $(($(date +%s) - start)) s"
-prune
+prune freeimage
 use_prefix "$prefix"

@@ -12,6 +12,7 @@ packages=(
   fonts-liberation
   file coreutils procps
   dpkg-dev nasm zip unzip
+  meson ninja-build perl libheif-examples
   clang libclang-rt-14-dev python3
   libvips-tools
 )
@@ -29,6 +30,7 @@ commands=(
   convert:imagemagick import:imagemagick identify:imagemagick
   file:file timeout:coreutils ps:procps
   dpkg-source:dpkg-dev nasm:nasm zip:zip unzip:unzip clang:clang python3:python3
+  meson:meson ninja:ninja-build perl:perl heif-enc:libheif-examples
   vipsthumbnail:libvips-tools
 )
 
