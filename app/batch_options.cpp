@@ -5,6 +5,7 @@
 
 #include "settings/formats.h"
 #include "settings/profiles.h"
+#include "settings/signature.h"
 
 namespace {
 

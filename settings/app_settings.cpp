@@ -39,7 +39,14 @@ int32_t NextCount(int32_t value) {
 }
 
 int32_t SaveFlagsFor(const AppSettings& s, int32_t formatId) {
-  return formatId >= 0 && formatId < kSaveFlagCount ? s.SaveFlags[formatId] : 0;
+  const int32_t* word = SaveFlagsSlot(const_cast<AppSettings*>(&s), formatId);
+  return word ? *word : 0;
+}
+
+int32_t* SaveFlagsSlot(AppSettings* s, int32_t formatId) {
+  if (formatId >= 0 && formatId < kSaveFlagCount) return &s->SaveFlags[formatId];
+  if (formatId >= kSaveFlagCount && formatId < kFlagWordCount) return &s->ExtraFlags[formatId - kSaveFlagCount];
+  return nullptr;
 }
 
 namespace {
@@ -71,15 +78,4 @@ uint16_t TextChecksum(TextView text) {
     crc = Crc16Arc(bytes, 2, crc);
   }
   return crc;
-}
-
-uint32_t SettingsSignature(const AppSettings& s, bool withText) {
-  uint32_t sig = static_cast<uint32_t>(s.NoEnlarge ^ s.ResizeSide ^ s.TargetSize ^ s.ScalePercent ^
-                                       s.ResizeMode ^ s.OutputMode ^ s.FormatId ^
-                                       SaveFlagsFor(s, s.FormatId));
-  if (withText) {
-    if (s.OutputMode == 0) sig ^= TextChecksum(FieldView(s.OutputFolder));
-    else if (s.OutputMode == 1) sig ^= TextChecksum(FieldView(s.SubfolderName));
-  }
-  return sig;
 }

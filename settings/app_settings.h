@@ -12,6 +12,10 @@ constexpr size_t kProfileRecordSize = 1588;
 constexpr size_t kProfileBlockOffset = 92;   // OutputMode ..
 constexpr size_t kProfileBlockSize = 416;    // .. end of CurrentFilter
 constexpr int32_t kSaveFlagCount = 37;       // one word per FreeImage format id 0..36
+// The formats without a FreeImage id have ids of their own after FreeImage's, and their
+// words lie in ExtraFlags: word 37 is AVIF's, 38 JPEG XL's. HEIF is read only.
+constexpr int32_t kExtraFlagCount = 2;
+constexpr int32_t kFlagWordCount = kSaveFlagCount + kExtraFlagCount;
 constexpr int32_t kPng256ColourFlag = 0x80000;
 
 // FreeImage format ids the program acts on.
@@ -19,6 +23,9 @@ constexpr int32_t kFormatJpeg = 2;
 constexpr int32_t kFormatPng = 13;
 constexpr int32_t kFormatGif = 25;
 constexpr int32_t kFormatWebp = 35;
+constexpr int32_t kFormatAvif = 37;
+constexpr int32_t kFormatJxl = 38;
+constexpr int32_t kFormatHeif = 39;
 
 #pragma pack(push, 2)
 struct AppSettings {
@@ -44,7 +51,11 @@ struct AppSettings {
   int32_t TargetSize;
   int32_t ScalePercent;
   int32_t FormatId;
-  uint8_t Reserved120[80];
+  // Bytes that earlier releases keep as zeros and never read, inside the block a profile
+  // copies: so a Config.dat of either release reads in the other with every field of its
+  // own as it was.
+  int32_t ExtraFlags[kExtraFlagCount];
+  uint8_t Reserved128[72];
   int32_t SaveFlags[kSaveFlagCount];
   char16_t CurrentFilter[80];
   char16_t TargetFormat[6];
@@ -88,7 +99,8 @@ static_assert(offsetof(AppSettings, ResizeSide) == 104);
 static_assert(offsetof(AppSettings, TargetSize) == 108);
 static_assert(offsetof(AppSettings, ScalePercent) == 112);
 static_assert(offsetof(AppSettings, FormatId) == 116);
-static_assert(offsetof(AppSettings, Reserved120) == 120);
+static_assert(offsetof(AppSettings, ExtraFlags) == 120);
+static_assert(offsetof(AppSettings, Reserved128) == 128);
 static_assert(offsetof(AppSettings, SaveFlags) == 200);
 static_assert(offsetof(AppSettings, CurrentFilter) == 348);
 static_assert(offsetof(AppSettings, TargetFormat) == 508);
@@ -120,8 +132,11 @@ void ClearFlag(int32_t& word, int32_t bits);
 int32_t HasFlag(int32_t word, int32_t bits);
 int32_t FlagValue(int32_t word, int32_t firstBit);
 void SetFlagValue(int32_t& word, int32_t value);
-// The flag word of a format id; ids outside 0..36 read as 0.
+// The flag word of a format id as stored (0..36 in SaveFlags, 37 and 38 in ExtraFlags);
+// other ids read as 0. A stored 0 of a format of our own means "never set": its record's
+// default stands in (settings/formats.h, FormatWordOf).
 int32_t SaveFlagsFor(const AppSettings& settings, int32_t formatId);
+int32_t* SaveFlagsSlot(AppSettings* settings, int32_t formatId);
 
 // The next value of a counter kept in Config.dat (LaunchCount, LastProfileId): at least
 // 1 and never past INT32_MAX. A stored 0 would mean "first start" or "not numbered", so a
@@ -132,4 +147,3 @@ int32_t NextCount(int32_t value);
 uint16_t Crc16Arc(const uint8_t* bytes, size_t count, uint16_t crc = 0);
 // CRC-16/ARC over the UTF-16LE bytes of the text up to its terminator.
 uint16_t TextChecksum(TextView text);
-uint32_t SettingsSignature(const AppSettings& settings, bool withText);

@@ -19,6 +19,13 @@ int32_t FormatIdFromName(TextView name);
 constexpr int32_t kJpegProgressiveFlag = 0x2000;
 constexpr int32_t kJpegBaselineFlag = 0x40000;
 constexpr int32_t kWebpLosslessFlag = 0x100;
+// The words of the formats of our own (AVIF, JPEG XL): quality in bits 0..6, 0x100 lossless,
+// the encoder's speed or effort in bits 12..15, and for JPEG XL 0x200 to keep a JPEG
+// source's own coefficients.
+constexpr int32_t kLosslessFlag = 0x100;
+constexpr int32_t kJxlTranscodeFlag = 0x200;
+constexpr int kEffortShift = 12;
+constexpr int32_t kEffortBits = 0xF << kEffortShift;
 // zlib's best compression, ORed into the PNG word whenever its options are shown.
 constexpr int32_t kPngBestCompression = 9;
 // The quality 1..100 in the low bits of a word that has one.
@@ -28,6 +35,9 @@ constexpr int32_t kQualityBits = 0x7F;
 enum class EncoderKind {
   FreeImage,  // FreeImage's writer for the format id
   Libwebp,    // libwebp itself, where the build has it (else FreeImage's WEBP writer)
+  Avif,       // libheif with its AV1 encoder
+  Jxl,        // libjxl
+  None,       // a format that is read, never written
 };
 
 // What the encoder takes, and so what the picture is brought to before it.
@@ -52,6 +62,14 @@ struct FormatOption {
 
 constexpr int kMaxFormatOptions = 2;
 
+// A number of the word that only the command line sets (an encoder's speed or effort).
+struct FormatNumber {
+  const char* flag;  // tessaly-batch's option; nullptr: the format has none
+  int32_t low, high;
+  int32_t shift;     // where it lies in the word; it takes 4 bits
+  const char* help;
+};
+
 struct OutputFormat {
   const char16_t* name;       // as the format box shows it
   const char16_t* extension;  // of the files written
@@ -65,7 +83,12 @@ struct OutputFormat {
   DepthRule depth;
   int32_t paletteBit;         // PaletteOnOption: the option bit that asks for the palette
   EncoderKind encoder;
+  FormatNumber number;
 };
+
+// The number a word holds for the format's FormatNumber.
+int32_t WordNumber(int32_t word, const FormatNumber& number);
+void SetWordNumber(int32_t* word, const FormatNumber& number, int32_t value);
 
 // The records of the formats the program writes with options of its own, in the order
 // the format box offers them.
@@ -82,6 +105,8 @@ OutputFormat TargetFormatOf(const AppSettings& settings);
 // otherwise the name as typed, in lower case ("JPEG" gives .jpeg, as it always has).
 Text OutputExtension(TextView name);
 
-// The flag word of a format; nullptr for an unknown one.
+// The flag word of a format; nullptr for an unknown one. The word of a format of our own
+// that was never set (0, as every Config.dat of an earlier release has it) reads as the
+// record's default, and is made that default when it is about to be changed.
 int32_t* FormatWord(AppSettings* settings, const OutputFormat& format);
 int32_t FormatWordOf(const AppSettings& settings, const OutputFormat& format);

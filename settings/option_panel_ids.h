@@ -10,3 +10,6 @@ constexpr int kIdJpegProgressive = 8803;
 constexpr int kIdJpegNoMetadata = 8804;
 constexpr int kIdWebpLossless = 8813;
 constexpr int kIdPngPalette = 8823;
+constexpr int kIdAvifLossless = 8833;
+constexpr int kIdJxlLossless = 8843;
+constexpr int kIdJxlTranscode = 8844;

@@ -2,6 +2,7 @@
 
 #include "app/batch_options.h"
 #include "settings/defaults.h"
+#include "settings/signature.h"
 
 namespace {
 

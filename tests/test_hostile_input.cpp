@@ -7,6 +7,7 @@
 #include "app/batch_run.h"
 #include "engine/run/convert_errors.h"
 #include "tests/conversion_fixture.h"
+#include "settings/signature.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include "tests/conversion_fixture.h"
 #include "engine/run/convert_errors.h"
+#include "settings/signature.h"
 
 namespace {
 

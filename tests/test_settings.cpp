@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "settings/app_settings.h"
+#include "settings/signature.h"
 #include "settings/defaults.h"
 
 namespace {

@@ -8,7 +8,11 @@
 #include "engine/codecs/container_chunks.h"
 #include "engine/codecs/exif_orientation.h"
 #include "engine/codecs/freeimage_bridge.h"
+#include "engine/codecs/heif_codec.h"
+#include "engine/codecs/jxl_codec.h"
+#include "engine/codecs/picture_image.h"
 #include "engine/codecs/source_facts.h"
+#include "settings/app_settings.h"
 
 namespace {
 
@@ -220,21 +224,53 @@ FIBITMAP* DecodeWhole(FREE_IMAGE_FORMAT format, FIMEMORY* stream, const uint8_t*
 // Whether the JPEG reader will turn this picture by a quarter: it looks at the first
 // "Orientation" entry of the main EXIF block, if it has the tag's number, and turns
 // for the values 5 to 8.
-bool JpegTurnSwapsSides(FIBITMAP* dib) {
+int JpegOrientation(FIBITMAP* dib) {
   constexpr WORD kOrientationTag = 0x0112;
   FITAG* tag = nullptr;
-  if (FreeImage_GetMetadataCount(FIMD_EXIF_MAIN, dib) == 0) return false;
-  if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, dib, "Orientation", &tag) || !tag) return false;
-  if (FreeImage_GetTagID(tag) != kOrientationTag || FreeImage_GetTagLength(tag) < 2) return false;
+  if (FreeImage_GetMetadataCount(FIMD_EXIF_MAIN, dib) == 0) return 0;
+  if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, dib, "Orientation", &tag) || !tag) return 0;
+  if (FreeImage_GetTagID(tag) != kOrientationTag || FreeImage_GetTagLength(tag) < 2) return 0;
   WORD value = 0;
   std::memcpy(&value, FreeImage_GetTagValue(tag), sizeof value);
-  return value >= 5 && value <= 8;
+  return value >= 1 && value <= 8 ? value : 0;
+}
+
+// HEIF, AVIF and JPEG XL, which FreeImage does not know: their own libraries read them.
+bool ReadOwnFormatHeader(const uint8_t* data, uint32_t size, PictureHeader* header) {
+  PictureFacts facts;
+  if (IsHeifFile(data, size)) {
+    header->format = IsAvifFile(data, size) ? kFormatAvif : kFormatHeif;
+    ReadHeifFacts(data, size, &facts);
+  } else if (IsJxlFile(data, size)) {
+    header->format = kFormatJxl;
+    ReadJxlFacts(data, size, &facts);
+  } else {
+    return false;
+  }
+  header->known = facts.known;
+  header->width = facts.width;
+  header->height = facts.height;
+  header->bitsPerPixel = facts.alpha ? 32 : 24;
+  return true;
+}
+
+bool DecodeOwnFormat(const uint8_t* data, uint32_t size, int32_t* errorCode, Text* detail, Image* image) {
+  bool heif = IsHeifFile(data, size);
+  if (!heif && !IsJxlFile(data, size)) return false;
+  DecodedPicture picture = heif ? DecodeHeif(data, size) : DecodeJxl(data, size);
+  *image = ImageFromPicture(picture);
+  if (picture.error != 0) *errorCode = picture.error;
+  if (detail && !picture.detail.empty()) *detail = picture.detail;
+  return true;
 }
 
 
 }  // namespace
 
-Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode, int32_t jpegSizeHint) {
+Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode, int32_t jpegSizeHint,
+                          Text* detail) {
+  Image own;
+  if (DecodeOwnFormat(data, size, errorCode, detail, &own)) return own;
   std::vector<uint8_t> plainBmp;
   if (BmpWithPlainHeader(data, size, &plainBmp)) {
     data = plainBmp.data();
@@ -256,6 +292,7 @@ Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode
 
 void ReadPictureHeader(const uint8_t* data, uint32_t size, PictureHeader* header) {
   *header = PictureHeader();
+  if (ReadOwnFormatHeader(data, size, header)) return;
   FIMEMORY* stream = FreeImage_OpenMemory(const_cast<BYTE*>(data), size);
   if (!stream) return;
   FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(stream, 0);
@@ -269,7 +306,8 @@ void ReadPictureHeader(const uint8_t* data, uint32_t size, PictureHeader* header
     header->width = FreeImage_GetWidth(dib);
     header->height = FreeImage_GetHeight(dib);
     header->bitsPerPixel = FreeImage_GetBPP(dib);
-    header->sidesSwapped = format == FIF_JPEG && JpegTurnSwapsSides(dib);
+    header->orientation = format == FIF_JPEG ? JpegOrientation(dib) : 0;
+    header->sidesSwapped = header->orientation >= 5;
     FreeImage_Unload(dib);
   }
   FreeImage_CloseMemory(stream);

@@ -4,6 +4,8 @@
 
 #include "engine/codecs/container_chunks.h"
 #include "engine/codecs/freeimage_bridge.h"
+#include "engine/codecs/avif_encoder.h"
+#include "engine/codecs/jxl_codec.h"
 #include "engine/codecs/webp_encoder.h"
 
 namespace {
@@ -18,16 +20,29 @@ ByteSpan TagBytes(FREE_IMAGE_MDMODEL model, FIBITMAP* dib, const char* key) {
   return bytes && size > 0 ? ByteSpan{bytes, size} : ByteSpan();
 }
 
-// The colour profile, EXIF and XMP that FreeImage's writer kept, around libwebp's picture.
-bool EncodeWebpImage(FIBITMAP* dib, int32_t flags, std::vector<uint8_t>* out) {
-  WebpMetadata metadata;
+// The colour profile, EXIF and XMP that FreeImage's writers keep, for the encoders of their
+// own libraries.
+PictureMetadata MetadataOf(FIBITMAP* dib) {
+  PictureMetadata metadata;
   FIICCPROFILE* profile = FreeImage_GetICCProfile(dib);
   if (profile && profile->data && profile->size > 0)
     metadata.icc = ByteSpan{static_cast<const uint8_t*>(profile->data), profile->size};
   metadata.exif = TagBytes(FIMD_EXIF_RAW, dib, "ExifRaw");
   metadata.xmp = TagBytes(FIMD_XMP, dib, "XMLPacket");
+  return metadata;
+}
+
+// WEBP through libwebp, AVIF through libheif, JPEG XL through libjxl: 24- or 32-bit rows
+// (alpha only where the picture has any) and what describes them.
+bool EncodeWithOwnLibrary(EncoderKind encoder, FIBITMAP* dib, int32_t flags, std::vector<uint8_t>* out) {
   bool alpha = FreeImage_GetBPP(dib) == 32 && FreeImage_IsTransparent(dib);
-  return EncodeWebp(RowsOf(dib), alpha, flags, metadata, out);
+  PictureMetadata metadata = MetadataOf(dib);
+  switch (encoder) {
+    case EncoderKind::Libwebp: return EncodeWebp(RowsOf(dib), alpha, flags, metadata, out);
+    case EncoderKind::Avif: return EncodeAvif(RowsOf(dib), alpha, flags, metadata, out);
+    case EncoderKind::Jxl: return EncodeJxl(RowsOf(dib), alpha, flags, metadata, out);
+    default: return false;
+  }
 }
 
 
@@ -62,14 +77,22 @@ bool EncodeWithFreeImage(const Image& image, int32_t formatId, int32_t flags, st
   return ok;
 }
 
-bool UsesLibwebp(const OutputFormat& format) {
-  return format.encoder == EncoderKind::Libwebp && HaveWebpEncoder();
+// Whether the format is written by a library of its own in this build (else FreeImage's
+// writer, for WEBP where libwebp is missing).
+bool UsesOwnLibrary(const OutputFormat& format) {
+  switch (format.encoder) {
+    case EncoderKind::Libwebp: return HaveWebpEncoder();
+    case EncoderKind::Avif: return HaveAvifEncoder();
+    case EncoderKind::Jxl: return HaveJxlCodec();
+    default: return false;
+  }
 }
 
 }  // namespace
 
 bool CanEncode(const OutputFormat& format, const Image& image) {
-  if (UsesLibwebp(format)) {
+  if (format.encoder == EncoderKind::None) return false;
+  if (UsesOwnLibrary(format)) {
     uint32_t bpp = ImageBpp(image);
     return IsStandardBitmap(image) && (bpp == 24 || bpp == 32);
   }
@@ -79,7 +102,7 @@ bool CanEncode(const OutputFormat& format, const Image& image) {
 bool EncodeImage(const Image& image, const OutputFormat& format, int32_t flags, std::vector<uint8_t>* out) {
   out->clear();
   if (!CanEncode(format, image)) return false;
-  if (UsesLibwebp(format)) return EncodeWebpImage(Fi(image), flags, out);
+  if (UsesOwnLibrary(format)) return EncodeWithOwnLibrary(format.encoder, Fi(image), flags, out);
   return EncodeWithFreeImage(image, format.formatId, flags, out);
 }
 
@@ -108,7 +131,8 @@ bool DropMetadata(const Image& image) {
 
 
 bool CanWriteFormat(const OutputFormat& format) {
-  if (UsesLibwebp(format)) return true;
+  if (UsesOwnLibrary(format)) return true;
+  if (format.encoder != EncoderKind::FreeImage && format.encoder != EncoderKind::Libwebp) return false;
   return format.formatId >= 0 && FreeImage_FIFSupportsWriting(static_cast<FREE_IMAGE_FORMAT>(format.formatId));
 }
 

@@ -80,16 +80,10 @@ bool UsesAlpha(const uint8_t* encoded, size_t size) {
   return lossless && lossless.size >= 5 && (lossless.data[4] & 0x10) != 0;
 }
 
-// An EXIF chunk holds the TIFF structure alone; a JPEG's segment prefix is left out.
-ByteSpan TiffOnly(ByteSpan exif) {
-  if (exif.size >= 6 && std::memcmp(exif.data, "Exif\0\0", 6) == 0) return ByteSpan{exif.data + 6, exif.size - 6};
-  return exif;
-}
-
 // The extended file layout: VP8X first, then ICCP, the picture's own chunks, EXIF and
 // XMP, in the order the format prescribes.
 std::vector<uint8_t> WithMetadata(const std::vector<uint8_t>& encoded, const PixelRows& pixels,
-                                  const WebpMetadata& metadata) {
+                                  const PictureMetadata& metadata) {
   ByteSpan exif = metadata.exif ? TiffOnly(metadata.exif) : ByteSpan();
   uint8_t flags = (metadata.icc ? kIccFlag : 0) | (exif ? kExifFlag : 0) | (metadata.xmp ? kXmpFlag : 0);
   if (UsesAlpha(encoded.data(), encoded.size())) flags |= kAlphaFlag;
@@ -121,7 +115,7 @@ bool HaveWebpEncoder() {
   return true;
 }
 
-bool EncodeWebp(const PixelRows& pixels, bool alpha, int32_t flags, const WebpMetadata& metadata,
+bool EncodeWebp(const PixelRows& pixels, bool alpha, int32_t flags, const PictureMetadata& metadata,
                 std::vector<uint8_t>* out) {
   out->clear();
   if (!pixels.bits || pixels.width == 0 || pixels.height == 0) return false;
@@ -138,7 +132,7 @@ bool HaveWebpEncoder() {
   return false;
 }
 
-bool EncodeWebp(const PixelRows&, bool, int32_t, const WebpMetadata&, std::vector<uint8_t>* out) {
+bool EncodeWebp(const PixelRows&, bool, int32_t, const PictureMetadata&, std::vector<uint8_t>* out) {
   out->clear();
   return false;
 }

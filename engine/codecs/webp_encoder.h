@@ -6,21 +6,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/codecs/container_chunks.h"
-#include "engine/codecs/pixel_rows.h"
+#include "engine/codecs/picture.h"
 
 // Whether this build carries libwebp; without it WEBP goes through FreeImage's writer.
 bool HaveWebpEncoder();
 
-// What the output carries beside the picture, as FreeImage's writer kept it.
-struct WebpMetadata {
-  ByteSpan icc;
-  ByteSpan exif;  // with or without the "Exif\0\0" of a JPEG segment
-  ByteSpan xmp;
-};
-
 // Encodes 24-bit or 32-bit rows (alpha: the fourth byte is transparency) with the
 // save-flag word of WEBP: quality in bits 0..6, 0x100 lossless. False when libwebp
 // refuses the picture (too large, out of memory).
-bool EncodeWebp(const PixelRows& pixels, bool alpha, int32_t flags, const WebpMetadata& metadata,
+bool EncodeWebp(const PixelRows& pixels, bool alpha, int32_t flags, const PictureMetadata& metadata,
                 std::vector<uint8_t>* out);

@@ -12,6 +12,7 @@
 #include "engine/codecs/decode.h"
 #include "engine/codecs/pixel_forms.h"
 #include "engine/codecs/encode.h"
+#include "engine/codecs/jxl_codec.h"
 #include "engine/pipeline/picture_budget.h"
 #include "engine/pipeline/shrink_on_load.h"
 #include "settings/formats.h"
@@ -162,11 +163,12 @@ int32_t CheckHeader(const DecodePlan& plan, uint32_t bytesRead, const FileWorkEv
 
 // A JPEG decoded smaller must come out exactly as large as planned, and smooth enough
 // to look as the whole picture resampled does; otherwise the whole picture is decoded.
-Image Decode(const std::vector<uint8_t>& buffer, const DecodePlan& plan, int32_t* error, uint32_t* scale) {
+Image Decode(const std::vector<uint8_t>& buffer, const DecodePlan& plan, int32_t* error, uint32_t* scale,
+             Text* detail) {
   auto size = static_cast<uint32_t>(buffer.size());
   *scale = 1;
   if (plan.shrink.scale > 1) {
-    Image smaller = LoadImageFromBuffer(buffer.data(), size, error, plan.shrink.sizeHint);
+    Image smaller = LoadImageFromBuffer(buffer.data(), size, error, plan.shrink.sizeHint, detail);
     if (*error != 0) return Image();
     bool asPlanned = ImageWidth(smaller) == plan.shrink.width && ImageHeight(smaller) == plan.shrink.height;
     if (asPlanned && FineDetail(ImageRows(smaller)) <= kMaxDetailDecodedSmaller) {
@@ -174,7 +176,20 @@ Image Decode(const std::vector<uint8_t>& buffer, const DecodePlan& plan, int32_t
       return smaller;
     }
   }
-  return LoadImageFromBuffer(buffer.data(), size, error);
+  return LoadImageFromBuffer(buffer.data(), size, error, 0, detail);
+}
+
+// A JPEG going to JPEG XL unchanged (not resized, not turned) keeps its own coefficients
+// when the word asks for it: nothing is decoded at all, and the JPEG can be rebuilt from
+// the result bit for bit. One that libjxl cannot take (CMYK, say) is converted as any other.
+bool TranscodedAsIs(const std::vector<uint8_t>& buffer, const DecodePlan& plan, const Target& target,
+                    std::vector<uint8_t>* encoded) {
+  const PictureHeader& h = plan.header;
+  bool sameSize = !plan.resize.resize ||
+                  (static_cast<uint32_t>(plan.resize.width) == h.width && static_cast<uint32_t>(plan.resize.height) == h.height);
+  bool asks = target.format.encoder == EncoderKind::Jxl && HasFlag(target.flags, kJxlTranscodeFlag);
+  if (!asks || !h.known || h.format != kFormatJpeg || h.orientation > 1 || !sameSize) return false;
+  return TranscodeJpegToJxl(buffer.data(), buffer.size(), target.flags, encoded);
 }
 
 // The file's bytes live only until the image is decoded. The resize is planned from
@@ -187,8 +202,9 @@ int32_t ReadAndDecode(TextView path, const Target& target, const FileWorkOptions
   work->bytesRead = static_cast<uint32_t>(buffer.size());
   DecodePlan plan = PlanDecode(buffer, target, options);
   if (int32_t error = CheckHeader(plan, work->bytesRead, events, &work->detail)) return error;
+  if (TranscodedAsIs(buffer, plan, target, &work->encoded)) return 0;
   int32_t error = 0;
-  *image = Decode(buffer, plan, &error, &work->decodeScale);
+  *image = Decode(buffer, plan, &error, &work->decodeScale, &work->detail);
   // A recognised format whose reader still gave no image cannot be read either.
   if (error == 0 && !*image) error = kErrorNotReadable;
   if (error != 0) return error;
@@ -216,6 +232,7 @@ FileWork ConvertFileToMemory(const AppSettings& settings, TextView inputPath, co
   work.error = ReadAndDecode(inputPath, target, options, events, &decoded, &size, &work);
   if (work.error != 0) return work;
   if (events.onDecoded) events.onDecoded(work.bytesRead);
+  if (!work.encoded.empty()) return work;  // kept as it was (a JPEG into JPEG XL)
   work.error = EncodeToMemory(PrepareImage(std::move(decoded), target, size), target, &work.encoded);
   return work;
 }

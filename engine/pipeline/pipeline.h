@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "engine/codecs/decode.h"
 #include "settings/app_settings.h"
 
 // Error codes a run reports through the error question. 7, 8 and 9 come from the
@@ -38,12 +39,13 @@ constexpr int32_t kErrorOutputIsSource = 14;  // the output would replace the fi
 //     ran it ended, the run goes on with a fresh one.
 // 17: the file was still being converted when its time ran out (a small picture whose
 //     reader loops, say); its worker process was ended.
-// 18: the header declares a picture beyond the pixel or memory budget
-//     (engine/pipeline/picture_budget.h), or the planned resize would make one.
+// 18 (kErrorTooLarge, engine/codecs/decode.h): the header declares a picture beyond the
+//     pixel or memory budget (engine/pipeline/picture_budget.h), or the planned resize
+//     would make one.
+// 19 and 20 (from the decoders): a damaged file; a picture of high dynamic range.
 constexpr int32_t kErrorOutputTaken = 15;
 constexpr int32_t kErrorWorkerCrashed = 16;
 constexpr int32_t kErrorTimeLimit = 17;
-constexpr int32_t kErrorTooLarge = 18;
 
 // The metadata value every converted image carries under the IPTC key "Software".
 constexpr char kSoftwareTag[] = "KRV-Delmo-Tessaly-V1.X";

@@ -33,6 +33,8 @@ const Reason kReasons[] = {
     {kErrorWorkerCrashed, u"Сбой библиотеки изображений при обработке файла", u" - Error: 16"},
     {kErrorTimeLimit, u"Файл обрабатывается слишком долго", u" - Error: 17"},
     {kErrorTooLarge, u"Изображение слишком велико", u" - Error: 18"},
+    {kErrorDamaged, u"Файл повреждён", u" - Error: 19"},
+    {kErrorHdr, u"Изображение HDR: без тональной компрессии не преобразуется", u" - Error: 20"},
 };
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "engine/run/progress.h"
 #include "base/run_state.h"
 #include "input/file_list.h"
+#include "settings/signature.h"
 
 namespace {
 

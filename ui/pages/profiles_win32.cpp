@@ -6,6 +6,7 @@
 #include "base/wide_win32.h"
 #include "base/run_state.h"
 #include "settings/app_settings.h"
+#include "settings/signature.h"
 #include "settings/formats.h"
 #include "settings/profiles.h"
 #include "ui/controls/window_tools_win32.h"

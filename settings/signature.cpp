@@ -1,0 +1,16 @@
+#include "settings/signature.h"
+
+#include "settings/formats.h"
+
+uint32_t SettingsSignature(const AppSettings& s, bool withText) {
+  // The stored format's word as its conversions read it: the same as stored for every
+  // FreeImage format, the record's default for an own format's word never set.
+  uint32_t sig = static_cast<uint32_t>(s.NoEnlarge ^ s.ResizeSide ^ s.TargetSize ^ s.ScalePercent ^
+                                       s.ResizeMode ^ s.OutputMode ^ s.FormatId ^
+                                       FormatWordOf(s, OutputFormatById(s.FormatId)));
+  if (withText) {
+    if (s.OutputMode == 0) sig ^= TextChecksum(FieldView(s.OutputFolder));
+    else if (s.OutputMode == 1) sig ^= TextChecksum(FieldView(s.SubfolderName));
+  }
+  return sig;
+}
