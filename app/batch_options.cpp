@@ -86,6 +86,15 @@ void SetFormatOption(AppSettings* s, const std::string& flag, const std::string&
       if (flag == formats[i].options[k].flag) SetBit(*FormatWord(s, formats[i]), formats[i].options[k].bit, value == "on");
 }
 
+// An encoder's speed or effort, in the word of the format that has it.
+void SetFormatNumber(AppSettings* s, const std::string& flag, const std::string& value) {
+  int count = 0;
+  const OutputFormat* formats = OutputFormats(&count);
+  for (int i = 0; i < count; ++i)
+    if (formats[i].number.flag && flag == formats[i].number.flag)
+      SetWordNumber(FormatWord(s, formats[i]), formats[i].number, Number(value));
+}
+
 const std::vector<std::string> kOnOff = {"off", "on"};
 
 // The flags in the order --help lists them; the format options come from the format
@@ -99,7 +108,7 @@ std::vector<Flag> MakeFlags() {
       {"--save", Value::None, {}, 0, 0, [](BatchOptions* o, const std::string&) { o->save = true; }, nullptr,
        "--save", "write the settings back as the program does when it ends"},
       {"--format", Value::Text, {}, 0, 0, nullptr, SetFormat, "--format NAME",
-       "target format: JPG, WEBP, PNG or another FreeImage name"},
+       "target format: JPG, WEBP, PNG, AVIF, JXL or another FreeImage name"},
       {"--quality", Value::Number, {}, 1, 100, nullptr, SetQuality, "--quality N", "quality 1..100 of the target format"},
   };
   int count = 0;
@@ -113,6 +122,12 @@ std::vector<Flag> MakeFlags() {
       flags.push_back({option.flag, Value::Choice, kOnOff, 0, 0, nullptr, SetFormatOption,
                        std::string(option.flag) + " on|off", option.help});
     }
+  for (int i = 0; i < count; ++i) {
+    const FormatNumber& number = formats[i].number;
+    if (number.flag)
+      flags.push_back({number.flag, Value::Number, {}, number.low, number.high, nullptr, SetFormatNumber,
+                       std::string(number.flag) + " N", number.help});
+  }
   std::vector<Flag> rest = {
       {"--resize", Value::Choice, {"none", "px", "percent"}, 0, 0, nullptr,
        [](AppSettings* s, const std::string&, const std::string& v) { s->ResizeMode = v == "px" ? 1 : v == "percent" ? 2 : 0; },
@@ -319,6 +334,8 @@ std::string SettingsListing(const AppSettings& s) {
   Line(&out, "FormatId", s.FormatId);
   for (int32_t i = 0; i < kSaveFlagCount; ++i)
     if (s.SaveFlags[i] != 0) out += "SaveFlags[" + std::to_string(i) + "]=" + std::to_string(s.SaveFlags[i]) + "\n";
+  for (int32_t i = 0; i < kExtraFlagCount; ++i)
+    if (s.ExtraFlags[i] != 0) out += "ExtraFlags[" + std::to_string(i) + "]=" + std::to_string(s.ExtraFlags[i]) + "\n";
   Line(&out, "CurrentFilter", s.CurrentFilter);
   Line(&out, "TargetFormat", s.TargetFormat);
   Line(&out, "SubfolderName", s.SubfolderName);

@@ -7,7 +7,7 @@
 
 #include "base/text.h"
 
-constexpr char16_t kDefaultFilter[] = u"jpeg,jpg,png,gif,bmp,webp,tif,pcx,psd";
+constexpr char16_t kDefaultFilter[] = u"jpeg,jpg,png,gif,bmp,webp,tif,pcx,psd,heic,heif,avif,jxl";
 constexpr size_t kMaxTokenUnits = 275;
 constexpr size_t kMaxFilterUnits = 79;
 constexpr size_t kMaxPresetUnits = 127;

@@ -4,7 +4,7 @@
 #include "base/text.h"
 #include "settings/app_settings.h"
 
-constexpr char16_t kDefaultExtensionList[] = u"jpg|png|gif|webp|bmp|psd|bmp,tiff,pcx,psd";
+constexpr char16_t kDefaultExtensionList[] = u"jpg|png|gif|webp|bmp|psd|bmp,tiff,pcx,psd|heic,heif|avif|jxl";
 constexpr char16_t kDefaultSubfolder[] = u"TessalyOut";
 
 // Writes the default set over the record; fields outside the set keep their values.

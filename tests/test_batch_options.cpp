@@ -116,7 +116,9 @@ TEST(BatchOptions, ListingFollowsTheRecord) {
   AppSettings s = Defaults();
   std::string listing = SettingsListing(s);
   EXPECT_EQ(listing.rfind("ProfileCount=0\n", 0), 0u);
-  EXPECT_NE(listing.find("\nSaveFlags[2]=8276\nSaveFlags[35]=90\nCurrentFilter=\n"), std::string::npos);
+  // AVIF's word (quality 60, speed 6) and JPEG XL's (quality 90, transcoding, effort 7).
+  EXPECT_NE(listing.find("\nSaveFlags[2]=8276\nSaveFlags[35]=90\nExtraFlags[0]=24636\nExtraFlags[1]=29274\nCurrentFilter=\n"),
+            std::string::npos);
   EXPECT_EQ(listing.find("SaveFlags[13]"), std::string::npos);
   EXPECT_NE(listing.find("\nOutputFolder=/p/TessalyOut/\n"), std::string::npos);
   EXPECT_NE(listing.find("\nSettingsSignature=" + std::to_string(SettingsSignature(s, true)) + "\n"),

@@ -345,8 +345,8 @@ TEST(NormaliseFilterText, CleanUp) {
 TEST(FillFilterChoices, DefaultPresets) {
   Text cleaned;
   auto items = FillFilterChoices(kDefaultExtensionList, &cleaned);
-  EXPECT_EQ(items, (std::vector<Text>{u"jpeg,jpg,png,gif,bmp,webp,tif,pcx,psd", u"jpg", u"png", u"gif", u"webp",
-                                      u"bmp", u"psd", u"bmp,tiff,pcx,psd"}));
+  EXPECT_EQ(items, (std::vector<Text>{u"jpeg,jpg,png,gif,bmp,webp,tif,pcx,psd,heic,heif,avif,jxl", u"jpg", u"png", u"gif", u"webp",
+                                      u"bmp", u"psd", u"bmp,tiff,pcx,psd", u"heic,heif", u"avif", u"jxl"}));
   EXPECT_EQ(cleaned, kDefaultExtensionList);
 }
 

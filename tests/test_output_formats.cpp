@@ -89,7 +89,7 @@ TEST(OutputFormats, EveryOptionOwnsOneBitOfItsOwnWordAndOneControl) {
   std::set<int> controls;
   for (const OutputFormat& format : Records()) {
     ASSERT_GE(format.slot, 0) << Text(format.name).size();
-    ASSERT_LT(format.slot, kSaveFlagCount);
+    ASSERT_LT(format.slot, kFlagWordCount);
     for (int i = 0; i < format.optionCount; ++i) {
       const FormatOption& option = format.options[i];
       EXPECT_TRUE(controls.insert(option.controlId).second) << option.flag;

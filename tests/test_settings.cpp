@@ -35,7 +35,7 @@ TEST(SettingsDefaults, FillTheNamedFieldsAndKeepTheOthers) {
   EXPECT_EQ(s.SaveFlags[13], 0);
   EXPECT_EQ(FieldView(s.TargetFormat), u"JPG");
   EXPECT_EQ(FieldView(s.SubfolderName), u"TessalyOut");
-  EXPECT_EQ(FieldView(s.ExtensionList), u"jpg|png|gif|webp|bmp|psd|bmp,tiff,pcx,psd");
+  EXPECT_EQ(FieldView(s.ExtensionList), u"jpg|png|gif|webp|bmp|psd|bmp,tiff,pcx,psd|heic,heif|avif|jxl");
   EXPECT_EQ(FieldView(s.OutputFolder), u"/home/u/Pictures/TessalyOut/");
   EXPECT_EQ(s.TopMost, 1);
   EXPECT_EQ(s.ClearListOnAdd, 8);
@@ -80,8 +80,14 @@ TEST(SaveFlagWords, ExamplesOfTheFlagFunctions) {
 TEST(SaveFlagWords, IdsOutsideTheTableReadAsZero) {
   AppSettings s = Defaults();
   EXPECT_EQ(SaveFlagsFor(s, -1), 0);
-  EXPECT_EQ(SaveFlagsFor(s, 37), 0);
+  EXPECT_EQ(SaveFlagsFor(s, 39), 0) << "HEIF is read only and has no word";
   EXPECT_EQ(SaveFlagsFor(s, 2), 8276);
+  // AVIF's and JPEG XL's words lie in the spare bytes at 120 and 124.
+  s.ExtraFlags[0] = 77;
+  s.ExtraFlags[1] = 78;
+  EXPECT_EQ(SaveFlagsFor(s, kFormatAvif), 77);
+  EXPECT_EQ(SaveFlagsFor(s, kFormatJxl), 78);
+  EXPECT_EQ(SaveFlagsSlot(&s, kFormatAvif), reinterpret_cast<int32_t*>(reinterpret_cast<uint8_t*>(&s) + 120));
 }
 
 TEST(TextChecksum, IsCrc16ArcOverUtf16LeBytes) {

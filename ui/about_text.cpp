@@ -12,8 +12,8 @@ Text AboutText(TextView notice, TextView version) {
   t += u" \u2022 Добавлять файлы и папки, из меню проводника и командной строки, даже если программа уже запущена." + br;
   t += u" \u2022 Позволяет удобно устанавливать и сохранять профили настроек." + br + br;
   t += u"Форматы файлов допустимые для данной версии программы." + br;
-  t += u" \u2022 Формат входных файлов: JPEG, JPG, PNG, GIF, BMP, WEBP, TIF, PCX, PSD" + br;
-  t += u" \u2022 Формат выходных файлов: JPG, PNG, WEBP" + br;
+  t += u" \u2022 Формат входных файлов: JPEG, JPG, PNG, GIF, BMP, WEBP, TIF, PCX, PSD, HEIC, HEIF, AVIF, JXL" + br;
+  t += u" \u2022 Формат выходных файлов: JPG, PNG, WEBP, AVIF, JXL" + br;
   t += u" \u2022 Обработанные выходные файлы оптимизированы для публикации в сети интернет." + br + br;
   t += Text(notice) + br;
   t += u"FreeImage Library Version: " + Text(version);

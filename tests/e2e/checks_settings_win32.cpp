@@ -29,7 +29,7 @@ constexpr int kIdSubfolder = 5105;
 constexpr int kIdFilterBox = 4022;
 constexpr int kSettingsTab = 2;
 
-constexpr char16_t kDefaultPresets[] = u"jpg|png|gif|webp|bmp|psd|bmp,tiff,pcx,psd";
+constexpr char16_t kDefaultPresets[] = u"jpg|png|gif|webp|bmp|psd|bmp,tiff,pcx,psd|heic,heif|avif|jxl";
 
 struct VerbTarget {
   const char16_t* base;

@@ -51,13 +51,13 @@ void AddCheckBox(HWND group, int id, TextView text, int x, int y, int w, bool ch
 
 // The quality slider at the left and the check boxes beside it, one under the other;
 // without a slider the check boxes take its place.
-void AddFormatControls(HWND group, const OutputFormat& format) {
+void AddFormatControls(HWND group, const OutputFormat& format, int width) {
   int32_t word = FormatWordOf(gAppSettings, format);
   if (format.quality) AddQualityControls(group, word);
   for (int i = 0; i < format.optionCount; ++i) {
     const FormatOption& option = format.options[i];
-    int x = format.quality ? 120 : 10, y = (format.quality ? 20 : 22) + 20 * i, w = format.quality ? 114 : 284;
-    AddCheckBox(group, option.controlId, option.caption, x, y, w, HasFlag(word, option.bit));
+    int x = format.quality ? 120 : 10, y = (format.quality ? 20 : 22) + 20 * i;
+    AddCheckBox(group, option.controlId, option.caption, x, y, width - x - 10, HasFlag(word, option.bit));
   }
   PreparePanelWord(&gAppSettings, format);
 }
@@ -108,7 +108,7 @@ HWND BuildOptionPanel(HWND parent, int x, int y, int width, int height, TextView
   SendMessageW(group, WM_SETFONT, font, FALSE);
   OutputFormat format = OutputFormatByName(formatName);
   gAppSettings.FormatId = format.formatId;
-  AddFormatControls(group, format);
+  AddFormatControls(group, format, width);
   for (HWND child = GetWindow(group, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     AddWindowStyle(child, WS_VISIBLE);
     SendMessageW(child, WM_SETFONT, font, FALSE);
