@@ -21,8 +21,10 @@ struct Encoding {
   heif_image* image = nullptr;
   heif_image_handle* handle = nullptr;
   heif_encoding_options* options = heif_encoding_options_alloc();
+  heif_color_profile_nclx* nclx = nullptr;
   ~Encoding() {
     if (options) heif_encoding_options_free(options);
+    if (nclx) heif_nclx_color_profile_free(nclx);
     if (handle) heif_image_handle_release(handle);
     if (image) heif_image_release(image);
     if (encoder) heif_encoder_release(encoder);
@@ -54,12 +56,13 @@ void DescribeColours(const PictureMetadata& metadata, bool lossless, Encoding* e
   if (metadata.icc)
     heif_image_set_raw_color_profile(e->image, "prof", metadata.icc.data, metadata.icc.size);
   if (!lossless) return;
-  heif_color_profile_nclx* nclx = heif_nclx_color_profile_alloc();
-  if (!nclx) return;
-  nclx->matrix_coefficients = heif_matrix_coefficients_RGB_GBR;
-  nclx->full_range_flag = 1;
-  heif_image_set_nclx_color_profile(e->image, nclx);
-  heif_nclx_color_profile_free(nclx);
+  e->nclx = heif_nclx_color_profile_alloc();
+  if (!e->nclx) return;
+  e->nclx->matrix_coefficients = heif_matrix_coefficients_RGB_GBR;
+  e->nclx->full_range_flag = 1;
+  // libheif converts the picture to the encoder's planes with the image's own code points.
+  heif_image_set_nclx_color_profile(e->image, e->nclx);
+  e->options->output_nclx_profile = e->nclx;
   e->options->save_two_colr_boxes_when_ICC_and_nclx_available = 1;
 }
 
