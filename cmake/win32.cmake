@@ -21,7 +21,8 @@ if(TESSALY_PLATFORM STREQUAL "wine")
   # so the host library is named directly. The core's std::mutex runs on host threads.
   # libwebp is the host's as well; engine/codecs/webp_encoder.cpp reads its header as the
   # bridge reads FreeImage.h.
-  target_link_libraries(tessaly_codecs PUBLIC freeimage webp)
+  target_link_libraries(tessaly_codecs PUBLIC freeimage webp heif jxl lcms2)
+  target_compile_definitions(tessaly_codecs PRIVATE TESSALY_LIBHEIF TESSALY_LIBJXL TESSALY_LCMS2)
   target_link_libraries(tessaly_base PUBLIC pthread)
   target_compile_definitions(tessaly_codecs PRIVATE TESSALY_LIBWEBP)
   # Winelib takes the export table from a .def file, not from dllexport attributes.
@@ -74,6 +75,27 @@ else()
     message(STATUS "WEBP: no libwebp in TESSALY_MINGW_DEPS ('${TESSALY_MINGW_DEPS}'); "
                    "FreeImage.dll's writer encodes WEBP (its slowest method)")
   endif()
+  # HEIF and AVIF through libheif.dll (libde265.dll beside it), JPEG XL through libjxl and
+  # colour profiles through lcms2, linked in: the prefix scripts/build-codecs.sh fills.
+  set(TESSALY_MINGW_CODECS "${TESSALY_CACHE_DIR}/mingw-codecs/current" CACHE PATH
+    "MinGW prefix of libheif.dll, libde265.dll and the static libjxl and lcms2 (scripts/build-codecs.sh)")
+  set(CODEC_LIBS libheif.dll.a libjxl_threads.a libjxl.a libhwy.a libbrotlienc.a libbrotlidec.a libbrotlicommon.a
+      liblcms2.a)
+  set(CODEC_PATHS)
+  foreach(library ${CODEC_LIBS})
+    list(APPEND CODEC_PATHS "${TESSALY_MINGW_CODECS}/lib/${library}")
+  endforeach()
+  list(GET CODEC_PATHS 0 first_codec)
+  if(EXISTS "${first_codec}" AND EXISTS "${TESSALY_MINGW_CODECS}/include/libheif/heif.h")
+    target_include_directories(tessaly_codecs SYSTEM PRIVATE "${TESSALY_MINGW_CODECS}/include")
+    target_compile_definitions(tessaly_codecs PRIVATE TESSALY_LIBHEIF TESSALY_LIBJXL TESSALY_LCMS2
+                               JXL_STATIC_DEFINE JXL_THREADS_STATIC_DEFINE)
+    target_link_libraries(tessaly_codecs PUBLIC ${CODEC_PATHS})
+    message(STATUS "HEIF, AVIF, JPEG XL: from ${TESSALY_MINGW_CODECS}")
+  else()
+    message(STATUS "HEIF, AVIF, JPEG XL: no codecs in TESSALY_MINGW_CODECS ('${TESSALY_MINGW_CODECS}'); "
+                   "the program reads and writes none of them")
+  endif()
 endif()
 
 # The program: its entry, the window's objects and its resources (icons, logo, manifest).
@@ -115,6 +137,12 @@ else()
     add_custom_command(TARGET Tessaly POST_BUILD
       COMMAND ${CMAKE_COMMAND} -E copy_if_different ${TESSALY_MINGW_DEPS}/bin/FreeImage.dll $<TARGET_FILE_DIR:Tessaly>)
   endif()
+  foreach(dll libheif.dll libde265.dll)
+    if(EXISTS ${TESSALY_MINGW_CODECS}/bin/${dll})
+      add_custom_command(TARGET Tessaly POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -E copy_if_different ${TESSALY_MINGW_CODECS}/bin/${dll} $<TARGET_FILE_DIR:Tessaly>)
+    endif()
+  endforeach()
 endif()
 
 # Programs without the window still need the port's Win32 form, which speaks to no

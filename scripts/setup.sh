@@ -5,14 +5,14 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config
   libgtest-dev
-  libfreeimage-dev libwebp-dev
+  libfreeimage-dev libwebp-dev libheif-dev libjxl-dev liblcms2-dev
   wine wine64 wine64-tools libwine-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   xvfb xauth x11-utils imagemagick xdotool
   fonts-liberation
   file coreutils procps
   dpkg-dev nasm zip unzip
-  meson ninja-build perl libheif-examples
+  meson ninja-build perl libheif-examples libjxl-tools libavif-bin
   clang libclang-rt-14-dev python3
   libvips-tools
 )
@@ -30,7 +30,7 @@ commands=(
   convert:imagemagick import:imagemagick identify:imagemagick
   file:file timeout:coreutils ps:procps
   dpkg-source:dpkg-dev nasm:nasm zip:zip unzip:unzip clang:clang python3:python3
-  meson:meson ninja:ninja-build perl:perl heif-enc:libheif-examples
+  meson:meson ninja:ninja-build perl:perl heif-enc:libheif-examples heif-convert:libheif-examples cjxl:libjxl-tools djxl:libjxl-tools avifenc:libavif-bin avifdec:libavif-bin
   vipsthumbnail:libvips-tools
 )
 

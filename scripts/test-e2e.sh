@@ -26,8 +26,10 @@ cmake --build "$build" -j2 --target Tessaly tessaly_e2e_driver
 if [[ " $programs " == *" pe "* ]]; then
   echo "== e2e: FreeImage.dll (cached after its first build)"
   deps=$(./scripts/build-freeimage.sh | tail -1)
+  echo "== e2e: libheif.dll, libde265.dll, libjxl and lcms2 (cached after their first build)"
+  codecs=$(./scripts/build-codecs.sh | tail -1)
   echo "== e2e: building the windows preset in $windows_build"
-  cmake --preset windows -B "$windows_build" -DTESSALY_MINGW_DEPS="$deps" >/dev/null
+  cmake --preset windows -B "$windows_build" -DTESSALY_MINGW_DEPS="$deps" -DTESSALY_MINGW_CODECS="$codecs" >/dev/null
   cmake --build "$windows_build" -j2 --target Tessaly
 fi
 
@@ -91,6 +93,12 @@ done
 # Clear on the left, half-transparent red on the right.
 mkdir -p "$data/alpha"
 convert -size 40x40 xc:none -fill 'rgba(255,0,0,0.5)' -draw 'rectangle 20,0 39,39' "$data/alpha/alpha.png"
+# HEIF, AVIF and JPEG XL: a phone's photo (a grid turned by the container, its EXIF naming
+# a turn too), an AVIF with alpha, a JPG for AVIF and JPEG XL.
+mkdir -p "$data/newformats/heic" "$data/newformats/avif" "$data/newformats/jpg"
+cp tests/data/corpus/heif-grid-irot1-exif6.heic "$data/newformats/heic/phone.heic"
+cp tests/data/corpus/avif-alpha.avif "$data/newformats/avif/alpha.avif"
+convert -size 200x150 -seed 7 plasma:fractal -quality 90 "$data/newformats/jpg/photo.jpg"
 # Ten thousand small files: adding them must not freeze the window.
 mkdir -p "$data/many10k"
 (cd "$data/many10k" && seq -f 'photo_%05g.jpg' 1 10000 | xargs touch)
@@ -103,6 +111,7 @@ profiles="$data/batch-profiles.dat"
 "$batch" --config "$profiles" --format webp --quality 70 --add-profile "Web 70" --save >/dev/null
 "$batch" --config "$profiles" --format png --palette on --add-profile "Палитра" --save >/dev/null
 "$batch" --config "$profiles" --profile "Палитра" --save >/dev/null
+"$batch" --config "$data/avif-profiles.dat" --format avif --quality 50 --add-profile "AVIF 50" --save >/dev/null
 
 # Each program in a folder of its own, with a fresh copy of the test data.
 failed=()
@@ -136,6 +145,38 @@ run_checks() { # name, screenshot folder, program file, files that go beside it.
   fi
   profiles_read_back "$name" "$place/data/window-profiles.dat"
   same_as_tessaly_batch "$name" "$place/data"
+  new_formats_read_back "$name" "$place/data"
+}
+
+# new_formats_convert_in_the_window and the AVIF profile: what other programs make of the
+# window's AVIF and JPEG XL files, and of the profile it kept.
+new_formats_read_back() { # name, the program's data folder
+  local data=$2 size listing
+  if [ -f "$data/out-new-avif/photo.avif" ]; then
+    avifdec "$data/out-new-avif/photo.avif" "$tmp/$1-avif.png" >/dev/null 2>&1 &&
+      size=$(identify -format '%wx%h' "$tmp/$1-avif.png") || size=unreadable
+    if [ "$size" = 200x150 ]; then echo "== e2e: avifdec reads the $1 program's AVIF: $size"
+    else echo "e2e: avifdec reads the $1 program's AVIF as $size" >&2; failed+=("$1: AVIF"); fi
+  fi
+  if [ -f "$data/out-new-jxl/photo.jxl" ]; then
+    # The JPEG kept its own coefficients: djxl rebuilds the very file.
+    if djxl "$data/out-new-jxl/photo.jxl" "$tmp/$1-rebuilt.jpg" >/dev/null 2>&1 &&
+       cmp -s "$tmp/$1-rebuilt.jpg" "$data/newformats/jpg/photo.jpg"; then
+      echo "== e2e: djxl rebuilds the JPEG from the $1 program's JPEG XL bit for bit"
+    else
+      echo "e2e: djxl does not rebuild the JPEG from the $1 program's JPEG XL" >&2
+      failed+=("$1: JPEG XL")
+    fi
+  fi
+  [ -f "$data/window-avif.dat" ] || return 0
+  listing=$("$batch" --config "$data/window-avif.dat" --list-profiles)
+  if [ "$listing" = "1 * AVIF 50" ] &&
+     "$batch" --config "$data/window-avif.dat" --show-settings | grep -qx 'TargetFormat=AVIF'; then
+    echo "== e2e: tessaly-batch reads the AVIF profile the $1 program kept"
+  else
+    echo "e2e: tessaly-batch reads the $1 program's AVIF profile as: $listing" >&2
+    failed+=("$1: AVIF profile")
+  fi
 }
 
 # twenty_photos_on_several_workers_as_tessaly_batch_writes: the window's results are the
@@ -188,7 +229,8 @@ for name in $programs; do
     pe)
       echo "== e2e: FreeImage.dll under Wine"
       ./scripts/probe-freeimage-dll.sh "$deps/bin" || failed+=("FreeImage.dll")
-      run_checks pe "$windows_build/screenshots" "$windows_build/Tessaly.exe" "$deps/bin/FreeImage.dll"
+      run_checks pe "$windows_build/screenshots" "$windows_build/Tessaly.exe" "$deps/bin/FreeImage.dll" \
+        "$codecs/bin/libheif.dll" "$codecs/bin/libde265.dll"
       ;;
     *) fail "unknown program \"$name\" in TESSALY_E2E_PROGRAMS (winelib, pe)" ;;
   esac
@@ -198,9 +240,9 @@ done
 # of one of them.
 same_outputs() {
   local a="$tmp/winelib/data" b="$tmp/pe/data" folder file name differ=0 same
-  for folder in out-jpg out-webp out-png out-twenty; do
-    # The twenty photos are compared when their check ran (a name filter may leave it out).
-    [ "$folder" = out-twenty ] && [ ! -d "$a/$folder" ] && [ ! -d "$b/$folder" ] && continue
+  for folder in out-jpg out-webp out-png out-twenty out-heic-jpg out-avif-png out-new-avif out-new-jxl; do
+    # Folders of checks a name filter left out are not compared.
+    [ "$folder" != out-jpg ] && [ ! -d "$a/$folder" ] && [ ! -d "$b/$folder" ] && continue
     if [ ! -d "$a/$folder" ] || [ ! -d "$b/$folder" ]; then
       echo "e2e: $folder is missing after one of the runs" >&2
       differ=1

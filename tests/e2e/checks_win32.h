@@ -58,6 +58,11 @@ bool OutputModeRadiosChooseWhereARunWrites();
 bool BrowseStoresTheChosenFolder();
 bool OptionBoxesShowAndSetTheirSettings();
 
+// HEIF, AVIF and JPEG XL.
+bool NewFormatsConvertInTheWindow();
+bool AvifAndJxlPanelsSetTheirWords();
+bool AvifProfileOfTessalyBatchSurvivesARestart();
+
 // A new user's first minutes.
 bool HandOverAndDropOfSeveralPathsKeepEveryPath();
 bool FailuresAreShownWhereTheUserLooks();

@@ -106,6 +106,10 @@ HWND BuildOptionPanel(HWND parent, int x, int y, int width, int height, TextView
   if (!group) return nullptr;
   WPARAM font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
   SendMessageW(group, WM_SETFONT, font, FALSE);
+  // Before any child paints: their colours come from the page through the group's procedure.
+  gPanel = group;
+  gGroupProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(group, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OptionPanelProc)));
   OutputFormat format = OutputFormatByName(formatName);
   gAppSettings.FormatId = format.formatId;
   AddFormatControls(group, format, width);
@@ -115,9 +119,6 @@ HWND BuildOptionPanel(HWND parent, int x, int y, int width, int height, TextView
   }
   InvalidateRect(group, nullptr, TRUE);
   UpdateWindow(group);
-  gPanel = group;
-  gGroupProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(group, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OptionPanelProc)));
   return group;
 }
 

@@ -184,6 +184,7 @@ void OnFormatSelected(HWND page, HWND box) {
   if (!item[0]) return;
   SetField(gAppSettings.TargetFormat, ToUpper(item));
   RebuildPanel(page, FieldView(gAppSettings.TargetFormat));
+  RefreshCaptionIfChanged();
 }
 
 void OnFormatLeft(HWND page, HWND box) {
