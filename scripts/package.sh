@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes dist/Tessaly-<version>-windows-x64.zip: Tessaly.exe, the FreeImage.dll built by
-# scripts/build-freeimage.sh, a read-me for Windows users and the licence texts of
+# scripts/build-freeimage.sh, libheif.dll and libde265.dll built by scripts/build-codecs.sh
+# (LGPL: kept as DLLs a user may replace), a read-me for Windows users and the licence texts of
 # FreeImage, every library inside it and the MinGW runtime. Then unpacks the zip into an
 # empty folder and starts Tessaly.exe from there under Wine (a fresh prefix, a virtual
 # screen): its main window must appear with nothing else beside it.
@@ -19,7 +20,8 @@ fail() {
 
 ./scripts/setup.sh
 deps=$(./scripts/build-freeimage.sh | tail -1)
-cmake --preset windows -DTESSALY_MINGW_DEPS="$deps" >/dev/null
+codecs=$(./scripts/build-codecs.sh | tail -1)
+cmake --preset windows -DTESSALY_MINGW_DEPS="$deps" -DTESSALY_MINGW_CODECS="$codecs" >/dev/null
 cmake --build --preset windows --target Tessaly
 
 version=$(sed -n 's/^[[:space:]]*VALUE "FileVersion", "\([0-9.]*\)".*/\1/p' resources/tessaly.rc)
@@ -39,11 +41,12 @@ crlf() { sed 's/\r*$/\r/' "$1" >"$2"; }
 
 stage="$tmp/$name"
 mkdir -p "$stage/licenses"
-cp build/windows/Tessaly.exe "$deps/bin/FreeImage.dll" "$stage/"
+cp build/windows/Tessaly.exe "$deps/bin/FreeImage.dll" "$codecs/bin/libheif.dll" "$codecs/bin/libde265.dll" "$stage/"
 sed "s/@VERSION@/$version/" resources/windows-readme.txt >"$tmp/readme"
 crlf "$tmp/readme" "$stage/README.txt"
 crlf "$deps/BUILD-INFO" "$stage/licenses/FreeImage-build.txt"
-for folder in "$deps"/licenses/*/; do
+crlf "$codecs/BUILD-INFO" "$stage/licenses/codecs-build.txt"
+for folder in "$deps"/licenses/*/ "$codecs"/licenses/*/; do
   library=$(basename "$folder")
   mkdir -p "$stage/licenses/$library"
   for file in "$folder"*; do
@@ -52,7 +55,8 @@ for folder in "$deps"/licenses/*/; do
   done
 done
 
-for library in FreeImage libjpeg-turbo libpng zlib libtiff libwebp imath mingw-w64-runtime; do
+for library in FreeImage libjpeg-turbo libpng zlib libtiff libwebp imath mingw-w64-runtime \
+  libheif libde265 dav1d aom libjxl highway brotli lcms2; do
   [ -n "$(ls "$stage/licenses/$library" 2>/dev/null)" ] || fail "no licence text of $library"
 done
 
@@ -71,8 +75,8 @@ unpacked="$tmp/unpacked"
 mkdir -p "$unpacked"
 unzip -q "$zip_file" -d "$unpacked"
 program="$unpacked/$name"
-[ "$(LC_ALL=C ls "$program")" = "$(printf 'FreeImage.dll\nREADME.txt\nTessaly.exe\nlicenses')" ] ||
-  fail "the zip holds other files than Tessaly.exe, FreeImage.dll, README.txt and licenses/: $(ls "$program")"
+[ "$(LC_ALL=C ls "$program")" = "$(printf 'FreeImage.dll\nREADME.txt\nTessaly.exe\nlibde265.dll\nlibheif.dll\nlicenses')" ] ||
+  fail "the zip holds other files than Tessaly.exe, FreeImage.dll, libheif.dll, libde265.dll, README.txt and licenses/: $(ls "$program")"
 
 start_xvfb "$tmp/xvfb.log" || fail "no virtual screen"
 make_wine_prefix "$tmp/prefix" || fail "no Wine prefix"

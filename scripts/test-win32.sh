@@ -28,11 +28,12 @@ cmake --build --preset wine
 
 echo "-- FreeImage.dll (scripts/build-freeimage.sh, cached after its first build)"
 deps=$(./scripts/build-freeimage.sh | tail -1)
+codecs=$(./scripts/build-codecs.sh | tail -1)
 freeimage_dll="$deps/bin/FreeImage.dll"
 ./scripts/check-freeimage-dll.sh "$freeimage_dll" || fail "$freeimage_dll"
 
 echo "-- windows build"
-cmake --preset windows -DTESSALY_MINGW_DEPS="$deps" >/dev/null
+cmake --preset windows -DTESSALY_MINGW_DEPS="$deps" -DTESSALY_MINGW_CODECS="$codecs" >/dev/null
 cmake --build --preset windows
 
 echo "-- build/windows/Tessaly.exe"
