@@ -178,7 +178,9 @@ bool FailuresAreShownWhereTheUserLooks() {
   PressButton(main, kIdStart, main.start);
   HWND box = WaitQuestionBox(program);
   if (!box) return Fail("no question appeared");
-  HWND countdown = FindDescendant(box, kIdCountdown);
+  // The box is fitted, and its countdown line added, once it has laid itself out.
+  HWND countdown = nullptr;
+  WaitUntil(3000, [&] { return (countdown = FindDescendant(box, kIdCountdown)) && !WindowText(countdown).empty(); });
   Text first = WindowText(countdown);
   Screenshot("question-countdown");
   Note("countdown " + Quote(first));
