@@ -101,11 +101,13 @@ bool CopyProgramTo(TextView path) {
   Text target(path);
   if (!MakeFolders(target.substr(0, target.rfind(u'\\')))) return Fail("cannot make the folder of", target);
   if (!CopyFileW(Wide(gSetup.program), Wide(target), FALSE)) return Fail("cannot copy the program to", target);
-  // The Windows program takes its FreeImage.dll along; the Winelib one has none beside it.
-  Text library = gSetup.programFolder + u"FreeImage.dll";
+  // The Windows program takes its DLLs along; the Winelib one has none beside it.
   Text folder = target.substr(0, target.rfind(u'\\') + 1);
-  if (FileExists(library) && !CopyFileW(Wide(library), Wide(folder + u"FreeImage.dll"), FALSE))
-    return Fail("cannot copy FreeImage.dll beside", target);
+  for (const char16_t* dll : {u"FreeImage.dll", u"libheif.dll", u"libde265.dll"}) {
+    Text library = gSetup.programFolder + dll;
+    if (FileExists(library) && !CopyFileW(Wide(library), Wide(folder + dll), FALSE))
+      return Fail("cannot copy " + TextToUtf8(dll) + " beside", target);
+  }
   return true;
 }
 
