@@ -223,6 +223,34 @@ TEST(Jxl, ItsOwnOrientationIsApplied) {
   EXPECT_TRUE(Near(PixelAt(image, 0, 0), {0, 0, 255}, 2));
 }
 
+// Files cut short or spoilt get the clear errors of every format, never a picture; a grid
+// that declares more pixels than the budget is refused from its header alone.
+TEST(NewFormats, DamagedCutAndHugeFilesAreNamedAsSuch) {
+  std::vector<uint8_t> avif = CorpusBytes("avif-alpha.avif");
+  int32_t error = 0;
+  std::vector<uint8_t> cut(avif.begin(), avif.begin() + static_cast<std::ptrdiff_t>(avif.size() * 3 / 4));
+  EXPECT_FALSE(Decode(cut, &error));
+  EXPECT_TRUE(error == kErrorTruncated || error == kErrorDamaged) << error;
+  std::vector<uint8_t> spoilt = avif;
+  for (size_t i = spoilt.size() / 2; i < spoilt.size(); i += 7) spoilt[i] ^= 0x5A;
+  EXPECT_FALSE(Decode(spoilt, &error) && error == 0) << "a spoilt AV1 stream is not a picture";
+
+  PictureHeader header;
+  std::vector<uint8_t> huge = CorpusBytes("heif-huge-grid.heic");
+  ReadPictureHeader(huge.data(), static_cast<uint32_t>(huge.size()), &header);
+  EXPECT_TRUE(header.known);
+  EXPECT_EQ(header.width, 30000u);
+  EXPECT_EQ(header.height, 30000u);
+
+  // A JPEG XL codestream cut after its header.
+  std::vector<uint8_t> pixels(64 * 64 * 3, 90), jxl;
+  PixelRows rows{pixels.data(), 64 * 3, 64, 64, 24};
+  ASSERT_TRUE(EncodeJxl(rows, false, 90, PictureMetadata(), &jxl));
+  jxl.resize(jxl.size() / 2);
+  EXPECT_FALSE(Decode(jxl, &error));
+  EXPECT_EQ(error, kErrorTruncated);
+}
+
 class NewFormatRun : public ConversionTest {};
 
 // The road through a run: a phone's HEIC to an upright JPG, a JPG to AVIF and to JPEG XL
@@ -261,6 +289,14 @@ TEST_F(NewFormatRun, HeicToJpgAndJpgToAvifAndJxl) {
   ASSERT_EQ(FsReadWholeFile(scratch.Path("photo_c.jxl"), &jxl), ReadResult::Ok);
   EXPECT_TRUE(IsJxlFile(jxl.data(), jxl.size()));
   EXPECT_LT(jxl.size(), jpeg.size()) << "the JPEG's own coefficients, packed tighter";
+}
+
+TEST_F(NewFormatRun, HugeGridIsRefusedBeforeItsTilesAreDecoded) {
+  WriteBytes(scratch, "huge.heic", CorpusBytes("heif-huge-grid.heic"));
+  AddEntry(scratch, "huge.heic");
+  RunResult result = RunConversion();
+  EXPECT_EQ(result.failed, 1);
+  EXPECT_EQ(BoxReason(0), u"Изображение слишком велико - Error: 18");
 }
 
 TEST_F(NewFormatRun, LosslessAvifGivesBackTheVeryPixels) {

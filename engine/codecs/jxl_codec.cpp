@@ -148,8 +148,9 @@ DecodedPicture DecodeJxl(const uint8_t* data, size_t size) {
     return picture;
   }
   JxlDecoderSetDecompressBoxes(d.dec, JXL_TRUE);
+  // The input is left open: a file that ends before its picture then asks for more, which
+  // tells a cut file from a damaged one.
   JxlDecoderSetInput(d.dec, data, size);
-  JxlDecoderCloseInput(d.dec);
   BoxReader box;
   std::vector<uint8_t> exifBox;
   for (;;) {

@@ -21,6 +21,9 @@ grid() { python3 "$here/make-heif.py" "$@" --tiles 3 2 "${tiles[@]}"; }
 
 # What phones write: a grid turned by the container, its EXIF naming a turn too.
 grid heif-grid-irot1-exif6.heic --irot 1 --exif-orientation 6
+# A grid that declares 30000 x 30000 pixels: refused from its header, before any tile is
+# decoded.
+grid heif-huge-grid.heic --size 30000 30000
 # Every turn, plain and mirrored about the vertical axis.
 for r in 0 1 2 3; do
   grid "heif-turn-r$r.heic" --irot "$r"

@@ -120,18 +120,21 @@ def exif_block(orientation):
     return struct.pack(">I", 0) + tiff
 
 
-def make(out, columns, rows, tiles, irot, imir, exif_orientation):
+def make(out, columns, rows, tiles, irot, imir, exif_orientation, size=None):
     coded = [read_tile(t) for t in tiles]
     if len(coded) != columns * rows:
         raise ValueError("%d tiles for a grid of %d x %d" % (len(coded), columns, rows))
     tile_w, tile_h = coded[0][2]
     grid = columns * rows > 1
-    width, height = tile_w * columns, tile_h * rows
+    width, height = size if size else (tile_w * columns, tile_h * rows)
 
     # Items: 1 the primary (the grid, or the one picture), then tiles, then EXIF.
     items = []  # (id, type, hidden, data)
     if grid:
-        items.append((1, b"grid", False, struct.pack(">BBBBHH", 0, 0, rows - 1, columns - 1, width, height)))
+        # 32-bit output sizes (flags bit 0) when the size does not fit 16 bits.
+        wide = width > 0xFFFF or height > 0xFFFF
+        grid_data = struct.pack(">BBBBII" if wide else ">BBBBHH", 0, 1 if wide else 0, rows - 1, columns - 1, width, height)
+        items.append((1, b"grid", False, grid_data))
         for i, (data, _, _) in enumerate(coded):
             items.append((2 + i, b"hvc1", True, data))
     else:
@@ -203,9 +206,11 @@ def main():
     parser.add_argument("--irot", type=int, default=0, help="turns of 90 degrees, anticlockwise")
     parser.add_argument("--imir", type=int, default=None, help="0: about the vertical axis, 1: the horizontal")
     parser.add_argument("--exif-orientation", type=int, default=0)
+    parser.add_argument("--size", type=int, nargs=2, default=None,
+                        help="W H: the size the grid declares, whatever its tiles cover")
     args = parser.parse_args()
     columns, rows, tiles = int(args.tiles[0]), int(args.tiles[1]), args.tiles[2:]
-    make(args.out, columns, rows, tiles, args.irot, args.imir, args.exif_orientation)
+    make(args.out, columns, rows, tiles, args.irot, args.imir, args.exif_orientation, args.size)
 
 
 if __name__ == "__main__":
