@@ -52,11 +52,13 @@ imports=$(sed -n '/DLL Name: FreeImage.dll/,/^$/p' <<<"$headers" | awk 'NR > 2 &
 for name in $imports; do
   grep -qE "\] ${name}\$" <<<"$dll_exports" || fail "$exe imports $name, which FreeImage.dll does not export"
 done
-# Linked statically: nothing but Windows' own DLLs and FreeImage.dll may be needed.
+# Linked statically: nothing but Windows' own DLLs, FreeImage.dll and libheif.dll (LGPL,
+# replaceable; it needs libde265.dll in turn) may be needed.
 dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | sort -u)
+grep -qx libheif.dll <<<"$dlls" || fail "$exe does not take HEIF and AVIF from libheif.dll"
 for dll in $dlls; do
   case "$dll" in
-    freeimage.dll | kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | comdlg32.dll | shell32.dll | \
+    freeimage.dll | libheif.dll | kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | comdlg32.dll | shell32.dll | \
       shlwapi.dll | ole32.dll | oleaut32.dll | advapi32.dll | msvcrt.dll | api-ms-win-*) ;;
     *) fail "$exe needs $dll beside it" ;;
   esac
@@ -147,6 +149,7 @@ echo "-- Wine: Win32 checks (Winelib) under Xvfb"
 win32_checks winelib build/wine/tessaly_win32_tests.exe.so build/wine/Tessaly.exe.so
 
 echo "-- Wine: the same Win32 checks built by MinGW (PE), with the built FreeImage.dll"
-win32_checks pe build/windows/tessaly_win32_tests.exe build/windows/Tessaly.exe "$freeimage_dll"
+win32_checks pe build/windows/tessaly_win32_tests.exe build/windows/Tessaly.exe "$freeimage_dll" \
+  "$codecs/bin/libheif.dll" "$codecs/bin/libde265.dll"
 
 echo "test-win32: all Win32 builds and checks passed."
