@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/console_answer.h"
+#include "app/console_text.h"
 #include "base/paths.h"
 #include "base/utils.h"
 
@@ -33,7 +34,7 @@ int32_t AskAtTerminal(uint32_t timeoutMs) {
 
 int32_t TimedMessageBox(TextView text, TextView caption, WindowRef, int32_t kind, uint32_t timeoutMs) {
   Text title = caption.empty() ? ProgramBaseName() : Cut(caption, 63);
-  std::fprintf(stderr, "%s: %s\n", TextToUtf8(title).c_str(), TextToUtf8(Cut(text, 2047)).c_str());
+  std::fprintf(stderr, "%s: %s\n", ConsoleText(title).c_str(), ConsoleText(Cut(text, 2047)).c_str());
   if (!MessageBoxHasYesNo(kind)) return kIdOk;
   // A question the policy answers says so, or a log reader would wonder who answered it.
   switch (gConsoleAnswer) {
@@ -46,5 +47,5 @@ int32_t TimedMessageBox(TextView text, TextView caption, WindowRef, int32_t kind
 
 void DebugTrace(TextView text) {
   static const bool enabled = getenv("TESSALY_TRACE") != nullptr;
-  if (enabled) std::fprintf(stderr, "%s\n", TextToUtf8(text).c_str());
+  if (enabled) std::fprintf(stderr, "%s\n", ConsoleText(text).c_str());
 }

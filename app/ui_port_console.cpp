@@ -2,6 +2,7 @@
 // standard output, everything else has nowhere to go.
 #include <cstdio>
 
+#include "app/console_text.h"
 #include "base/run_state.h"
 #include "base/ui_port.h"
 #include "settings/app_settings.h"
@@ -9,7 +10,7 @@
 void UiSetStatusLine(TextView text) {
   // Outside a run the status line only repeats the list total after each added path.
   if (!WorkerActive()) return;
-  std::fputs((TextToUtf8(text) + "\n").c_str(), stdout);
+  std::fputs((ConsoleText(text) + "\n").c_str(), stdout);
   std::fflush(stdout);  // keeps the lines in order with the questions on standard error
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/batch_options.h"
+#include "app/console_text.h"
+#include "engine/run/convert_errors.h"
 #include "settings/defaults.h"
 #include "settings/signature.h"
 
@@ -160,6 +162,14 @@ TEST(BatchProfiles, ActivateBeforeOverridesAddAfterThem) {
   EXPECT_FALSE(ApplyProfileOptions(unknown, &profiles, &later, &reason));
   EXPECT_NE(reason.find("\"Print\""), std::string::npos);
   EXPECT_NE(reason.find("Web 60"), std::string::npos);
+}
+
+// The window's questions break lines with CR LF; a terminal or a log on Linux must not
+// get stray carriage returns.
+TEST(BatchConsole, LinesEndInLineFeedsAlone) {
+  std::string shown = ConsoleText(ConvertErrorText(19, u"a.png", u"detail"));
+  EXPECT_EQ(shown.find('\r'), std::string::npos) << shown;
+  EXPECT_NE(shown.find("a.png\nФайл повреждён - Error: 19\ndetail\n"), std::string::npos) << shown;
 }
 
 }  // namespace
