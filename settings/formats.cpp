@@ -40,36 +40,39 @@ constexpr OutputFormat kOutputFormats[] = {
     {u"JPG", u"jpg", kFormatJpeg, kFormatJpeg, 8276, 0, true,
      {{kJpegProgressiveFlag, kIdJpegProgressive, u"Прогрессивный", "--progressive", "progressive JPEG", nullptr},
       {kJpegBaselineFlag, kIdJpegNoMetadata, u"Без метаданных", "--strip", "JPEG without metadata (baseline)", nullptr}},
-     2, DepthRule::Rgb24, 0, EncoderKind::FreeImage, {}},
+     2, DepthRule::Rgb24, 0, EncoderKind::FreeImage, {}, 65535},
     {u"WEBP", u"webp", kFormatWebp, kFormatWebp, 90, 0, true,
      {{kWebpLosslessFlag, kIdWebpLossless, u"Без потерь", "--lossless", "lossless WEBP, AVIF and JPEG XL", nullptr}},
-     1, DepthRule::Rgb24OrRgba32, 0, EncoderKind::Libwebp, {}},
+     1, DepthRule::Rgb24OrRgba32, 0, EncoderKind::Libwebp, {}, 16383},
     {u"PNG", u"png", kFormatPng, kFormatPng, 0, kPngBestCompression, false,
      {{kPng256ColourFlag, kIdPngPalette, u"PNG Color 256", "--palette", "reduce PNG to 256 colours", u"C:255"}},
-     1, DepthRule::PaletteOnOption, kPng256ColourFlag, EncoderKind::FreeImage, {}},
+     1, DepthRule::PaletteOnOption, kPng256ColourFlag, EncoderKind::FreeImage, {}, 0},
     // AV1 at libheif's quality (60 is about what common tools default to) and aom's
-    // speed 6; 4:2:0, or 4:4:4 with the identity matrix when lossless.
+    // speed 6; 4:2:0, or 4:4:4 with the identity matrix when lossless. libheif reads no
+    // side longer than 32768.
     {u"AVIF", u"avif", kFormatAvif, kFormatAvif, 60 | 6 << kEffortShift, 0, true,
      {{kLosslessFlag, kIdAvifLossless, u"Без потерь", "--lossless", "lossless WEBP, AVIF and JPEG XL", nullptr}},
      1, DepthRule::Rgb24OrRgba32, 0, EncoderKind::Avif,
-     {"--avif-speed", 0, 10, kEffortShift, "AVIF encoder speed 0..10 (default 6; higher is faster)"}},
+     {"--avif-speed", 0, 10, kEffortShift, "AVIF encoder speed 0..10 (default 6; higher is faster)"}, 32768},
     // JPEG XL at quality 90 (distance 1, as the reference encoder maps it) and effort 7; a
-    // JPEG source that is not resized or turned keeps its own coefficients.
+    // JPEG source that is not resized or turned keeps its own coefficients. Sides up to
+    // 2^18, the level every decoder must read.
     {u"JXL", u"jxl", kFormatJxl, kFormatJxl, 90 | kJxlTranscodeFlag | 7 << kEffortShift, 0, true,
      {{kLosslessFlag, kIdJxlLossless, u"Без потерь", "--lossless", "lossless WEBP, AVIF and JPEG XL", nullptr},
       {kJxlTranscodeFlag, kIdJxlTranscode, u"JPEG без перекодирования", "--jxl-transcode",
        "JPEG XL keeps a JPEG source's own data, losslessly (when not resized or turned)", nullptr}},
      2, DepthRule::Rgb24OrRgba32, 0, EncoderKind::Jxl,
-     {"--jxl-effort", 1, 9, kEffortShift, "JPEG XL encoder effort 1..9 (default 7; higher is slower and smaller)"}},
+     {"--jxl-effort", 1, 9, kEffortShift, "JPEG XL encoder effort 1..9 (default 7; higher is slower and smaller)"},
+     262144},
 };
 
 // GIF has no options, but holds at most 256 colours whatever its word says.
 constexpr OutputFormat kGif = {u"GIF", u"gif", kFormatGif, kFormatGif, 0, 0, false, {}, 0,
-                               DepthRule::Palette, 0, EncoderKind::FreeImage, {}};
+                               DepthRule::Palette, 0, EncoderKind::FreeImage, {}, 65535};
 
 // HEIC and HEIF are read, not written.
 constexpr OutputFormat kHeif = {u"HEIC", u"heic", kFormatHeif, kFormatUnknown, 0, 0, false, {}, 0,
-                                DepthRule::AsIs, 0, EncoderKind::None, {}};
+                                DepthRule::AsIs, 0, EncoderKind::None, {}, 0};
 
 }  // namespace
 
@@ -87,7 +90,7 @@ OutputFormat OutputFormatById(int32_t id) {
     if (format.formatId == id) return format;
   if (id == kFormatGif) return kGif;
   if (id == kFormatHeif) return kHeif;
-  return OutputFormat{nullptr, nullptr, id, id, 0, 0, false, {}, 0, DepthRule::AsIs, 0, EncoderKind::FreeImage, {}};
+  return OutputFormat{nullptr, nullptr, id, id, 0, 0, false, {}, 0, DepthRule::AsIs, 0, EncoderKind::FreeImage, {}, 0};
 }
 
 OutputFormat TargetFormatOf(const AppSettings& settings) {

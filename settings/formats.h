@@ -84,6 +84,8 @@ struct OutputFormat {
   int32_t paletteBit;         // PaletteOnOption: the option bit that asks for the palette
   EncoderKind encoder;
   FormatNumber number;
+  // The longest side the format (or its encoder) takes; 0: none below the picture budget.
+  uint32_t maxSide;
 };
 
 // The number a word holds for the format's FormatNumber.

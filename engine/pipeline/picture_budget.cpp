@@ -42,3 +42,11 @@ int32_t CheckPictureBudget(const PictureHeader& header, const ResizePlan& resize
   }
   return 0;
 }
+
+int32_t CheckTargetSides(uint32_t width, uint32_t height, const OutputFormat& format, Text* detail) {
+  if (format.maxSide == 0 || (width <= format.maxSide && height <= format.maxSide)) return 0;
+  Text name = format.name ? Text(format.name) : Text(u"?");
+  *detail = u"Формат " + name + u" хранит не больше " + NumberText(int64_t{format.maxSide}) +
+            u" пикселей по стороне; изображение " + NumberText(int64_t{width}) + u" × " + NumberText(int64_t{height});
+  return kErrorTooLarge;
+}

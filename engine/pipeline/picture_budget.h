@@ -10,6 +10,7 @@
 #include "engine/codecs/image.h"
 #include "engine/codecs/decode.h"
 #include "engine/pipeline/pipeline.h"
+#include "settings/formats.h"
 
 // The largest camera sensors give 150 to 200 megapixels.
 constexpr uint64_t kMaxPicturePixels = 200'000'000;
@@ -24,3 +25,7 @@ uint64_t EstimateConversionBytes(const PictureHeader& header, const ResizePlan& 
 // *detail when not. An unknown header passes: its reader is bounded by the worker's
 // memory cap and time limit instead.
 int32_t CheckPictureBudget(const PictureHeader& header, const ResizePlan& resize, Text* detail);
+
+// 0 when the picture to be written fits the target format's longest side;
+// kErrorTooLarge with the limit in *detail when not (a 1 × 65537 picture is no JPEG).
+int32_t CheckTargetSides(uint32_t width, uint32_t height, const OutputFormat& format, Text* detail);

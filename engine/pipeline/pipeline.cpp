@@ -233,6 +233,8 @@ FileWork ConvertFileToMemory(const AppSettings& settings, TextView inputPath, co
   if (work.error != 0) return work;
   if (events.onDecoded) events.onDecoded(work.bytesRead);
   if (!work.encoded.empty()) return work;  // kept as it was (a JPEG into JPEG XL)
-  work.error = EncodeToMemory(PrepareImage(std::move(decoded), target, size), target, &work.encoded);
+  Image prepared = PrepareImage(std::move(decoded), target, size);
+  work.error = CheckTargetSides(ImageWidth(prepared), ImageHeight(prepared), target.format, &work.detail);
+  if (work.error == 0) work.error = EncodeToMemory(std::move(prepared), target, &work.encoded);
   return work;
 }
