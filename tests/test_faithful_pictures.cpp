@@ -6,25 +6,11 @@
 #include "engine/codecs/source_facts.h"
 #include "tests/conversion_fixture.h"
 #include "tests/picture_bytes.h"
+#include "tests/pixel_checks.h"
 
 namespace {
 
 constexpr int32_t kWebpLossless = 0x100;
-
-struct Colour {
-  int red, green, blue, alpha;
-};
-constexpr Colour kRed{255, 0, 0, 255}, kGreen{0, 255, 0, 255}, kBlue{0, 0, 255, 255}, kWhite{255, 255, 255, 255};
-constexpr Colour kGrey{127, 127, 127, 255};
-
-void ExpectPixel(const Image& image, uint32_t x, uint32_t y, Colour want, int tolerance = 0) {
-  PaletteEntry got = PixelAt(image, x, y);
-  auto near = [&](int a, int b) { return std::abs(a - b) <= tolerance; };
-  EXPECT_TRUE(near(got.red, want.red) && near(got.green, want.green) && near(got.blue, want.blue) &&
-              near(got.alpha, want.alpha))
-      << "pixel " << x << "," << y << ": " << int(got.red) << "," << int(got.green) << "," << int(got.blue) << ","
-      << int(got.alpha) << " instead of " << want.red << "," << want.green << "," << want.blue << "," << want.alpha;
-}
 
 // Corners that show any turn or mirror: red, green / blue, white, grey between.
 Bytes CornersPng(const std::vector<Bytes>& extra = {}) {

@@ -270,14 +270,15 @@ TEST_F(Pipeline, TextFileNamedJpgIsCode8) {
   EXPECT_FALSE(scratch.Exists("notes_c.jpg"));
 }
 
-TEST_F(Pipeline, DecodingThatYieldsNoImageIsCode7AndKeepsTheOldOutput) {
-  // A PNG signature is enough to be recognised; the rest cannot be decoded.
+TEST_F(Pipeline, DecodingThatYieldsNoImageIsADamagedFileAndKeepsTheOldOutput) {
+  // A PNG signature is enough to be recognised; the rest cannot be decoded: the file,
+  // not the format, is at fault.
   scratch.Write("broken.png", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(80, '\x11'));
   scratch.Write("broken_c.jpg", "earlier result");
   AddEntry(scratch, "broken.png");
   RunResult result = RunConversion();
   ASSERT_EQ(gShownBoxes.size(), 1u);
-  EXPECT_EQ(BoxReason(0), u"Формат не поддерживается - Error: 7");
+  EXPECT_EQ(BoxReason(0), u"Файл повреждён - Error: 19");
   EXPECT_EQ(result.failed, 1);
   EXPECT_EQ(scratch.Read("broken_c.jpg"), "earlier result");
   EXPECT_EQ(FileListStamp(0), 0u);

@@ -1,5 +1,7 @@
 #include "engine/codecs/bmp_header.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr size_t kFileHeader = 14;
@@ -18,8 +20,15 @@ void Write32(uint8_t* p, uint32_t value) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-bool IsLongerHeader(uint32_t size) {
+bool IsWindowsHeader(uint32_t size) {
   return size == 52 || size == 56 || size == 108 || size == 124;
+}
+
+// OS/2 2.x headers: the long one (64 bytes) begins as the 40-byte one does, the short
+// one (16) holds its first fields only; both count compression 3 and 4 otherwise
+// (Huffman, RLE24), which no header change makes readable.
+bool IsOs2Header(uint32_t size, uint32_t compression) {
+  return (size == 64 || size == 16) && compression < kBitFields;
 }
 
 }  // namespace
@@ -27,18 +36,20 @@ bool IsLongerHeader(uint32_t size) {
 bool BmpWithPlainHeader(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
   if (size < kFileHeader + 4 || data[0] != 'B' || data[1] != 'M') return false;
   uint32_t headerSize = Read32(data + kFileHeader);
-  if (!IsLongerHeader(headerSize) || size < kFileHeader + headerSize) return false;
+  if (headerSize < 16 || size < kFileHeader + headerSize) return false;
   uint32_t pixelsAt = Read32(data + 10);
-  uint32_t compression = Read32(data + kFileHeader + 16);
+  uint32_t compression = headerSize >= 20 ? Read32(data + kFileHeader + 16) : 0;
   size_t headerEnd = kFileHeader + headerSize;
+  if (!IsWindowsHeader(headerSize) && !IsOs2Header(headerSize, compression)) return false;
   if (compression == kJpeg || compression == kPng || pixelsAt < headerEnd || pixelsAt > size) return false;
   // The plain header knows three masks; the alpha byte of 32-bit pixels is read as
   // alpha either way.
-  bool masks = compression == kBitFields || compression == kAlphaBitFields;
+  bool masks = IsWindowsHeader(headerSize) && (compression == kBitFields || compression == kAlphaBitFields);
   size_t maskBytes = masks ? 12 : 0;
   std::vector<uint8_t> plain;
   plain.reserve(size - headerSize + kPlainHeader + maskBytes);
-  plain.insert(plain.end(), data, data + kFileHeader + kPlainHeader);
+  plain.insert(plain.end(), data, data + kFileHeader + std::min<size_t>(headerSize, kPlainHeader));
+  plain.resize(kFileHeader + kPlainHeader, 0);
   Write32(plain.data() + kFileHeader, kPlainHeader);
   if (masks) {
     Write32(plain.data() + kFileHeader + 16, kBitFields);
@@ -46,8 +57,9 @@ bool BmpWithPlainHeader(const uint8_t* data, size_t size, std::vector<uint8_t>* 
   }
   // The colour table (or whatever lies before the pixels) and the pixels, unchanged.
   plain.insert(plain.end(), data + headerEnd, data + size);
-  uint32_t shift = static_cast<uint32_t>(headerSize - kPlainHeader - maskBytes);
-  Write32(plain.data() + 10, pixelsAt - shift);
+  // What lies before the pixels grew or shrank by the header's change.
+  auto grown = static_cast<int64_t>(kPlainHeader + maskBytes) - static_cast<int64_t>(headerSize);
+  Write32(plain.data() + 10, static_cast<uint32_t>(pixelsAt + grown));
   Write32(plain.data() + 2, static_cast<uint32_t>(plain.size()));
   *out = std::move(plain);
   return true;

@@ -1,6 +1,7 @@
 // BMP files with the longer info headers (V2 52, V3 56, V4 108 and V5 124 bytes), which
-// GIMP and ImageMagick write by default and FreeImage refuses. Their pixels are laid out
-// as under the 40-byte header, so the same file with that header is built in memory.
+// GIMP and ImageMagick write by default and FreeImage refuses, and OS/2 2.x files (64 or
+// 16 bytes). Their pixels are laid out as under the 40-byte header, so the same file with
+// that header is built in memory.
 #pragma once
 
 #include <cstddef>

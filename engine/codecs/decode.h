@@ -14,9 +14,10 @@ constexpr int32_t kErrorTooLarge = 18;        // beyond the pixel or memory budg
 constexpr int32_t kErrorDamaged = 19;         // the data is inconsistent: the file is damaged
 constexpr int32_t kErrorHdr = 20;             // high dynamic range, which 8 bits cannot show untouched
 
-// Detects the format from the bytes and decodes them. On failure writes 7, 8, 9 or 13
-// into *errorCode; a recognised, readable file that still yields no image returns an
-// empty Image and leaves *errorCode alone. jpegSizeHint above 0 lets the JPEG reader
+// Detects the format from the bytes and decodes them. On failure writes 7, 8, 9, 13,
+// 18 or 19 into *errorCode, as the reader's messages and the file's bytes tell; a
+// recognised file whose reader yields no image and says nothing returns an empty Image
+// and leaves *errorCode alone. jpegSizeHint above 0 lets the JPEG reader
 // decode at 1/2, 1/4 or 1/8 of the size (engine/pipeline/shrink_on_load.h says which); other
 // formats ignore it.
 // HEIF, AVIF and JPEG XL are read through their own libraries (their failures may also

@@ -34,3 +34,19 @@ m -size 1x1 xc:red -strip -define webp:lossless=true tiny.webp
 corners -strip -type TrueColor bmp-v5-24.bmp
 corners -strip -alpha set -region 1x1+2+1 -channel A -evaluate set 50% +channel +region -type TrueColorAlpha bmp-v5-32.bmp
 corners -strip -type Palette bmp-v5-8.bmp
+
+# A GIF whose first (only) frame, 16 x 16 red, lies at +10+5 on a 40 x 40 screen.
+m -size 16x16 xc:red -set page 40x40+10+5 -strip gif-small-frame.gif
+
+# Run-length BMPs as ImageMagick writes them (each row ended before the end of the
+# picture is marked): the 40-byte header and the default (V5) one.
+corners -strip -type Palette -compress RLE BMP3:bmp-rle8.bmp
+corners -strip -type Palette -compress RLE bmp-v5-rle8.bmp
+
+# A photo-like JPEG (4:2:0) and its decode by libjpeg's accurate transform with smooth
+# chroma, as ImageMagick, libvips and Pillow show it.
+m -seed 7 -size 48x32 plasma:red-blue -quality 75 -sampling-factor 2x2 -strip plasma.jpg
+m plasma.jpg -depth 8 PNG24:plasma-accurate.png
+
+# 2 bits per sample of RGB, which FreeImage's TIFF reader says it cannot handle.
+m -size 4x2 xc:red -depth 2 -type TrueColor -strip -compress none tiff-2bit-rgb.tif
