@@ -2,6 +2,7 @@
 // pictures are plain, or failed with the wrong reason: each must decode to what other
 // readers show, or fail with the reason that is true.
 #include "engine/codecs/decode.h"
+#include "engine/codecs/xmp_orientation.h"
 #include "engine/run/convert_errors.h"
 #include "tests/conversion_fixture.h"
 #include "tests/picture_bytes.h"
@@ -321,6 +322,51 @@ TEST_F(ConversionTest, FailuresNameTheirTrueReason) {
     ASSERT_EQ(gShownBoxes.size(), 1u);
     EXPECT_EQ(BoxReason(0), ConvertErrorReason(row.error));
     EXPECT_NE(gShownBoxes[0].text.find(row.detailHas), Text::npos) << TextToUtf8(gShownBoxes[0].text);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(XmpOrientation, EveryFormOfTheTagSaysUpright) {
+  const struct {
+    std::string packet, mended;
+    bool changed;
+  } rows[] = {
+      {R"(<rdf:Description tiff:Orientation="6"/>)", R"(<rdf:Description tiff:Orientation="1"/>)", true},
+      {"<x tiff:Orientation = '8' />", "<x tiff:Orientation = '1' />", true},
+      {"<tiff:Orientation>3</tiff:Orientation>", "<tiff:Orientation>1</tiff:Orientation>", true},
+      {"<tiff:Orientation> 1 </tiff:Orientation>", "<tiff:Orientation> 1 </tiff:Orientation>", false},
+      {R"(<a tiff:Orientation="5"/><b tiff:Orientation="7"/>)", R"(<a tiff:Orientation="1"/><b tiff:Orientation="1"/>)", true},
+      {R"(<a tiff:Orientation="6)", R"(<a tiff:Orientation="6)", false},  // cut: left alone
+      {"<a exif:PixelXDimension=\"6\"/>", "<a exif:PixelXDimension=\"6\"/>", false},
+  };
+  for (const auto& row : rows) {
+    std::string packet = row.packet;
+    EXPECT_EQ(MendXmpOrientation(&packet), row.changed) << row.packet;
+    EXPECT_EQ(packet, row.mended);
+  }
+}
+
+// The pixels stay as stored (no EXIF names a turn), as other readers show them; the XMP
+// kept in the result must not make a viewer turn them.
+TEST_F(ConversionTest, KeptXmpSaysUpright) {
+  std::string xmp = R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">)"
+                    R"(<rdf:Description xmlns:tiff="http://ns.adobe.com/tiff/1.0/" tiff:Orientation="6"/></rdf:RDF></x:xmpmeta>)";
+  Bytes itxt = {'X', 'M', 'L', ':', 'c', 'o', 'm', '.', 'a', 'd', 'o', 'b', 'e', '.', 'x', 'm', 'p', 0, 0, 0, 0, 0};
+  itxt.insert(itxt.end(), xmp.begin(), xmp.end());
+  Bytes png = PngFile(2, 1, 8, 2, {{255, 0, 0, 0, 255, 0}}, {PngChunk("iTXt", itxt)});
+  for (const char16_t* target : {u"JPG", u"PNG"}) {
+    SCOPED_TRACE(TextToUtf8(target));
+    WriteBytes(scratch, "noted.png", png);
+    FileListClear();
+    AddEntry(scratch, "noted.png");
+    SetTarget(target);
+    ASSERT_EQ(RunConversion().converted, 1);
+    std::string result = scratch.Read(std::string("noted_c.") + (target[0] == u'J' ? "jpg" : "png"));
+    EXPECT_NE(result.find(R"(tiff:Orientation="1")"), std::string::npos);
+    EXPECT_EQ(result.find(R"(tiff:Orientation="6")"), std::string::npos);
   }
 }
 

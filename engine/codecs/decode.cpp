@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "engine/codecs/container_chunks.h"
 #include "engine/codecs/cut_files.h"
@@ -15,6 +16,7 @@
 #include "engine/codecs/picture_image.h"
 #include "engine/codecs/readable_form.h"
 #include "engine/codecs/source_facts.h"
+#include "engine/codecs/xmp_orientation.h"
 #include "settings/app_settings.h"
 
 namespace {
@@ -144,6 +146,17 @@ void MarkUpright(FIBITMAP* dib, bool turnedHere) {
   if (state == ExifOrientation::Mended) ReplaceTagValue(FIMD_EXIF_RAW, dib, raw, block.data());
   // The reader turned the picture by a tag this block does not show us the same way.
   else if (turned) FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, nullptr, nullptr);
+}
+
+// A kept XMP packet says "upright" as the kept EXIF does (engine/codecs/xmp_orientation.h).
+void MarkXmpUpright(FIBITMAP* dib) {
+  FITAG* tag = nullptr;
+  if (!dib || !FreeImage_GetMetadata(FIMD_XMP, dib, "XMLPacket", &tag) || !tag) return;
+  const auto* bytes = static_cast<const char*>(FreeImage_GetTagValue(tag));
+  size_t length = FreeImage_GetTagLength(tag);
+  if (!bytes || length == 0) return;
+  std::string packet(bytes, strnlen(bytes, length));
+  if (MendXmpOrientation(&packet)) FreeImage_SetMetadataKeyValue(FIMD_XMP, dib, "XMLPacket", packet.c_str());
 }
 
 // FreeImage's WebP reader keeps an EXIF chunk only when it starts as a JPEG segment does
@@ -289,6 +302,7 @@ FIBITMAP* DecodeWhole(FREE_IMAGE_FORMAT format, FIMEMORY* stream, const uint8_t*
     dib = Mended(format, dib, data, size);
     if (!dib) *errorCode = kErrorTooLarge;
   }
+  MarkXmpUpright(dib);
   return dib;
 }
 
@@ -330,6 +344,7 @@ bool DecodeOwnFormat(const uint8_t* data, uint32_t size, int32_t* errorCode, Tex
   if (!heif && !IsJxlFile(data, size)) return false;
   DecodedPicture picture = heif ? DecodeHeif(data, size) : DecodeJxl(data, size);
   *image = ImageFromPicture(picture);
+  if (*image) MarkXmpUpright(Fi(*image));
   if (picture.error != 0) *errorCode = picture.error;
   if (detail && !picture.detail.empty()) *detail = picture.detail;
   return true;
