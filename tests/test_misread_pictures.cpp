@@ -1,6 +1,7 @@
 // Files FreeImage's readers misread while reporting success, refused although their
 // pictures are plain, or failed with the wrong reason: each must decode to what other
 // readers show, or fail with the reason that is true.
+#include "engine/codecs/container_chunks.h"
 #include "engine/codecs/decode.h"
 #include "engine/codecs/xmp_orientation.h"
 #include "engine/run/convert_errors.h"
@@ -367,6 +368,64 @@ TEST_F(ConversionTest, KeptXmpSaysUpright) {
     std::string result = scratch.Read(std::string("noted_c.") + (target[0] == u'J' ? "jpg" : "png"));
     EXPECT_NE(result.find(R"(tiff:Orientation="1")"), std::string::npos);
     EXPECT_EQ(result.find(R"(tiff:Orientation="6")"), std::string::npos);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+Bytes GammaChunk(uint32_t gamma) {
+  Bytes body;
+  Put32(&body, gamma, true);
+  return PngChunk("gAMA", body);
+}
+
+class FileGamma : public ConversionTest {
+ protected:
+  std::string ConvertTo(const Bytes& png, const char16_t* target, const char* ext) {
+    WriteBytes(scratch, "g.png", png);
+    FileListClear();
+    AddEntry(scratch, "g.png");
+    SetTarget(target);
+    EXPECT_EQ(RunConversion().converted, 1);
+    return scratch.Read(std::string("g_c.") + ext);
+  }
+  static Image Opened(const std::string& bytes) {
+    int32_t error = 0;
+    return LoadImageFromBuffer(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size()),
+                               &error);
+  }
+};
+
+// Linear samples (gamma 1.0): a PNG result is the same samples with the same gAMA; a
+// WEBP result shows them as the reader always did, raised for a 2.2 display.
+TEST_F(FileGamma, PngKeepsSamplesAndChunkOtherFormatsLookTheSame) {
+  Bytes png = PngFile(2, 1, 8, 2, {{128, 64, 255, 0, 0, 0}}, {GammaChunk(100000)});
+  std::string asPng = ConvertTo(png, u"PNG", "png");
+  ExpectPixel(Opened(asPng), 0, 0, {128, 64, 255, 255});
+  ByteSpan gamma = FindPngChunk(reinterpret_cast<const uint8_t*>(asPng.data()), asPng.size(), "gAMA");
+  ASSERT_TRUE(gamma);
+  EXPECT_EQ(Bytes(gamma.data, gamma.data + gamma.size), (Bytes{0, 1, 0x86, 0xA0}));
+  SetFlag(gAppSettings.SaveFlags[kFormatWebp], 0x100);  // lossless
+  ExpectPixel(Opened(ConvertTo(png, u"WEBP", "webp")), 0, 0, {186, 136, 255, 255}, 1);
+  // Near a 2.2 display's (0.45455), the reader left the samples alone, and still does.
+  Bytes srgbLike = PngFile(1, 1, 8, 2, {{128, 64, 255}}, {GammaChunk(45455)});
+  ExpectPixel(Opened(ConvertTo(srgbLike, u"WEBP", "webp")), 0, 0, {128, 64, 255, 255});
+}
+
+// The transparent grey of tRNS is a stored sample value: raised by the gamma, no
+// sample matched it any more.
+TEST_F(FileGamma, TransparentGreyStillMatchesItsSamples) {
+  for (uint8_t bits : {8, 2}) {
+    SCOPED_TRACE(int(bits));
+    uint8_t clear = bits == 8 ? 100 : 1, solid = bits == 8 ? 200 : 3;
+    Bytes row = bits == 8 ? Bytes{clear, solid} : Bytes{uint8_t(clear << 6 | solid << 4)};
+    Bytes png = PngFile(2, 1, bits, 0, {row}, {GammaChunk(100000), PngChunk("tRNS", {0, clear})});
+    Image result = Opened(ConvertTo(png, u"PNG", "png"));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(PixelAt(result, 0, 0).alpha, 0);
+    EXPECT_EQ(PixelAt(result, 1, 0).alpha, 255);
   }
 }
 

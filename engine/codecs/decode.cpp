@@ -72,6 +72,7 @@ int32_t FailureCode() {
 // Icons keep their AND mask's transparency only when asked to.
 int LoadFlags(FREE_IMAGE_FORMAT format, int32_t jpegSizeHint) {
   if (format == FIF_ICO) return ICO_MAKEALPHA;
+  if (format == FIF_PNG) return PNG_IGNOREGAMMA;  // kept beside the picture instead
   if (format != FIF_JPEG) return 0;
   bool hinted = jpegSizeHint > 0 && jpegSizeHint <= 0x7FFF;
   return JPEG_EXIFROTATE | JPEG_ACCURATE | (hinted ? jpegSizeHint << 16 : 0);
@@ -274,7 +275,10 @@ FIBITMAP* OnGifScreen(FIBITMAP* frame, const uint8_t* data, uint32_t size) {
 FIBITMAP* Mended(FREE_IMAGE_FORMAT format, FIBITMAP* dib, const uint8_t* data, uint32_t size) {
   if (format == FIF_GIF) return OnGifScreen(dib, data, size);
   if (format == FIF_BMP) dib = WithoutEmptyAlpha(dib);
-  if (format == FIF_PNG) MendGreyKey(dib, PngLowGreyKey(data, size));
+  if (format == FIF_PNG) {
+    MendGreyKey(dib, PngLowGreyKey(data, size));
+    if (uint32_t gamma = PngGamma(data, size)) SetFileGamma(dib, gamma);
+  }
   if (format == FIF_WEBP) KeepWebpExif(dib, data, size);
   // Camera raw files are TIFF inside too, but their reader turns them itself.
   bool namesTurn = format == FIF_TIFF || format == FIF_PNG || format == FIF_WEBP;

@@ -30,3 +30,6 @@ FIBITMAP* WithProfile(FIBITMAP* made, FIBITMAP* from);
 // profile and printing resolution. Returns made (nullptr when it is).
 FIBITMAP* Described(FIBITMAP* made, FIBITMAP* from);
 void SetGreyPalette(FIBITMAP* dib);
+
+// Notes the gamma a PNG declared beside its picture (engine/codecs/file_gamma.h).
+void SetFileGamma(FIBITMAP* dib, uint32_t gamma);

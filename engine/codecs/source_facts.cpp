@@ -42,3 +42,10 @@ int PngLowGreyKey(const uint8_t* data, size_t size) {
   // a sample, so the top value becomes 255.
   return value <= top ? value * 255 / top : -1;
 }
+
+uint32_t PngGamma(const uint8_t* data, size_t size) {
+  if (!IsPngFile(data, size)) return 0;
+  ByteSpan gamma = FindPngChunk(data, size, "gAMA");
+  if (!gamma || gamma.size < 4) return 0;
+  return uint32_t(gamma.data[0]) << 24 | uint32_t(gamma.data[1]) << 16 | uint32_t(gamma.data[2]) << 8 | gamma.data[3];
+}

@@ -13,3 +13,6 @@ int SourceOrientation(const uint8_t* data, size_t size);
 // the 8-bit grey it becomes when the samples are widened to 8 bits (a 1-bit white is
 // 255). -1 for every other file.
 int PngLowGreyKey(const uint8_t* data, size_t size);
+
+// The gamma a PNG declares (its gAMA chunk, in 1/100000); 0 when none or not a PNG.
+uint32_t PngGamma(const uint8_t* data, size_t size);

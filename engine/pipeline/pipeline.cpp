@@ -12,6 +12,7 @@
 #include "engine/codecs/decode.h"
 #include "engine/codecs/pixel_forms.h"
 #include "engine/codecs/encode.h"
+#include "engine/codecs/file_gamma.h"
 #include "engine/codecs/jxl_codec.h"
 #include "engine/pipeline/picture_budget.h"
 #include "engine/pipeline/shrink_on_load.h"
@@ -63,8 +64,9 @@ Image AdaptDepth(const Image& image, const Target& target) {
 // is reduced to its palette afterwards instead: otherwise a resized GIF could not be
 // written at all and a "256 colours" PNG would come out in full colour. A rescale to
 // the size the picture already has would only cost time and soften it.
-Image PrepareImage(Image image, const Target& target, const ResizePlan& size) {
+Image PrepareImage(Image image, const Target& target, const ResizePlan& size, uint32_t gamma) {
   if (!IsStandardBitmap(image)) KeepIfMade(&image, ConvertToStandardBitmap(image));
+  if (!ApplyFileGamma(&image, gamma)) return Image();
   bool rescale = size.resize && (static_cast<uint32_t>(size.width) != ImageWidth(image) ||
                                  static_cast<uint32_t>(size.height) != ImageHeight(image));
   bool paletteLast = rescale && WantsPalette(target);
@@ -233,8 +235,13 @@ FileWork ConvertFileToMemory(const AppSettings& settings, TextView inputPath, co
   if (work.error != 0) return work;
   if (events.onDecoded) events.onDecoded(work.bytesRead);
   if (!work.encoded.empty()) return work;  // kept as it was (a JPEG into JPEG XL)
-  Image prepared = PrepareImage(std::move(decoded), target, size);
+  // A PNG result keeps the samples and the gamma they were stored with; other formats
+  // have no place for it and get the picture as it looks.
+  bool keepsGamma = target.format.formatId == kFormatPng;
+  uint32_t gamma = FileGamma(decoded);
+  Image prepared = PrepareImage(std::move(decoded), target, size, keepsGamma ? 0 : gamma);
   work.error = CheckTargetSides(ImageWidth(prepared), ImageHeight(prepared), target.format, &work.detail);
   if (work.error == 0) work.error = EncodeToMemory(std::move(prepared), target, &work.encoded);
+  if (work.error == 0 && keepsGamma) AddPngGamma(&work.encoded, gamma);
   return work;
 }
