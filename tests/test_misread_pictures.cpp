@@ -430,3 +430,19 @@ TEST_F(FileGamma, TransparentGreyStillMatchesItsSamples) {
 }
 
 }  // namespace
+
+namespace {
+
+// Float samples are on 0..1: scaled, not tone-mapped as a high-range picture (which
+// gave 255,242,0 for 255,128,0 and lost the alpha).
+TEST(MisreadTiff, FloatSamplesAreScaledWithTheirAlpha) {
+  int32_t error = 0;
+  Image rgb = Decoded(CorpusFile("float-rgb.tif"), &error);
+  ASSERT_TRUE(rgb) << error;
+  ExpectPixel(rgb, 0, 0, {255, 128, 0, 255});
+  Image rgba = Decoded(CorpusFile("float-rgba.tif"), &error);
+  ASSERT_TRUE(rgba) << error;
+  ExpectPixel(rgba, 3, 1, {255, 128, 0, 128}, 1);
+}
+
+}  // namespace

@@ -9,6 +9,7 @@
 #include "engine/codecs/container_chunks.h"
 #include "engine/codecs/cut_files.h"
 #include "engine/codecs/exif_orientation.h"
+#include "engine/codecs/float_pixels.h"
 #include "engine/codecs/freeimage_bridge.h"
 #include "engine/codecs/gif_screen.h"
 #include "engine/codecs/heif_codec.h"
@@ -274,6 +275,7 @@ FIBITMAP* OnGifScreen(FIBITMAP* frame, const uint8_t* data, uint32_t size) {
 // What other readers than JPEG's get wrong or pass over, mended from the file's bytes.
 FIBITMAP* Mended(FREE_IMAGE_FORMAT format, FIBITMAP* dib, const uint8_t* data, uint32_t size) {
   if (format == FIF_GIF) return OnGifScreen(dib, data, size);
+  if (format == FIF_TIFF && !(dib = FloatsAsBytes(dib))) return nullptr;
   if (format == FIF_BMP) dib = WithoutEmptyAlpha(dib);
   if (format == FIF_PNG) {
     MendGreyKey(dib, PngLowGreyKey(data, size));

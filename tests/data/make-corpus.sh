@@ -50,3 +50,7 @@ m plasma.jpg -depth 8 PNG24:plasma-accurate.png
 
 # 2 bits per sample of RGB, which FreeImage's TIFF reader says it cannot handle.
 m -size 4x2 xc:red -depth 2 -type TrueColor -strip -compress none tiff-2bit-rgb.tif
+
+# 32-bit float samples on 0..1, RGB and RGBA (alpha one half).
+m -size 4x2 xc:'rgb(255,128,0)' -depth 32 -define quantum:format=floating-point -strip float-rgb.tif 2>/dev/null
+m -size 4x2 xc:'rgba(255,128,0,0.5)' -depth 32 -define quantum:format=floating-point -strip float-rgba.tif 2>/dev/null
