@@ -446,3 +446,44 @@ TEST(MisreadTiff, FloatSamplesAreScaledWithTheirAlpha) {
 }
 
 }  // namespace
+
+namespace {
+
+// A TGA header: no image id, colour map (first index, length, bits) when mapBits > 0.
+Bytes TgaHeader(uint8_t type, uint32_t width, uint32_t height, uint8_t bpp, uint8_t descriptor,
+                uint32_t mapFirst = 0, uint32_t mapLength = 0, uint8_t mapBits = 0) {
+  Bytes h = {0, uint8_t(mapBits ? 1 : 0), type};
+  Put16(&h, mapFirst), Put16(&h, mapLength), h.push_back(mapBits);
+  Put16(&h, 0), Put16(&h, 0), Put16(&h, width), Put16(&h, height);
+  h.push_back(bpp), h.push_back(descriptor);
+  return h;
+}
+
+TEST(MisreadTga, GreyWithAlphaAndOtherColourMapsDecode) {
+  const struct {
+    const char* what;
+    Bytes bytes;
+    Colour first, second;  // the bottom row's two pixels (rows stored bottom first)
+  } rows[] = {
+      {"grey and alpha", Joined({TgaHeader(3, 2, 1, 16, 8), {100, 0, 200, 255}}), {100, 100, 100, 0}, {200, 200, 200, 255}},
+      {"grey and alpha, run-length", Joined({TgaHeader(11, 2, 1, 16, 8), {0x81, 50, 128}}), {50, 50, 50, 128}, {50, 50, 50, 128}},
+      {"15-bit colour map", Joined({TgaHeader(1, 2, 1, 8, 0, 0, 2, 15), Le16(31 << 10), Le16(31 << 5), {0, 1}}), kRed, kGreen},
+      {"colour map from index 5", Joined({TgaHeader(1, 2, 1, 8, 0, 5, 2, 24), {0, 0, 255, 0, 255, 0}, {6, 5}}), kGreen, kRed},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    int32_t error = 0;
+    Image image = Decoded(row.bytes, &error);
+    ASSERT_TRUE(image) << error;
+    PaletteEntry first = PixelAt(image, 0, 0);
+    if (row.first.alpha == 0) EXPECT_EQ(first.alpha, 0);  // a clear pixel's colour is no one's business
+    else ExpectPixel(image, 0, 0, row.first);
+    ExpectPixel(image, 1, 0, row.second);
+  }
+  int32_t error = 0;
+  Bytes outside = Joined({TgaHeader(1, 2, 1, 8, 0, 5, 2, 24), {0, 0, 255, 0, 255, 0}, {6, 9}});
+  EXPECT_FALSE(Decoded(outside, &error));
+  EXPECT_EQ(error, kErrorDamaged);
+}
+
+}  // namespace

@@ -8,6 +8,7 @@ namespace {
 constexpr size_t kFileHeader = 14;
 constexpr uint32_t kRle8 = 1;
 constexpr uint32_t kRle4 = 2;
+constexpr uint64_t kMaxRlePixels = uint64_t{1} << 28;
 
 uint32_t Read32(const uint8_t* p) {
   return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
@@ -92,6 +93,9 @@ BmpRle UnpackBmpRle(const uint8_t* data, size_t size, std::vector<uint8_t>* out)
   auto height = static_cast<int32_t>(Read32(info + 8));
   // Run-length pictures are stored bottom-up only.
   if (width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF) return BmpRle::Damaged;
+  // A few bytes of runs and skips may claim any size; the conversion's budget refuses
+  // larger pictures from the header before this is reached.
+  if (uint64_t(width) * uint64_t(height) > kMaxRlePixels) return BmpRle::TooLarge;
   uint32_t colours = Read32(info + 32);
   if (colours == 0 || colours > (1u << bpp)) colours = 1u << bpp;
   size_t tableAt = kFileHeader + headerSize, pixelsAt = Read32(data + 10);

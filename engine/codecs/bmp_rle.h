@@ -13,7 +13,8 @@ enum class BmpRle {
   NotRle,    // another kind of file: nothing done
   Unpacked,  // *out holds the plain BMP
   Cut,       // the runs end before the end-of-bitmap and before the last row
-  Damaged,   // a run that reaches past its row or the picture
+  Damaged,   // a run past its row's stored width, or past the picture
+  TooLarge,  // over 2^28 pixels
 };
 
 BmpRle UnpackBmpRle(const uint8_t* data, size_t size, std::vector<uint8_t>* out);

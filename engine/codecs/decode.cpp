@@ -17,6 +17,7 @@
 #include "engine/codecs/picture_image.h"
 #include "engine/codecs/readable_form.h"
 #include "engine/codecs/source_facts.h"
+#include "engine/codecs/tga_form.h"
 #include "engine/codecs/xmp_orientation.h"
 #include "settings/app_settings.h"
 
@@ -326,6 +327,12 @@ int JpegOrientation(FIBITMAP* dib) {
   return value >= 1 && value <= 8 ? value : 0;
 }
 
+// TGA kinds FreeImage refuses or misreads, unpacked first (engine/codecs/tga_form.h).
+TgaUnpack PlainTga(FREE_IMAGE_FORMAT format, const uint8_t* data, uint32_t size, std::vector<uint8_t>* tga) {
+  if (format != FIF_TARGA && format != FIF_UNKNOWN) return TgaUnpack::AsIs;
+  return UnpackTga(data, size, format == FIF_TARGA, tga);
+}
+
 // HEIF, AVIF and JPEG XL, which FreeImage does not know: their own libraries read them.
 bool ReadOwnFormatHeader(const uint8_t* data, uint32_t size, PictureHeader* header) {
   PictureFacts facts;
@@ -377,7 +384,15 @@ Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode
   }
   Image image;
   FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(stream, 0);
-  if (format == FIF_UNKNOWN) *errorCode = kErrorUnknownFormat;
+  std::vector<uint8_t> tga;
+  TgaUnpack unpack = PlainTga(format, data, size, &tga);
+  if (unpack == TgaUnpack::Unpacked) {
+    FreeImage_CloseMemory(stream);
+    return LoadImageFromBuffer(tga.data(), static_cast<uint32_t>(tga.size()), errorCode, 0, detail);
+  }
+  if (unpack == TgaUnpack::Cut) *errorCode = kErrorTruncated;
+  else if (unpack == TgaUnpack::Damaged) *errorCode = kErrorDamaged;
+  else if (format == FIF_UNKNOWN) *errorCode = kErrorUnknownFormat;
   else if (!FreeImage_FIFSupportsReading(format)) *errorCode = kErrorNotReadable;
   else image = Wrap(DecodeWhole(format, stream, data, size, jpegSizeHint, errorCode));
   FreeImage_CloseMemory(stream);

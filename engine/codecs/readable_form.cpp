@@ -96,6 +96,7 @@ bool InReadableForm(const uint8_t* data, size_t size, FormFor use, std::vector<u
     case BmpRle::Unpacked: *out = std::move(mended); return true;
     case BmpRle::Cut: *errorCode = kErrorTruncated; return false;
     case BmpRle::Damaged: *errorCode = kErrorDamaged; return false;
+    case BmpRle::TooLarge: *errorCode = kErrorTooLarge; return false;
     case BmpRle::NotRle: break;
   }
   BmpUnpack unpack = use == FormFor::Pixels ? UnpackBmpBitFields(data, size, &mended) : BmpUnpack::NotBitFields;

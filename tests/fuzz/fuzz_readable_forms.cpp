@@ -1,13 +1,15 @@
 // The bytes of a BMP, a cursor, a bare bitmap, a TGA or a GIF, read by the program's own
 // parsers before FreeImage sees them: whatever they claim, the form handed on is a whole
-// BMP (its pixels where its header says, all present) or a cursor turned icon, and the
-// checks of cut files and GIF screens stay inside the bytes.
+// BMP (its pixels where its header says, all present), a cursor turned icon or a plain
+// true-colour TGA of exactly its pixels, and the checks of cut files and GIF screens stay
+// inside the bytes.
 #include <cstdlib>
 #include <vector>
 
 #include "engine/codecs/cut_files.h"
 #include "engine/codecs/gif_screen.h"
 #include "engine/codecs/readable_form.h"
+#include "engine/codecs/tga_form.h"
 
 namespace {
 
@@ -30,6 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (FormFor use : {FormFor::Pixels, FormFor::HeaderOnly}) {
     form.clear();
     if (InReadableForm(data, size, use, &form, &error)) CheckForm(form);
+  }
+  for (bool known : {true, false}) {
+    form.clear();
+    if (UnpackTga(data, size, known, &form) != TgaUnpack::Unpacked) continue;
+    size_t pixels = size_t(form[12] | form[13] << 8) * size_t(form[14] | form[15] << 8);
+    if (form[2] != 2 || form.size() != 18 + pixels * (form[16] / 8)) std::abort();
   }
   BmpPixelsCut(data, size);
   TgaPixelsCut(data, size);
