@@ -3,6 +3,7 @@
 // readers show, or fail with the reason that is true.
 #include "engine/codecs/container_chunks.h"
 #include "engine/codecs/decode.h"
+#include "engine/codecs/pixel_forms.h"
 #include "engine/codecs/xmp_orientation.h"
 #include "engine/run/convert_errors.h"
 #include "tests/conversion_fixture.h"
@@ -306,6 +307,7 @@ TEST_F(ConversionTest, FailuresNameTheirTrueReason) {
       {"broken.png", Joined({{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, Bytes(80, 0x11)}), u"JPG", kErrorDamaged, u""},
       {"cut.gif", CutAt(CorpusFile("gif-small-frame.gif"), 40), u"JPG", kErrorTruncated, u""},
       {"two-bit.tif", CorpusFile("tiff-2bit-rgb.tif"), u"JPG", kErrorNotReadable, u""},
+      {"signed.tif", CorpusFile("signed-16.tif"), u"JPG", kErrorNotReadable, u""},
       {"cut.tga", tga, u"PNG", kErrorTruncated, u""},
       {"cut-rle.tga", rleTga, u"PNG", kErrorTruncated, u""},
       {"tall.png", PngFile(1, 65537, 8, 0, std::vector<Bytes>(65537, tallRow)), u"JPG", kErrorTooLarge, u"65535"},
@@ -443,6 +445,18 @@ TEST(MisreadTiff, FloatSamplesAreScaledWithTheirAlpha) {
   Image rgba = Decoded(CorpusFile("float-rgba.tif"), &error);
   ASSERT_TRUE(rgba) << error;
   ExpectPixel(rgba, 3, 1, {255, 128, 0, 128}, 1);
+}
+
+// Stored as 100,50,25 at one half (8 bits rounds the product): the colour is 200,100,50.
+TEST(MisreadTiff, AssociatedAlphaIsDividedOut) {
+  for (const char* name : {"assoc-alpha-8.tif", "assoc-alpha-16.tif"}) {
+    SCOPED_TRACE(name);
+    int32_t error = 0;
+    Image image = Decoded(CorpusFile(name), &error);
+    ASSERT_TRUE(image) << error;
+    if (!IsStandardBitmap(image)) image = ConvertToStandardBitmap(image);
+    ExpectPixel(image, 1, 0, {200, 100, 50, 128}, 1);
+  }
 }
 
 }  // namespace

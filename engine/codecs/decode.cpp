@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/codecs/associated_alpha.h"
 #include "engine/codecs/container_chunks.h"
 #include "engine/codecs/cut_files.h"
 #include "engine/codecs/exif_orientation.h"
@@ -41,7 +42,10 @@ bool Says(const char* message, const char* words) {
 }
 
 ReaderFailure FailureOf(const char* message) {
-  if (Says(message, "nsupported") || Says(message, "not supported") || Says(message, "Unable to handle"))
+  // FreeImage's TIFF reader says "Memory allocation failed" when it has no image type
+  // for the samples (signed 16-bit RGB, say); the picture budget keeps real shortage away.
+  if (Says(message, "nsupported") || Says(message, "not supported") || Says(message, "Unable to handle") ||
+      Says(message, "allocation failed"))
     return ReaderFailure::Unsupported;
   if (Says(message, "EOF") || Says(message, "Premature end") || Says(message, "nexpected end") ||
       Says(message, "runcated"))
@@ -277,6 +281,7 @@ FIBITMAP* OnGifScreen(FIBITMAP* frame, const uint8_t* data, uint32_t size) {
 FIBITMAP* Mended(FREE_IMAGE_FORMAT format, FIBITMAP* dib, const uint8_t* data, uint32_t size) {
   if (format == FIF_GIF) return OnGifScreen(dib, data, size);
   if (format == FIF_TIFF && !(dib = FloatsAsBytes(dib))) return nullptr;
+  if (format == FIF_TIFF && TiffAlphaIsAssociated(data, size)) UnpremultiplyAlpha(dib);
   if (format == FIF_BMP) dib = WithoutEmptyAlpha(dib);
   if (format == FIF_PNG) {
     MendGreyKey(dib, PngLowGreyKey(data, size));

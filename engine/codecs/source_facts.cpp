@@ -7,6 +7,8 @@ namespace {
 
 constexpr uint8_t kPngGrey = 0;  // colour type of grey without alpha
 constexpr uint16_t kPhotometricTag = 262;
+constexpr uint16_t kExtraSamplesTag = 338;
+constexpr int kAssociatedAlpha = 1;
 
 // FreeImage reads YCbCr and Lab TIFFs through libtiff's RGBA interface, which applies
 // the mirror part of a turn itself: 2 and 6 mirrored left to right, 3 and 7 both ways,
@@ -48,4 +50,8 @@ uint32_t PngGamma(const uint8_t* data, size_t size) {
   ByteSpan gamma = FindPngChunk(data, size, "gAMA");
   if (!gamma || gamma.size < 4) return 0;
   return uint32_t(gamma.data[0]) << 24 | uint32_t(gamma.data[1]) << 16 | uint32_t(gamma.data[2]) << 8 | gamma.data[3];
+}
+
+bool TiffAlphaIsAssociated(const uint8_t* data, size_t size) {
+  return IsTiffFile(data, size) && ReadFirstDirectoryShort(data, size, kExtraSamplesTag) == kAssociatedAlpha;
 }

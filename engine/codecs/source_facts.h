@@ -16,3 +16,7 @@ int PngLowGreyKey(const uint8_t* data, size_t size);
 
 // The gamma a PNG declares (its gAMA chunk, in 1/100000); 0 when none or not a PNG.
 uint32_t PngGamma(const uint8_t* data, size_t size);
+
+// Whether a TIFF's first picture stores its colour multiplied by its alpha (its first
+// extra sample is "associated alpha").
+bool TiffAlphaIsAssociated(const uint8_t* data, size_t size);

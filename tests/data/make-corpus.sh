@@ -54,3 +54,9 @@ m -size 4x2 xc:red -depth 2 -type TrueColor -strip -compress none tiff-2bit-rgb.
 # 32-bit float samples on 0..1, RGB and RGBA (alpha one half).
 m -size 4x2 xc:'rgb(255,128,0)' -depth 32 -define quantum:format=floating-point -strip float-rgb.tif 2>/dev/null
 m -size 4x2 xc:'rgba(255,128,0,0.5)' -depth 32 -define quantum:format=floating-point -strip float-rgba.tif 2>/dev/null
+
+# Colour multiplied by its alpha (associated alpha), 8 and 16 bits: 200,100,50 at one half.
+m -size 2x1 xc:'rgba(200,100,50,0.5)' -define tiff:alpha=associated -depth 8 -strip assoc-alpha-8.tif 2>/dev/null
+m -size 2x1 xc:'rgba(200,100,50,0.5)' -define tiff:alpha=associated -depth 16 -strip assoc-alpha-16.tif 2>/dev/null
+# Signed 16-bit RGB, which FreeImage has no image type for.
+m -size 2x1 xc:'rgb(200,100,50)' -define quantum:format=signed -depth 16 -strip signed-16.tif 2>/dev/null
