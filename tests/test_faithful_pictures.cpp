@@ -99,6 +99,27 @@ TEST_F(Faithful, EveryExifTurnOfAPngComesOutUpright) {
   }
 }
 
+// ImageMagick's older PNG writer kept EXIF as hex in a text chunk: its turn counts as an
+// eXIf chunk's, and the text, which would turn the picture again, is not carried on.
+TEST_F(Faithful, ExifKeptAsPngTextTurnsThePictureOnce) {
+  Bytes exif = {'E', 'x', 'i', 'f', 0, 0};
+  Bytes tiff = TiffExif(6);
+  exif.insert(exif.end(), tiff.begin(), tiff.end());
+  std::string hex = "\nexif\n" + std::to_string(exif.size()) + "\n";
+  for (uint8_t b : exif) hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
+  Bytes text = {'R', 'a', 'w', ' ', 'p', 'r', 'o', 'f', 'i', 'l', 'e', ' ', 't', 'y', 'p', 'e', ' ', 'e', 'x', 'i', 'f', 0};
+  text.insert(text.end(), hex.begin(), hex.end());
+  text.push_back('\n');
+  Image result = Convert("texted.png", CornersPng({PngChunk("tEXt", text)}), u"PNG");
+  ASSERT_EQ(ImageWidth(result), 2u);
+  ExpectPixel(result, 0, 0, kBlue);
+  ExpectPixel(result, 1, 0, kRed);
+  EXPECT_EQ(scratch.Read("texted_c.png").find("Raw profile type exif"), std::string::npos);
+  // Cut hex is no profile: the picture stays as stored.
+  text.resize(text.size() - 9);
+  ExpectPixel(Convert("cut.png", CornersPng({PngChunk("tEXt", text)}), u"PNG"), 0, 0, kRed);
+}
+
 // A quarter turn clockwise (orientation 6) in each container; the YCbCr TIFF goes
 // through libtiff's own reading, which mirrors but never turns.
 TEST_F(Faithful, TiffAndWebpTurnsComeOutUpright) {

@@ -169,12 +169,7 @@ void MarkXmpUpright(FIBITMAP* dib) {
 // FreeImage's WebP reader keeps an EXIF chunk only when it starts as a JPEG segment does
 // ("Exif\0\0"); the format (and most writers, this program among them) leaves that
 // out. It is kept here in the form FreeImage's JPEG and the WebP writers take.
-void KeepWebpExif(FIBITMAP* dib, const uint8_t* data, uint32_t size) {
-  if (FreeImage_GetMetadataCount(FIMD_EXIF_RAW, dib) > 0) return;
-  ByteSpan exif = FindWebpChunk(data, size, "EXIF");
-  if (!exif || !IsTiffFile(exif.data, exif.size)) return;
-  std::vector<uint8_t> block = {'E', 'x', 'i', 'f', 0, 0};
-  block.insert(block.end(), exif.data, exif.data + exif.size);
+void SetExifRaw(FIBITMAP* dib, const std::vector<uint8_t>& block) {
   FITAG* tag = FreeImage_CreateTag();
   if (!tag) return;
   auto length = static_cast<DWORD>(block.size());
@@ -183,6 +178,32 @@ void KeepWebpExif(FIBITMAP* dib, const uint8_t* data, uint32_t size) {
       FreeImage_SetTagValue(tag, block.data()))
     FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, "ExifRaw", tag);
   FreeImage_DeleteTag(tag);
+}
+
+void KeepWebpExif(FIBITMAP* dib, const uint8_t* data, uint32_t size) {
+  if (FreeImage_GetMetadataCount(FIMD_EXIF_RAW, dib) > 0) return;
+  ByteSpan exif = FindWebpChunk(data, size, "EXIF");
+  if (!exif || !IsTiffFile(exif.data, exif.size)) return;
+  std::vector<uint8_t> block = {'E', 'x', 'i', 'f', 0, 0};
+  block.insert(block.end(), exif.data, exif.data + exif.size);
+  SetExifRaw(dib, block);
+}
+
+// EXIF that ImageMagick's older PNG writer kept as text is taken for the file's EXIF,
+// and its turn (returned, 0 for none) is applied as any other; the text goes, or a PNG
+// result would carry the old turn on for the viewers that read it.
+int KeepPngTextExif(FIBITMAP* dib) {
+  static const char kKey[] = "Raw profile type exif";
+  FITAG* tag = nullptr;
+  if (!FreeImage_GetMetadata(FIMD_COMMENTS, dib, kKey, &tag) || !tag) return 0;
+  std::vector<uint8_t> block =
+      RawProfileBytes(static_cast<const char*>(FreeImage_GetTagValue(tag)), FreeImage_GetTagLength(tag));
+  FreeImage_SetMetadata(FIMD_COMMENTS, dib, kKey, nullptr);
+  if (FreeImage_GetMetadataCount(FIMD_COMMENTS, dib) == 0) FreeImage_SetMetadata(FIMD_COMMENTS, dib, nullptr, nullptr);
+  bool exif = block.size() > 6 && std::memcmp(block.data(), "Exif\0\0", 6) == 0 && IsTiffFile(block.data() + 6, block.size() - 6);
+  if (!exif || FreeImage_GetMetadataCount(FIMD_EXIF_RAW, dib) > 0) return 0;
+  SetExifRaw(dib, block);
+  return ReadExifOrientation(block.data(), block.size());
 }
 
 // FreeImage reads the fourth byte of every 32-bit BMP as alpha, but plain (BI_RGB)
@@ -290,7 +311,10 @@ FIBITMAP* Mended(FREE_IMAGE_FORMAT format, FIBITMAP* dib, const uint8_t* data, u
   if (format == FIF_WEBP) KeepWebpExif(dib, data, size);
   // Camera raw files are TIFF inside too, but their reader turns them itself.
   bool namesTurn = format == FIF_TIFF || format == FIF_PNG || format == FIF_WEBP;
-  if (namesTurn && TurnUpright(&dib, SourceOrientation(data, size))) MarkUpright(dib, true);
+  int orientation = SourceOrientation(data, size);
+  int textTurn = format == FIF_PNG ? KeepPngTextExif(dib) : 0;
+  if (orientation == 0) orientation = textTurn;
+  if (namesTurn && TurnUpright(&dib, orientation)) MarkUpright(dib, true);
   return dib;
 }
 

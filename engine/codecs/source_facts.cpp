@@ -1,5 +1,8 @@
 #include "engine/codecs/source_facts.h"
 
+#include <cstdlib>
+#include <string>
+
 #include "engine/codecs/container_chunks.h"
 #include "engine/codecs/exif_orientation.h"
 
@@ -54,4 +57,40 @@ uint32_t PngGamma(const uint8_t* data, size_t size) {
 
 bool TiffAlphaIsAssociated(const uint8_t* data, size_t size) {
   return IsTiffFile(data, size) && ReadFirstDirectoryShort(data, size, kExtraSamplesTag) == kAssociatedAlpha;
+}
+
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::vector<uint8_t> RawProfileBytes(const char* text, size_t length) {
+  std::string all(text, length);
+  size_t name = all.find_first_not_of("\r\n");
+  size_t nameEnd = name == std::string::npos ? name : all.find('\n', name);
+  if (nameEnd == std::string::npos) return {};
+  unsigned long count = std::strtoul(all.c_str() + nameEnd + 1, nullptr, 10);
+  size_t lengthEnd = all.find('\n', nameEnd + 1);
+  if (count == 0 || count > all.size() || lengthEnd == std::string::npos) return {};
+  std::vector<uint8_t> bytes;
+  bytes.reserve(count);
+  int high = -1;
+  for (size_t i = lengthEnd + 1; i < all.size() && bytes.size() < count; ++i) {
+    int digit = HexDigit(all[i]);
+    if (digit < 0) continue;  // line breaks and blanks between the hex lines
+    if (high < 0) {
+      high = digit;
+    } else {
+      bytes.push_back(static_cast<uint8_t>(high << 4 | digit));
+      high = -1;
+    }
+  }
+  if (bytes.size() != count) return {};
+  return bytes;
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // The EXIF turn of a TIFF (its first directory), a PNG (its eXIf chunk) or a WebP (its
 // EXIF chunk): 1..8, or 0 when the file names none.
@@ -20,3 +21,8 @@ uint32_t PngGamma(const uint8_t* data, size_t size);
 // Whether a TIFF's first picture stores its colour multiplied by its alpha (its first
 // extra sample is "associated alpha").
 bool TiffAlphaIsAssociated(const uint8_t* data, size_t size);
+
+// ImageMagick's older PNG writer kept EXIF in a text chunk ("Raw profile type exif"):
+// a line with the profile's name, one with its length, then its bytes in hex. The bytes;
+// empty when the text is not such a profile or its hex falls short of its length.
+std::vector<uint8_t> RawProfileBytes(const char* text, size_t length);

@@ -2,13 +2,14 @@
 // parsers before FreeImage sees them: whatever they claim, the form handed on is a whole
 // BMP (its pixels where its header says, all present), a cursor turned icon or a plain
 // true-colour TGA of exactly its pixels, and the checks of cut files and GIF screens stay
-// inside the bytes.
+// inside the bytes, as does the hex of an EXIF profile kept as PNG text.
 #include <cstdlib>
 #include <vector>
 
 #include "engine/codecs/cut_files.h"
 #include "engine/codecs/gif_screen.h"
 #include "engine/codecs/readable_form.h"
+#include "engine/codecs/source_facts.h"
 #include "engine/codecs/tga_form.h"
 
 namespace {
@@ -39,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t pixels = size_t(form[12] | form[13] << 8) * size_t(form[14] | form[15] << 8);
     if (form[2] != 2 || form.size() != 18 + pixels * (form[16] / 8)) std::abort();
   }
+  if (RawProfileBytes(reinterpret_cast<const char*>(data), size).size() > size / 2) std::abort();
   BmpPixelsCut(data, size);
   TgaPixelsCut(data, size);
   GifPlacement placement;
