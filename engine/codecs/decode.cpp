@@ -9,6 +9,7 @@
 #include "engine/codecs/associated_alpha.h"
 #include "engine/codecs/container_chunks.h"
 #include "engine/codecs/cut_files.h"
+#include "engine/codecs/decoded_metadata.h"
 #include "engine/codecs/exif_orientation.h"
 #include "engine/codecs/float_pixels.h"
 #include "engine/codecs/freeimage_bridge.h"
@@ -19,7 +20,6 @@
 #include "engine/codecs/readable_form.h"
 #include "engine/codecs/source_facts.h"
 #include "engine/codecs/tga_form.h"
-#include "engine/codecs/xmp_orientation.h"
 #include "settings/app_settings.h"
 
 namespace {
@@ -119,92 +119,6 @@ FIBITMAP* DecodeWithEndMarker(FREE_IMAGE_FORMAT format, const uint8_t* data, uin
   return dib;
 }
 
-bool IsUprightTag(FITAG* tag) {
-  return FreeImage_GetTagType(tag) == FIDT_SHORT && FreeImage_GetTagCount(tag) == 1 &&
-         *static_cast<const WORD*>(FreeImage_GetTagValue(tag)) == 1;
-}
-
-// Replaces one metadata tag's value by a value of the same length.
-void ReplaceTagValue(FREE_IMAGE_MDMODEL model, FIBITMAP* dib, FITAG* tag, const void* value) {
-  FITAG* copy = FreeImage_CloneTag(tag);
-  if (!copy) return;
-  if (FreeImage_SetTagValue(copy, value)) FreeImage_SetMetadata(model, dib, FreeImage_GetTagKey(copy), copy);
-  FreeImage_DeleteTag(copy);
-}
-
-// Cameras store the picture as the sensor saw it and name the turn in the EXIF
-// Orientation tag; the pictures are turned upright (by FreeImage's JPEG reader, or by the
-// bridge for TIFF, PNG and WebP: turnedHere). The EXIF that JPEG and WebP outputs keep
-// must then say "upright" wherever a viewer may look, or it would turn the picture a
-// second time. The JPEG reader takes the tag whatever its type or count, and the last of
-// two, so every Orientation in the block is mended; a block that cannot be mended goes.
-void MarkUpright(FIBITMAP* dib, bool turnedHere) {
-  FITAG* orientation = nullptr;
-  bool named = FreeImage_GetMetadata(FIMD_EXIF_MAIN, dib, "Orientation", &orientation) && orientation;
-  bool turned = turnedHere || (named && !IsUprightTag(orientation));
-  const WORD upright = 1;
-  if (turned && FreeImage_GetTagType(orientation) == FIDT_SHORT && FreeImage_GetTagCount(orientation) == 1)
-    ReplaceTagValue(FIMD_EXIF_MAIN, dib, orientation, &upright);
-  FITAG* raw = nullptr;
-  if (!FreeImage_GetMetadata(FIMD_EXIF_RAW, dib, "ExifRaw", &raw) || !raw) return;
-  const auto* bytes = static_cast<const uint8_t*>(FreeImage_GetTagValue(raw));
-  std::vector<uint8_t> block(bytes, bytes + FreeImage_GetTagLength(raw));
-  ExifOrientation state = MendExifOrientation(&block);
-  if (state == ExifOrientation::Mended) ReplaceTagValue(FIMD_EXIF_RAW, dib, raw, block.data());
-  // The reader turned the picture by a tag this block does not show us the same way.
-  else if (turned) FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, nullptr, nullptr);
-}
-
-// A kept XMP packet says "upright" as the kept EXIF does (engine/codecs/xmp_orientation.h).
-void MarkXmpUpright(FIBITMAP* dib) {
-  FITAG* tag = nullptr;
-  if (!dib || !FreeImage_GetMetadata(FIMD_XMP, dib, "XMLPacket", &tag) || !tag) return;
-  const auto* bytes = static_cast<const char*>(FreeImage_GetTagValue(tag));
-  size_t length = FreeImage_GetTagLength(tag);
-  if (!bytes || length == 0) return;
-  std::string packet(bytes, strnlen(bytes, length));
-  if (MendXmpOrientation(&packet)) FreeImage_SetMetadataKeyValue(FIMD_XMP, dib, "XMLPacket", packet.c_str());
-}
-
-// FreeImage's WebP reader keeps an EXIF chunk only when it starts as a JPEG segment does
-// ("Exif\0\0"); the format (and most writers, this program among them) leaves that
-// out. It is kept here in the form FreeImage's JPEG and the WebP writers take.
-void SetExifRaw(FIBITMAP* dib, const std::vector<uint8_t>& block) {
-  FITAG* tag = FreeImage_CreateTag();
-  if (!tag) return;
-  auto length = static_cast<DWORD>(block.size());
-  if (FreeImage_SetTagKey(tag, "ExifRaw") && FreeImage_SetTagType(tag, FIDT_BYTE) &&
-      FreeImage_SetTagLength(tag, length) && FreeImage_SetTagCount(tag, length) &&
-      FreeImage_SetTagValue(tag, block.data()))
-    FreeImage_SetMetadata(FIMD_EXIF_RAW, dib, "ExifRaw", tag);
-  FreeImage_DeleteTag(tag);
-}
-
-void KeepWebpExif(FIBITMAP* dib, const uint8_t* data, uint32_t size) {
-  if (FreeImage_GetMetadataCount(FIMD_EXIF_RAW, dib) > 0) return;
-  ByteSpan exif = FindWebpChunk(data, size, "EXIF");
-  if (!exif || !IsTiffFile(exif.data, exif.size)) return;
-  std::vector<uint8_t> block = {'E', 'x', 'i', 'f', 0, 0};
-  block.insert(block.end(), exif.data, exif.data + exif.size);
-  SetExifRaw(dib, block);
-}
-
-// EXIF that ImageMagick's older PNG writer kept as text is taken for the file's EXIF,
-// and its turn (returned, 0 for none) is applied as any other; the text goes, or a PNG
-// result would carry the old turn on for the viewers that read it.
-int KeepPngTextExif(FIBITMAP* dib) {
-  static const char kKey[] = "Raw profile type exif";
-  FITAG* tag = nullptr;
-  if (!FreeImage_GetMetadata(FIMD_COMMENTS, dib, kKey, &tag) || !tag) return 0;
-  std::vector<uint8_t> block =
-      RawProfileBytes(static_cast<const char*>(FreeImage_GetTagValue(tag)), FreeImage_GetTagLength(tag));
-  FreeImage_SetMetadata(FIMD_COMMENTS, dib, kKey, nullptr);
-  if (FreeImage_GetMetadataCount(FIMD_COMMENTS, dib) == 0) FreeImage_SetMetadata(FIMD_COMMENTS, dib, nullptr, nullptr);
-  bool exif = block.size() > 6 && std::memcmp(block.data(), "Exif\0\0", 6) == 0 && IsTiffFile(block.data() + 6, block.size() - 6);
-  if (!exif || FreeImage_GetMetadataCount(FIMD_EXIF_RAW, dib) > 0) return 0;
-  SetExifRaw(dib, block);
-  return ReadExifOrientation(block.data(), block.size());
-}
 
 // FreeImage reads the fourth byte of every 32-bit BMP as alpha, but plain (BI_RGB)
 // BMPs leave it 0: a picture whose every alpha is 0 was never meant to be invisible.
@@ -428,6 +342,8 @@ Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode
   return image;
 }
 
+namespace {
+
 // FreeImage's GIF reader cannot read a header alone; the screen is in the first bytes.
 bool ReadGifHeader(const uint8_t* data, uint32_t size, PictureHeader* header) {
   GifPlacement placement;
@@ -439,6 +355,8 @@ bool ReadGifHeader(const uint8_t* data, uint32_t size, PictureHeader* header) {
   header->bitsPerPixel = placement.FrameIsPicture() ? 8 : 32;
   return true;
 }
+
+}  // namespace
 
 void ReadPictureHeader(const uint8_t* data, uint32_t size, PictureHeader* header) {
   *header = PictureHeader();
