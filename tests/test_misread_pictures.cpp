@@ -501,3 +501,25 @@ TEST(MisreadTga, GreyWithAlphaAndOtherColourMapsDecode) {
 }
 
 }  // namespace
+
+namespace {
+
+// Four 8-bit planes a row (red, green, blue, alpha), run-length coded; FreeImage's reader
+// refused them as a "parsing error", which read as a damaged file.
+TEST(MisreadPcx, FourPlanesOfEightBitsAreColourAndAlpha) {
+  Bytes header(128, 0);
+  header[0] = 10, header[1] = 5, header[2] = 1, header[3] = 8;
+  header[8] = 1;  // xmax: two pixels
+  header[65] = 4, header[66] = 2;  // planes, bytes a plane's row
+  // Red, green, blue, alpha planes; 255 takes a run (0xC1 0xFF) as any byte from 0xC0 does.
+  Bytes runs = {0xC1, 255, 0, 0, 0, 0, 0, 0xC1, 255, 0};
+  int32_t error = 0;
+  Image image = Decoded(Joined({header, runs}), &error);
+  ASSERT_TRUE(image) << error;
+  ExpectPixel(image, 0, 0, kRed);
+  EXPECT_EQ(PixelAt(image, 1, 0).alpha, 0);
+  EXPECT_FALSE(Decoded(Joined({header, {0xC1, 255, 0, 0}}), &error));
+  EXPECT_EQ(error, kErrorTruncated);
+}
+
+}  // namespace

@@ -16,6 +16,7 @@
 #include "engine/codecs/gif_screen.h"
 #include "engine/codecs/heif_codec.h"
 #include "engine/codecs/jxl_codec.h"
+#include "engine/codecs/pcx_form.h"
 #include "engine/codecs/picture_image.h"
 #include "engine/codecs/readable_form.h"
 #include "engine/codecs/source_facts.h"
@@ -270,10 +271,33 @@ int JpegOrientation(FIBITMAP* dib) {
   return value >= 1 && value <= 8 ? value : 0;
 }
 
-// TGA kinds FreeImage refuses or misreads, unpacked first (engine/codecs/tga_form.h).
-TgaUnpack PlainTga(FREE_IMAGE_FORMAT format, const uint8_t* data, uint32_t size, std::vector<uint8_t>* tga) {
-  if (format != FIF_TARGA && format != FIF_UNKNOWN) return TgaUnpack::AsIs;
-  return UnpackTga(data, size, format == FIF_TARGA, tga);
+// TGA and PCX kinds FreeImage refuses or misreads, unpacked first (engine/codecs/tga_form.h,
+// pcx_form.h). True with the plain file in *plain; false with *errorCode set (13, 19)
+// when the file cannot be unpacked, or left 0 when it needs no unpacking.
+bool PlainForm(FREE_IMAGE_FORMAT format, const uint8_t* data, uint32_t size, std::vector<uint8_t>* plain,
+               int32_t* errorCode) {
+  if (format == FIF_PCX) {
+    PcxUnpack pcx = UnpackPcx(data, size, plain);
+    if (pcx == PcxUnpack::Cut) *errorCode = kErrorTruncated;
+    return pcx == PcxUnpack::Unpacked;
+  }
+  if (format != FIF_TARGA && format != FIF_UNKNOWN) return false;
+  switch (UnpackTga(data, size, format == FIF_TARGA, plain)) {
+    case TgaUnpack::Unpacked: return true;
+    case TgaUnpack::Cut: *errorCode = kErrorTruncated; return false;
+    case TgaUnpack::Damaged: *errorCode = kErrorDamaged; return false;
+    case TgaUnpack::AsIs: return false;
+  }
+  return false;
+}
+
+// A file in the form FreeImage reads, by the reader its bytes name.
+Image DecodeFound(FREE_IMAGE_FORMAT format, FIMEMORY* stream, const uint8_t* data, uint32_t size,
+                  int32_t jpegSizeHint, int32_t* errorCode) {
+  if (format == FIF_UNKNOWN) *errorCode = kErrorUnknownFormat;
+  else if (!FreeImage_FIFSupportsReading(format)) *errorCode = kErrorNotReadable;
+  else return Wrap(DecodeWhole(format, stream, data, size, jpegSizeHint, errorCode));
+  return Image();
 }
 
 // HEIF, AVIF and JPEG XL, which FreeImage does not know: their own libraries read them.
@@ -325,20 +349,13 @@ Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode
     *errorCode = kErrorBufferUnreadable;
     return Image();
   }
-  Image image;
   FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(stream, 0);
-  std::vector<uint8_t> tga;
-  TgaUnpack unpack = PlainTga(format, data, size, &tga);
-  if (unpack == TgaUnpack::Unpacked) {
-    FreeImage_CloseMemory(stream);
-    return LoadImageFromBuffer(tga.data(), static_cast<uint32_t>(tga.size()), errorCode, 0, detail);
-  }
-  if (unpack == TgaUnpack::Cut) *errorCode = kErrorTruncated;
-  else if (unpack == TgaUnpack::Damaged) *errorCode = kErrorDamaged;
-  else if (format == FIF_UNKNOWN) *errorCode = kErrorUnknownFormat;
-  else if (!FreeImage_FIFSupportsReading(format)) *errorCode = kErrorNotReadable;
-  else image = Wrap(DecodeWhole(format, stream, data, size, jpegSizeHint, errorCode));
+  std::vector<uint8_t> plain;
+  bool unpacked = PlainForm(format, data, size, &plain, errorCode);
+  Image image;
+  if (!unpacked && *errorCode == 0) image = DecodeFound(format, stream, data, size, jpegSizeHint, errorCode);
   FreeImage_CloseMemory(stream);
+  if (unpacked) return LoadImageFromBuffer(plain.data(), static_cast<uint32_t>(plain.size()), errorCode, 0, detail);
   return image;
 }
 

@@ -1,4 +1,4 @@
-// The bytes of a BMP, a cursor, a bare bitmap, a TGA or a GIF, read by the program's own
+// The bytes of a BMP, a cursor, a bare bitmap, a TGA, a PCX or a GIF, read by the program's own
 // parsers before FreeImage sees them: whatever they claim, the form handed on is a whole
 // BMP (its pixels where its header says, all present), a cursor turned icon or a plain
 // true-colour TGA of exactly its pixels, and the checks of cut files and GIF screens stay
@@ -8,6 +8,7 @@
 
 #include "engine/codecs/cut_files.h"
 #include "engine/codecs/gif_screen.h"
+#include "engine/codecs/pcx_form.h"
 #include "engine/codecs/readable_form.h"
 #include "engine/codecs/source_facts.h"
 #include "engine/codecs/tga_form.h"
@@ -40,6 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t pixels = size_t(form[12] | form[13] << 8) * size_t(form[14] | form[15] << 8);
     if (form[2] != 2 || form.size() != 18 + pixels * (form[16] / 8)) std::abort();
   }
+  form.clear();
+  if (UnpackPcx(data, size, &form) == PcxUnpack::Unpacked) CheckForm(form);
   if (RawProfileBytes(reinterpret_cast<const char*>(data), size).size() > size / 2) std::abort();
   BmpPixelsCut(data, size);
   TgaPixelsCut(data, size);
