@@ -2,7 +2,12 @@
 
 #include <algorithm>
 
+#include "engine/codecs/little_endian.h"
+
 namespace {
+
+using le::Read32;
+using le::Write32;
 
 constexpr size_t kFileHeader = 14;
 constexpr uint32_t kPlainHeader = 40;
@@ -11,14 +16,6 @@ constexpr uint32_t kBitFields = 3;
 constexpr uint32_t kJpeg = 4;
 constexpr uint32_t kPng = 5;
 constexpr uint32_t kAlphaBitFields = 6;
-
-uint32_t Read32(const uint8_t* p) {
-  return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-}
-
-void Write32(uint8_t* p, uint32_t value) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 bool IsWindowsHeader(uint32_t size) {
   return size == 52 || size == 56 || size == 108 || size == 124;

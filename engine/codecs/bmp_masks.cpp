@@ -2,25 +2,18 @@
 
 #include <cstdlib>
 
+#include "engine/codecs/little_endian.h"
+
 namespace {
+
+using le::Put16;
+using le::Put32;
+using le::Read32;
 
 constexpr size_t kFileHeader = 14;
 constexpr uint32_t kPlainHeader = 40;
 constexpr uint32_t kBitFields = 3;
 constexpr uint32_t kAlphaBitFields = 6;
-
-uint32_t Read32(const uint8_t* p) {
-  return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-}
-
-void Put32(std::vector<uint8_t>* b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b->push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-void Put16(std::vector<uint8_t>* b, uint32_t v) {
-  b->push_back(static_cast<uint8_t>(v));
-  b->push_back(static_cast<uint8_t>(v >> 8));
-}
 
 // One channel's mask: where its bits start and how many there are.
 struct Channel {

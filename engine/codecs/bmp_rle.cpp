@@ -3,20 +3,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/codecs/little_endian.h"
+
 namespace {
+
+using le::Read32;
+using le::Write32;
 
 constexpr size_t kFileHeader = 14;
 constexpr uint32_t kRle8 = 1;
 constexpr uint32_t kRle4 = 2;
 constexpr uint64_t kMaxRlePixels = uint64_t{1} << 28;
-
-uint32_t Read32(const uint8_t* p) {
-  return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-}
-
-void Write32(uint8_t* p, uint32_t value) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 // The picture as indices, a byte each, bottom row first, as the runs lay them down.
 // ImageMagick's runs fill each row to its stored width (a multiple of 4 bytes): what

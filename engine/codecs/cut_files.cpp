@@ -2,15 +2,12 @@
 
 #include <cstdlib>
 
+#include "engine/codecs/little_endian.h"
+
 namespace {
 
-uint32_t Read32(const uint8_t* p) {
-  return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-}
-
-uint32_t Read16(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8;
-}
+using le::Read16;
+using le::Read32;
 
 constexpr size_t kBmpFileHeader = 14;
 constexpr size_t kTgaHeader = 18;

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/codecs/little_endian.h"
+
 namespace {
 
-constexpr size_t kScreenDescriptor = 13;  // "GIF89a", screen size, flags, background, aspect
+using le::Read16;
 
-uint32_t Read16(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8;
-}
+constexpr size_t kScreenDescriptor = 13;  // "GIF89a", screen size, flags, background, aspect
 
 // 2^(n+1) entries of 3 bytes when the flags' top bit says a colour table follows.
 size_t ColourTableBytes(uint8_t flags) {

@@ -2,19 +2,16 @@
 
 #include <algorithm>
 
+#include "engine/codecs/little_endian.h"
+
 namespace {
+
+using le::Put32;
+using le::Read16;
 
 constexpr size_t kHeader = 128;
 constexpr uint32_t kPlanes = 4;
 constexpr uint64_t kMaxPixels = uint64_t{1} << 28;  // as for run-length BMPs
-
-uint32_t Read16(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8;
-}
-
-void Put32(std::vector<uint8_t>* b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b->push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
 
 // The plane bytes of every row, run-length packets undone (a run may go on into the next
 // row, as some writers let it); false when the data ends first.

@@ -6,20 +6,13 @@
 #include "engine/codecs/bmp_masks.h"
 #include "engine/codecs/bmp_rle.h"
 #include "engine/codecs/decode.h"
+#include "engine/codecs/little_endian.h"
 
 namespace {
 
-uint32_t Read32(const uint8_t* p) {
-  return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-}
-
-uint16_t Read16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-void Write32(uint8_t* p, uint32_t value) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
+using le::Read16;
+using le::Read32;
+using le::Write32;
 
 // A bitmap that starts with its info header: a plausible header and nothing else,
 // since the bytes carry no signature.

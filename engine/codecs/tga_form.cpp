@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/codecs/little_endian.h"
+
 namespace {
+
+using le::Read16;
 
 constexpr size_t kHeader = 18;
 constexpr uint8_t kMapped = 1, kGrey = 3, kRle = 8;  // image types; kRle is added to a type
-
-uint32_t Read16(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8;
-}
 
 struct Facts {
   uint32_t type, width, height, pixelBytes, mapFirst, mapLength, mapBits, descriptor;
