@@ -285,6 +285,11 @@ TEST(MisreadJpeg, DecodesAsOtherViewersShowIt) {
   EXPECT_EQ(differing, 0);
 }
 
+Bytes HugeScreen(Bytes gif) {
+  for (size_t i = 6; i < 10; ++i) gif[i] = 0xFF;
+  return gif;
+}
+
 Bytes CutAt(Bytes bytes, size_t keep) {
   bytes.resize(keep);
   return bytes;
@@ -311,6 +316,9 @@ TEST_F(ConversionTest, FailuresNameTheirTrueReason) {
       {"cut.tga", tga, u"PNG", kErrorTruncated, u""},
       {"cut-rle.tga", rleTga, u"PNG", kErrorTruncated, u""},
       {"tall.png", PngFile(1, 65537, 8, 0, std::vector<Bytes>(65537, tallRow)), u"JPG", kErrorTooLarge, u"65535"},
+      // A 16 x 16 frame on a screen of 65535 x 65535: refused from the header, not laid on
+      // a canvas of 17 GB.
+      {"huge-screen.gif", HugeScreen(CorpusFile("gif-small-frame.gif")), u"PNG", kErrorTooLarge, u"Мпикс"},
       {"tall-webp.png", PngFile(1, 16384, 8, 0, std::vector<Bytes>(16384, tallRow)), u"WEBP", kErrorTooLarge, u"16383"},
   };
   for (const auto& row : rows) {
