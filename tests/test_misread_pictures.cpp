@@ -1,6 +1,10 @@
 // Files FreeImage's readers misread while reporting success, refused although their
 // pictures are plain, or failed with the wrong reason: each must decode to what other
 // readers show, or fail with the reason that is true.
+#include <lcms2.h>
+
+#include <cstring>
+
 #include "engine/codecs/container_chunks.h"
 #include "engine/codecs/decode.h"
 #include "engine/codecs/pixel_forms.h"
@@ -528,6 +532,57 @@ TEST(MisreadPcx, FourPlanesOfEightBitsAreColourAndAlpha) {
   EXPECT_EQ(PixelAt(image, 1, 0).alpha, 0);
   EXPECT_FALSE(Decoded(Joined({header, {0xC1, 255, 0, 0}}), &error));
   EXPECT_EQ(error, kErrorTruncated);
+}
+
+}  // namespace
+
+namespace {
+
+// An Adobe RGB-like profile, made by lcms2.
+Bytes AdobeLikeProfile() {
+  cmsCIExyY white = {0.3127, 0.3290, 1.0};
+  cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}};
+  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.19921875);
+  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+  cmsUInt32Number size = 0;
+  cmsSaveProfileToMem(profile, nullptr, &size);
+  Bytes bytes(size);
+  cmsSaveProfileToMem(profile, bytes.data(), &size);
+  cmsCloseProfile(profile);
+  cmsFreeToneCurve(gamma);
+  return bytes;
+}
+
+Bytes IccpChunk(const Bytes& profile) {
+  Bytes body = {'A', 'd', 'o', 'b', 'e', 0, 0};
+  Bytes packed = StoredZlib(profile);
+  body.insert(body.end(), packed.begin(), packed.end());
+  return PngChunk("iCCP", body);
+}
+
+// The profile of a colour PNG reaches every result; a grey PNG's grey profile would not
+// describe a colour JPG and stays behind.
+TEST_F(ConversionTest, APngProfileReachesTheResults) {
+  Bytes profile = AdobeLikeProfile();
+  Bytes png = PngFile(2, 1, 8, 2, {{200, 100, 50, 10, 20, 30}}, {IccpChunk(profile)});
+  int32_t error = 0;
+  EXPECT_EQ(ImageProfile(Decoded(png, &error)), profile);
+  for (const char16_t* target : {u"JPG", u"PNG", u"WEBP"}) {
+    SCOPED_TRACE(TextToUtf8(target));
+    WriteBytes(scratch, "adobe.png", png);
+    FileListClear();
+    AddEntry(scratch, "adobe.png");
+    SetTarget(target);
+    ASSERT_EQ(RunConversion().converted, 1);
+    std::string ext = TextToUtf8(ToLower(target));
+    std::string result = scratch.Read("adobe_c." + ext);
+    Bytes bytes(result.begin(), result.end());
+    EXPECT_EQ(ImageProfile(Decoded(bytes, &error)), profile);
+  }
+  Bytes grey = AdobeLikeProfile();
+  std::memcpy(grey.data() + 16, "GRAY", 4);
+  EXPECT_TRUE(ImageProfile(Decoded(PngFile(1, 1, 8, 0, {{7}}, {IccpChunk(grey)}), &error)).empty());
 }
 
 }  // namespace

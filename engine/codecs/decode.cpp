@@ -221,6 +221,7 @@ FIBITMAP* Mended(FREE_IMAGE_FORMAT format, FIBITMAP* dib, const uint8_t* data, u
   if (format == FIF_BMP) dib = WithoutEmptyAlpha(dib);
   if (format == FIF_PNG) {
     MendGreyKey(dib, PngLowGreyKey(data, size));
+    KeepPngProfile(dib, data, size);
     if (uint32_t gamma = PngGamma(data, size)) SetFileGamma(dib, gamma);
   }
   if (format == FIF_WEBP) KeepWebpExif(dib, data, size);

@@ -2,6 +2,7 @@
 // over or keep a turn the pixels no longer need.
 #include "engine/codecs/decoded_metadata.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -98,4 +99,45 @@ int KeepPngTextExif(FIBITMAP* dib) {
   if (!exif || FreeImage_GetMetadataCount(FIMD_EXIF_RAW, dib) > 0) return 0;
   SetExifRaw(dib, block);
   return ReadExifOrientation(block.data(), block.size());
+}
+
+namespace {
+
+constexpr size_t kMaxProfileBytes = size_t{16} << 20;
+constexpr size_t kProfileSpaceAt = 16;  // the data colour space in an ICC header
+
+// The profile of an iCCP chunk (a name, a zero, the compression method 0, zlib data),
+// inflated; empty when the chunk is not there or does not inflate.
+std::vector<uint8_t> PngProfile(const uint8_t* data, uint32_t size) {
+  ByteSpan chunk = FindPngChunk(data, size, "iCCP");
+  if (!chunk) return {};
+  const auto* end = static_cast<const uint8_t*>(std::memchr(chunk.data, 0, std::min<size_t>(chunk.size, 80)));
+  if (!end || end + 2 > chunk.data + chunk.size || end[1] != 0) return {};
+  const uint8_t* packed = end + 2;
+  auto packedSize = static_cast<DWORD>(chunk.data + chunk.size - packed);
+  for (size_t room = size_t{64} << 10; room <= kMaxProfileBytes; room *= 4) {
+    std::vector<uint8_t> profile(room);
+    DWORD made = FreeImage_ZLibUncompress(profile.data(), static_cast<DWORD>(room), const_cast<uint8_t*>(packed),
+                                          packedSize);
+    if (made > 0) {
+      profile.resize(made);
+      return profile;
+    }
+  }
+  return {};
+}
+
+bool IsColourPng(const uint8_t* data, uint32_t size) {
+  ByteSpan header = FindPngChunk(data, size, "IHDR");
+  return header && header.size >= 13 && (header.data[9] == 2 || header.data[9] == 3 || header.data[9] == 6);
+}
+
+}  // namespace
+
+void KeepPngProfile(FIBITMAP* dib, const uint8_t* data, uint32_t size) {
+  FIICCPROFILE* own = FreeImage_GetICCProfile(dib);
+  if ((own && own->size > 0) || !IsColourPng(data, size)) return;
+  std::vector<uint8_t> profile = PngProfile(data, size);
+  if (profile.size() < 128 || std::memcmp(profile.data() + kProfileSpaceAt, "RGB ", 4) != 0) return;
+  FreeImage_CreateICCProfile(dib, profile.data(), static_cast<long>(profile.size()));
 }

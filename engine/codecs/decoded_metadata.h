@@ -22,3 +22,9 @@ void KeepWebpExif(FIBITMAP* dib, const uint8_t* data, uint32_t size);
 // for the file's EXIF; returns its turn (0 for none), for the decoder to apply. The text
 // goes, or a PNG result would carry the old turn on for the viewers that read it.
 int KeepPngTextExif(FIBITMAP* dib);
+
+// FreeImage's PNG reader (as Debian and this program build it) passes over the iCCP
+// chunk, so a PNG's colour profile never reached a result and its colours came out dull.
+// An RGB profile of a colour PNG is attached here; a grey one is left out, as the
+// results of a grey picture may be colour (JPG) and a grey profile would not describe them.
+void KeepPngProfile(FIBITMAP* dib, const uint8_t* data, uint32_t size);

@@ -51,6 +51,13 @@ PixelRows ImageRows(const Image& image) {
   return IsStandardBitmap(image) ? RowsOf(Fi(image)) : PixelRows();
 }
 
+std::vector<uint8_t> ImageProfile(const Image& image) {
+  FIICCPROFILE* profile = image ? FreeImage_GetICCProfile(Fi(image)) : nullptr;
+  if (!profile || !profile->data || profile->size <= 0) return {};
+  const auto* bytes = static_cast<const uint8_t*>(profile->data);
+  return std::vector<uint8_t>(bytes, bytes + profile->size);
+}
+
 bool ImageHasAlpha(const Image& image) {
   return image && FreeImage_IsTransparent(Fi(image));
 }

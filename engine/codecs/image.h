@@ -25,6 +25,8 @@ PixelRows ImageRows(const Image& image);
 // Whether the image carries transparency: an alpha channel or a palette with
 // transparent entries.
 bool ImageHasAlpha(const Image& image);
+// The colour profile (ICC) the picture carries; empty when it carries none.
+std::vector<uint8_t> ImageProfile(const Image& image);
 // The colour of one pixel of an ordinary bitmap of 1 to 32 bits, counted from the top
 // left, with its transparency; for checks of what a conversion made.
 PaletteEntry PixelAt(const Image& image, uint32_t x, uint32_t y);
