@@ -585,4 +585,41 @@ TEST_F(ConversionTest, APngProfileReachesTheResults) {
   EXPECT_TRUE(ImageProfile(Decoded(PngFile(1, 1, 8, 0, {{7}}, {IccpChunk(grey)}), &error)).empty());
 }
 
+std::string Converted(const ScratchFolder& scratch, const std::string& name, const Bytes& bytes) {
+  WriteBytes(scratch, name, bytes);
+  FileListClear();
+  AddEntry(scratch, name);
+  EXPECT_EQ(RunConversion().converted, 1) << name;
+  return scratch.Read(name.substr(0, name.rfind('.')) + "_c.jpg");
+}
+
+// The resize and the narrowing of 16-bit samples made new pictures without the profile
+// (a ProPhoto scan came out very dull); a profile that does not describe RGB pixels (a
+// CMYK JPEG's, once decoded to RGB) is not carried onto the new picture.
+TEST_F(ConversionTest, TheProfileSurvivesResizeAndNarrowingWhenItDescribesThePixels) {
+  Bytes profile = AdobeLikeProfile();
+  SetTarget(u"JPG");
+  gAppSettings.ResizeMode = 2;  // by percent
+  gAppSettings.ScalePercent = 50;
+  Bytes rows(8 * 3, 120);
+  Bytes png = PngFile(8, 4, 8, 2, std::vector<Bytes>(4, rows), {IccpChunk(profile)});
+  Bytes deep = PngFile(8, 4, 16, 2, std::vector<Bytes>(4, Bytes(8 * 6, 120)), {IccpChunk(profile)});
+  int32_t error = 0;
+  for (const auto& [name, bytes] : {std::pair<std::string, Bytes>{"resized.png", png}, {"deep.png", deep}}) {
+    std::string result = Converted(scratch, name, bytes);
+    EXPECT_EQ(ImageProfile(Decoded(Bytes(result.begin(), result.end()), &error)), profile) << name;
+  }
+  Bytes cmyk = profile;
+  std::memcpy(cmyk.data() + 16, "CMYK", 4);
+  std::vector<uint8_t> jpeg = SampleBytes(SampleKind::Rgb24, 64, 32, kFormatJpeg);
+  Bytes app2 = {0xFF, 0xE2};
+  Bytes body = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1};
+  body.insert(body.end(), cmyk.begin(), cmyk.end());
+  Put16(&app2, static_cast<uint32_t>(body.size() + 2), true);
+  Bytes tagged = Joined({Bytes(jpeg.begin(), jpeg.begin() + 2), app2, body, Bytes(jpeg.begin() + 2, jpeg.end())});
+  ASSERT_EQ(ImageProfile(Decoded(tagged, &error)), cmyk);
+  std::string result = Converted(scratch, "cmyk-tagged.jpg", tagged);
+  EXPECT_TRUE(ImageProfile(Decoded(Bytes(result.begin(), result.end()), &error)).empty());
+}
+
 }  // namespace

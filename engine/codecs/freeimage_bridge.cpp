@@ -1,6 +1,8 @@
 // The image handle's own life and the bridge's shared helpers.
 #include "engine/codecs/freeimage_bridge.h"
 
+#include <cstring>
+
 PixelRows RowsOf(FIBITMAP* dib) {
   PixelRows rows;
   rows.bits = FreeImage_GetBits(dib);
@@ -11,12 +13,26 @@ PixelRows RowsOf(FIBITMAP* dib) {
   return rows;
 }
 
+namespace {
+
+// Whether an ICC profile's colour space (RGB, grey, CMYK...) is that of the image's pixels:
+// a CMYK JPEG's pixels are RGB once decoded, and its profile describes them no more.
+bool DescribesPixels(const FIICCPROFILE* profile, FIBITMAP* dib) {
+  constexpr size_t kSpaceAt = 16;
+  if (profile->size < 128) return false;
+  const char* space = static_cast<const char*>(profile->data) + kSpaceAt;
+  bool grey = FreeImage_GetColorType(dib) == FIC_MINISBLACK;
+  return std::memcmp(space, grey ? "GRAY" : "RGB ", 4) == 0;
+}
+
+}  // namespace
+
 // FreeImage's 32-bit conversion, among others, leaves the colour profile behind.
 FIBITMAP* WithProfile(FIBITMAP* made, FIBITMAP* from) {
   if (!made) return nullptr;
   FIICCPROFILE* profile = FreeImage_GetICCProfile(from);
   FIICCPROFILE* own = FreeImage_GetICCProfile(made);
-  if (profile && profile->data && profile->size > 0 && own && own->size == 0)
+  if (profile && profile->data && profile->size > 0 && own && own->size == 0 && DescribesPixels(profile, made))
     FreeImage_CreateICCProfile(made, profile->data, static_cast<long>(profile->size));
   return made;
 }

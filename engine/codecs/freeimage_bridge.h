@@ -24,7 +24,8 @@ static_assert(FI_RGBA_BLUE == 0 && FI_RGBA_GREEN == 1 && FI_RGBA_RED == 2 && FI_
 
 PixelRows RowsOf(FIBITMAP* dib);
 // FreeImage's 32-bit conversion, among others, leaves the colour profile behind: it is
-// copied from `from` when `made` has none. Returns made.
+// copied from `from` when `made` has none and it describes made's pixels (an RGB profile
+// for colour, a grey one for grey). Returns made.
 FIBITMAP* WithProfile(FIBITMAP* made, FIBITMAP* from);
 // A new image made from another keeps what describes the picture: metadata, colour
 // profile and printing resolution. Returns made (nullptr when it is).

@@ -99,8 +99,8 @@ FIBITMAP* Quantised(FIBITMAP* wide) {
 
 Image ConvertTo24Bits(const Image& image) {
   if (!image) return Image();
-  if (FreeImage_IsTransparent(Fi(image))) return Wrap(OnWhite(Fi(image)));
-  return Wrap(FreeImage_ConvertTo24Bits(Fi(image)));
+  if (FreeImage_IsTransparent(Fi(image))) return Wrap(WithProfile(OnWhite(Fi(image)), Fi(image)));
+  return Wrap(WithProfile(FreeImage_ConvertTo24Bits(Fi(image)), Fi(image)));
 }
 
 Image ConvertTo32Bits(const Image& image) {
@@ -120,28 +120,35 @@ Image ReduceToPalette(const Image& image) {
   return Wrap(Described(indexed, dib));
 }
 
-Image ConvertToStandardBitmap(const Image& image) {
-  if (!image) return Image();
-  switch (FreeImage_GetImageType(Fi(image))) {
-    case FIT_BITMAP:
-      return Image();
+namespace {
+
+FIBITMAP* StandardBitmap(FIBITMAP* dib) {
+  switch (FreeImage_GetImageType(dib)) {
     case FIT_UINT16:
-      return Wrap(GreyFrom16(Fi(image)));
+      return GreyFrom16(dib);
     case FIT_RGB16:
-      return Wrap(FreeImage_ConvertTo24Bits(Fi(image)));
+      return FreeImage_ConvertTo24Bits(dib);
     case FIT_RGBA16:
-      return Wrap(FreeImage_ConvertTo32Bits(Fi(image)));
+      return FreeImage_ConvertTo32Bits(dib);
     case FIT_RGBF:
     case FIT_RGBAF:
       // The 24/32-bit converters refuse float colour; high-range pictures need a tone
       // mapping to fit 8 bits per channel at all (the alpha of RGBAF is lost).
-      return Wrap(FreeImage_ToneMapping(Fi(image), FITMO_DRAGO03, 0, 0));
+      return FreeImage_ToneMapping(dib, FITMO_DRAGO03, 0, 0);
     default:
-      return Wrap(FreeImage_ConvertToStandardType(Fi(image), TRUE));
+      return FreeImage_ConvertToStandardType(dib, TRUE);
   }
+}
+
+}  // namespace
+
+// A 16-bit scan keeps its profile (ProPhoto, say) through the narrowing.
+Image ConvertToStandardBitmap(const Image& image) {
+  if (!image || FreeImage_GetImageType(Fi(image)) == FIT_BITMAP) return Image();
+  return Wrap(WithProfile(StandardBitmap(Fi(image)), Fi(image)));
 }
 
 Image RescaleLanczos3(const Image& image, int32_t width, int32_t height) {
   if (!image || width <= 0 || height <= 0) return Image();
-  return Wrap(FreeImage_Rescale(Fi(image), width, height, FILTER_LANCZOS3));
+  return Wrap(WithProfile(FreeImage_Rescale(Fi(image), width, height, FILTER_LANCZOS3), Fi(image)));
 }
