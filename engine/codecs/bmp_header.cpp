@@ -17,8 +17,8 @@ constexpr uint32_t kJpeg = 4;
 constexpr uint32_t kPng = 5;
 constexpr uint32_t kAlphaBitFields = 6;
 
-bool IsWindowsHeader(uint32_t size) {
-  return size == 52 || size == 56 || size == 108 || size == 124;
+bool IsLongerWindowsHeader(uint32_t size) {
+  return size != kPlainHeader && IsWindowsInfoHeader(size);
 }
 
 // OS/2 2.x headers: the long one (64 bytes) begins as the 40-byte one does, the short
@@ -30,6 +30,10 @@ bool IsOs2Header(uint32_t size, uint32_t compression) {
 
 }  // namespace
 
+bool IsWindowsInfoHeader(uint32_t size) {
+  return size == kPlainHeader || size == 52 || size == 56 || size == 108 || size == 124;
+}
+
 bool BmpWithPlainHeader(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
   if (size < kFileHeader + 4 || data[0] != 'B' || data[1] != 'M') return false;
   uint32_t headerSize = Read32(data + kFileHeader);
@@ -37,11 +41,11 @@ bool BmpWithPlainHeader(const uint8_t* data, size_t size, std::vector<uint8_t>* 
   uint32_t pixelsAt = Read32(data + 10);
   uint32_t compression = headerSize >= 20 ? Read32(data + kFileHeader + 16) : 0;
   size_t headerEnd = kFileHeader + headerSize;
-  if (!IsWindowsHeader(headerSize) && !IsOs2Header(headerSize, compression)) return false;
+  if (!IsLongerWindowsHeader(headerSize) && !IsOs2Header(headerSize, compression)) return false;
   if (compression == kJpeg || compression == kPng || pixelsAt < headerEnd || pixelsAt > size) return false;
   // The plain header knows three masks; the alpha byte of 32-bit pixels is read as
   // alpha either way.
-  bool masks = IsWindowsHeader(headerSize) && (compression == kBitFields || compression == kAlphaBitFields);
+  bool masks = IsLongerWindowsHeader(headerSize) && (compression == kBitFields || compression == kAlphaBitFields);
   size_t maskBytes = masks ? 12 : 0;
   std::vector<uint8_t> plain;
   plain.reserve(size - headerSize + kPlainHeader + maskBytes);

@@ -13,3 +13,7 @@
 // *out untouched) for any other file, and for JPEG- or PNG-compressed BMPs, which no
 // header change makes readable.
 bool BmpWithPlainHeader(const uint8_t* data, size_t size, std::vector<uint8_t>* out);
+
+// The sizes of the Windows info headers: the plain one (40 bytes) and the longer V2, V3, V4
+// and V5 (52, 56, 108, 124), which all begin as the plain one does.
+bool IsWindowsInfoHeader(uint32_t size);

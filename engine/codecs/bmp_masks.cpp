@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "engine/codecs/bmp_header.h"
 #include "engine/codecs/little_endian.h"
 
 namespace {
@@ -80,8 +81,8 @@ BmpUnpack UnpackBmpBitFields(const uint8_t* data, size_t size, std::vector<uint8
   const uint8_t* info = data + kFileHeader;
   uint32_t bpp = uint32_t(info[14]) | uint32_t(info[15]) << 8;
   uint32_t compression = Read32(info + 16);
-  bool windowsHeader = headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 108 || headerSize == 124;
-  if (!windowsHeader || (compression != kBitFields && compression != kAlphaBitFields) || (bpp != 16 && bpp != 32))
+  bool bitFields = compression == kBitFields || compression == kAlphaBitFields;
+  if (!IsWindowsInfoHeader(headerSize) || !bitFields || (bpp != 16 && bpp != 32))
     return BmpUnpack::NotBitFields;
   Channel c[4];
   if (!ReadMasks(data, size, headerSize, compression, c)) return BmpUnpack::Damaged;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/codecs/bmp_header.h"
 #include "engine/codecs/little_endian.h"
 
 namespace {
@@ -83,9 +84,8 @@ BmpRle UnpackBmpRle(const uint8_t* data, size_t size, std::vector<uint8_t>* out)
   const uint8_t* info = data + kFileHeader;
   uint32_t bpp = uint32_t(info[14]) | uint32_t(info[15]) << 8;
   uint32_t compression = Read32(info + 16);
-  bool windowsHeader = headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 108 || headerSize == 124;
   bool rle = (compression == kRle8 && bpp == 8) || (compression == kRle4 && bpp == 4);
-  if (!windowsHeader || !rle) return BmpRle::NotRle;
+  if (!IsWindowsInfoHeader(headerSize) || !rle) return BmpRle::NotRle;
   auto width = static_cast<int32_t>(Read32(info + 4));
   auto height = static_cast<int32_t>(Read32(info + 8));
   // Run-length pictures are stored bottom-up only.
