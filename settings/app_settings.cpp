@@ -33,6 +33,14 @@ void SetFlagValue(int32_t& word, int32_t value) {
   word = (word - FlagValue(word, 0)) | value;
 }
 
+uint32_t BackgroundRgb(const AppSettings& s) {
+  return (s.Background & 0x7F000000) == 0x01000000 ? static_cast<uint32_t>(s.Background) & 0xFFFFFF : 0xFFFFFF;
+}
+
+int32_t StoredBackground(uint32_t rgb) {
+  return static_cast<int32_t>(0x01000000u | (rgb & 0xFFFFFF));
+}
+
 int32_t NextCount(int32_t value) {
   if (value < 1) return 1;
   return value == INT32_MAX ? value : value + 1;

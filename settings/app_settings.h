@@ -55,7 +55,11 @@ struct AppSettings {
   // copies: so a Config.dat of either release reads in the other with every field of its
   // own as it was.
   int32_t ExtraFlags[kExtraFlagCount];
-  uint8_t Reserved128[72];
+  // Colour options, 0 in a file of an earlier release: "Convert to sRGB" (1 on), and the
+  // colour transparency is laid on where the target has none, as 0x01RRGGBB (0: white).
+  int32_t ToSrgb;
+  int32_t Background;
+  uint8_t Reserved136[64];
   int32_t SaveFlags[kSaveFlagCount];
   char16_t CurrentFilter[80];
   char16_t TargetFormat[6];
@@ -100,7 +104,9 @@ static_assert(offsetof(AppSettings, TargetSize) == 108);
 static_assert(offsetof(AppSettings, ScalePercent) == 112);
 static_assert(offsetof(AppSettings, FormatId) == 116);
 static_assert(offsetof(AppSettings, ExtraFlags) == 120);
-static_assert(offsetof(AppSettings, Reserved128) == 128);
+static_assert(offsetof(AppSettings, ToSrgb) == 128);
+static_assert(offsetof(AppSettings, Background) == 132);
+static_assert(offsetof(AppSettings, Reserved136) == 136);
 static_assert(offsetof(AppSettings, SaveFlags) == 200);
 static_assert(offsetof(AppSettings, CurrentFilter) == 348);
 static_assert(offsetof(AppSettings, TargetFormat) == 508);
@@ -137,6 +143,11 @@ void SetFlagValue(int32_t& word, int32_t value);
 // default stands in (settings/formats.h, FormatWordOf).
 int32_t SaveFlagsFor(const AppSettings& settings, int32_t formatId);
 int32_t* SaveFlagsSlot(AppSettings* settings, int32_t formatId);
+
+// The colour laid under transparency where the target keeps none, as 0xRRGGBB; and its
+// stored form (a stored 0, as in an earlier release's file, reads as white).
+uint32_t BackgroundRgb(const AppSettings& settings);
+int32_t StoredBackground(uint32_t rgb);
 
 // The next value of a counter kept in Config.dat (LaunchCount, LastProfileId): at least
 // 1 and never past INT32_MAX. A stored 0 would mean "first start" or "not numbered", so a

@@ -8,6 +8,10 @@ uint32_t SettingsSignature(const AppSettings& s, bool withText) {
   uint32_t sig = static_cast<uint32_t>(s.NoEnlarge ^ s.ResizeSide ^ s.TargetSize ^ s.ScalePercent ^
                                        s.ResizeMode ^ s.OutputMode ^ s.FormatId ^
                                        FormatWordOf(s, OutputFormatById(s.FormatId)));
+  // The colour options are 0 in every earlier file, which leaves those signatures as they
+  // were; set, they are spread over the word so as not to cancel a small field.
+  if (s.ToSrgb) sig ^= 0x5A3C0000u;
+  if (s.Background) sig ^= static_cast<uint32_t>(s.Background) * 0x9E3779B1u;
   if (withText) {
     if (s.OutputMode == 0) sig ^= TextChecksum(FieldView(s.OutputFolder));
     else if (s.OutputMode == 1) sig ^= TextChecksum(FieldView(s.SubfolderName));
