@@ -13,11 +13,11 @@ target_include_directories(tessaly_codecs PRIVATE ${WEBP_INCLUDE_DIR})
 target_link_libraries(tessaly_codecs PUBLIC ${WEBP_LIBRARY})
 target_compile_definitions(tessaly_codecs PRIVATE TESSALY_LIBWEBP)
 # HEIF and AVIF through libheif (libde265, dav1d and aom inside it), JPEG XL through libjxl,
-# colour profiles through lcms2.
+# colour profiles through lcms2, the TIFF sample layouts FreeImage cannot read through libtiff.
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(CODECS REQUIRED IMPORTED_TARGET libheif libjxl lcms2)
+pkg_check_modules(CODECS REQUIRED IMPORTED_TARGET libheif libjxl lcms2 libtiff-4)
 target_link_libraries(tessaly_codecs PUBLIC PkgConfig::CODECS)
-target_compile_definitions(tessaly_codecs PRIVATE TESSALY_LIBHEIF TESSALY_LIBJXL TESSALY_LCMS2)
+target_compile_definitions(tessaly_codecs PRIVATE TESSALY_LIBHEIF TESSALY_LIBJXL TESSALY_LCMS2 TESSALY_LIBTIFF)
 
 # tessaly-batch: its entry and the console forms of the message box and labels.
 file(GLOB CONSOLE_PORTS CONFIGURE_DEPENDS app/*_console.cpp)

@@ -63,6 +63,14 @@ inline Bytes StoredZlib(const Bytes& data) {
 
 // rows: each row's packed samples, without the filter byte. extra: whole chunks that go
 // between IHDR and IDAT.
+// An iCCP chunk holding the profile (stored, not compressed, inside its zlib stream).
+inline Bytes IccpChunk(const Bytes& profile) {
+  Bytes body = {'A', 'd', 'o', 'b', 'e', 0, 0};
+  Bytes packed = StoredZlib(profile);
+  body.insert(body.end(), packed.begin(), packed.end());
+  return PngChunk("iCCP", body);
+}
+
 inline Bytes PngFile(uint32_t width, uint32_t height, uint8_t bits, uint8_t colourType,
                      const std::vector<Bytes>& rows, const std::vector<Bytes>& extra = {}) {
   Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -142,7 +150,11 @@ inline Bytes BmpFile(uint32_t width, uint32_t height, uint16_t bpp, uint32_t hea
   return b;
 }
 
-inline Bytes CorpusFile(const std::string& name) {
-  std::ifstream in(std::string(TESSALY_TEST_DATA) + "/corpus/" + name, std::ios::binary);
+inline Bytes ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline Bytes CorpusFile(const std::string& name) {
+  return ReadWholeFile(std::string(TESSALY_TEST_DATA) + "/corpus/" + name);
 }

@@ -8,6 +8,7 @@
 
 #include "engine/codecs/associated_alpha.h"
 #include "engine/codecs/container_chunks.h"
+#include "engine/codecs/colour_pixels.h"
 #include "engine/codecs/cut_files.h"
 #include "engine/codecs/decoded_metadata.h"
 #include "engine/codecs/exif_orientation.h"
@@ -21,6 +22,7 @@
 #include "engine/codecs/readable_form.h"
 #include "engine/codecs/source_facts.h"
 #include "engine/codecs/tga_form.h"
+#include "engine/codecs/tiff_reader.h"
 #include "settings/app_settings.h"
 
 namespace {
@@ -82,7 +84,8 @@ int LoadFlags(FREE_IMAGE_FORMAT format, int32_t jpegSizeHint) {
   if (format == FIF_PNG) return PNG_IGNOREGAMMA;  // kept beside the picture instead
   if (format != FIF_JPEG) return 0;
   bool hinted = jpegSizeHint > 0 && jpegSizeHint <= 0x7FFF;
-  return JPEG_EXIFROTATE | JPEG_ACCURATE | (hinted ? jpegSizeHint << 16 : 0);
+  // CMYK comes as its inks, to be taken through its own profile (engine/codecs/colour_pixels.h).
+  return JPEG_EXIFROTATE | JPEG_ACCURATE | JPEG_CMYK | (hinted ? jpegSizeHint << 16 : 0);
 }
 
 FIBITMAP* DecodeNoting(FREE_IMAGE_FORMAT format, FIMEMORY* stream, int32_t jpegSizeHint) {
@@ -234,6 +237,16 @@ FIBITMAP* Mended(FREE_IMAGE_FORMAT format, FIBITMAP* dib, const uint8_t* data, u
   return dib;
 }
 
+// A CMYK or YCCK JPEG's inks as RGB, through its profile when it has one; null with 19
+// when that profile cannot be followed.
+FIBITMAP* CmykJpegAsRgb(FIBITMAP* cmyk, int32_t* errorCode) {
+  bool unusable = false;
+  FIBITMAP* rgb = CmykAsRgb(cmyk, &unusable);
+  FreeImage_Unload(cmyk);
+  if (!rgb) *errorCode = unusable ? kErrorDamaged : kErrorTooLarge;
+  return rgb;
+}
+
 FIBITMAP* DecodeWhole(FREE_IMAGE_FORMAT format, FIMEMORY* stream, const uint8_t* data, uint32_t size,
                       int32_t jpegSizeHint, int32_t* errorCode) {
   if ((format == FIF_BMP && BmpPixelsCut(data, size)) || (format == FIF_TARGA && TgaPixelsCut(data, size))) {
@@ -247,6 +260,7 @@ FIBITMAP* DecodeWhole(FREE_IMAGE_FORMAT format, FIMEMORY* stream, const uint8_t*
     dib = size < UINT32_MAX - 2 ? DecodeWithEndMarker(format, data, size, jpegSizeHint) : nullptr;
     if (!dib) *errorCode = kErrorTruncated;
   }
+  if (dib && format == FIF_JPEG && FreeImage_GetColorType(dib) == FIC_CMYK) dib = CmykJpegAsRgb(dib, errorCode);
   if (dib && format == FIF_JPEG) {
     MarkUpright(dib, false);
     ForgetScaledSize(dib);
@@ -310,6 +324,9 @@ bool ReadOwnFormatHeader(const uint8_t* data, uint32_t size, PictureHeader* head
   } else if (IsJxlFile(data, size)) {
     header->format = kFormatJxl;
     ReadJxlFacts(data, size, &facts);
+  } else if (TiffIsOurs(data, size)) {
+    header->format = FIF_TIFF;
+    ReadOurTiffFacts(data, size, &facts);
   } else {
     return false;
   }
@@ -331,6 +348,28 @@ bool DecodeOwnFormat(const uint8_t* data, uint32_t size, int32_t* errorCode, Tex
   return true;
 }
 
+// TIFF layouts FreeImage refuses or misreads (engine/codecs/tiff_reader.h), with the
+// metadata FreeImage's reader finds in the same file.
+bool DecodeOwnTiff(const uint8_t* data, uint32_t size, int32_t* errorCode, Text* detail, Image* image) {
+  if (!TiffIsOurs(data, size)) return false;
+  OurTiff tiff = DecodeOurTiff(data, size);
+  if (!tiff.dib) {
+    *errorCode = tiff.error;
+    if (detail && !tiff.detail.empty()) *detail = tiff.detail;
+    return true;
+  }
+  if (FIMEMORY* stream = FreeImage_OpenMemory(const_cast<BYTE*>(data), size)) {
+    if (FIBITMAP* notes = FreeImage_LoadFromMemory(FIF_TIFF, stream, FIF_LOAD_NOPIXELS)) {
+      FreeImage_CloneMetadata(tiff.dib, notes);
+      FreeImage_Unload(notes);
+    }
+    FreeImage_CloseMemory(stream);
+  }
+  if (TurnUpright(&tiff.dib, tiff.orientation)) MarkUpright(tiff.dib, true);
+  MarkXmpUpright(tiff.dib);
+  *image = Wrap(tiff.dib);
+  return true;
+}
 
 }  // namespace
 
@@ -338,6 +377,7 @@ Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode
                           Text* detail) {
   Image own;
   if (DecodeOwnFormat(data, size, errorCode, detail, &own)) return own;
+  if (DecodeOwnTiff(data, size, errorCode, detail, &own)) return own;
   std::vector<uint8_t> readable;
   if (InReadableForm(data, size, FormFor::Pixels, &readable, errorCode)) {
     data = readable.data();

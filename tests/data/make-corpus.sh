@@ -60,3 +60,33 @@ m -size 2x1 xc:'rgba(200,100,50,0.5)' -define tiff:alpha=associated -depth 8 -st
 m -size 2x1 xc:'rgba(200,100,50,0.5)' -define tiff:alpha=associated -depth 16 -strip assoc-alpha-16.tif 2>/dev/null
 # Signed 16-bit RGB, which FreeImage has no image type for.
 m -size 2x1 xc:'rgb(200,100,50)' -define quantum:format=signed -depth 16 -strip signed-16.tif 2>/dev/null
+
+# TIFF sample layouts FreeImage refuses or misreads, read through libtiff: the corners in
+# 12-bit RGB (LZW), 4-bit RGB, 12-bit grey, planar tiles (42 x 28 in 16 x 16 tiles), CMYK
+# of 8 bits, 16 bits (Deflate) and with alpha, CIELab of 8 and 16 bits, half floats.
+big() { corners -scale 700% "$@"; }
+corners -strip -depth 12 -compress lzw tiff-12bit-rgb.tif
+corners -strip -depth 4 -type TrueColor tiff-4bit-rgb.tif
+corners -strip -colorspace gray -depth 12 tiff-12bit-grey.tif
+big -strip -type TrueColor -define tiff:tile-geometry=16x16 -interlace plane tiff-tiled-planar.tif
+corners -strip -colorspace CMYK tiff-cmyk-8.tif
+corners -strip -colorspace CMYK -depth 16 -compress zip tiff-cmyk-16.tif
+corners -strip -alpha set -region 1x1+2+1 -channel A -evaluate set 50% +channel +region -colorspace CMYK tiff-cmyk-alpha.tif
+corners -strip -colorspace Lab tiff-lab-8.tif
+corners -strip -colorspace Lab -depth 16 tiff-lab-16.tif
+corners -strip -type TrueColor -define quantum:format=floating-point -depth 16 tiff-half.tif
+
+# CMYK through a profile (ghostscript's small CMYK profile, package libgs10-common), as a
+# TIFF and a JPEG, with the picture ImageMagick shows through that profile.
+icc=/usr/share/color/icc
+corners -strip -profile "$icc/sRGB.icc" -profile "$icc/ghostscript/ps_cmyk.icc" tiff-cmyk-profile.tif
+corners -strip -profile "$icc/sRGB.icc" -profile "$icc/ghostscript/ps_cmyk.icc" -quality 100 jpeg-cmyk-profile.jpg
+m tiff-cmyk-profile.tif -profile "$icc/sRGB.icc" -strip -depth 8 PNG24:cmyk-profile-shown.png
+m jpeg-cmyk-profile.jpg -profile "$icc/sRGB.icc" -strip -depth 8 PNG24:jpeg-cmyk-profile-shown.png
+
+# The corners in Adobe RGB (1998) colours (icc-profiles-free's compatible profile), and as
+# ImageMagick shows them in sRGB; a CMYK JPEG without a profile (Adobe's inverted inks).
+corners -profile "$icc/compatibleWithAdobeRGB1998.icc" -fill 'rgb(200,100,50)' -draw 'point 2,1' \
+  -define png:exclude-chunks=date,time -define png:preserve-iCCP=true adobe-rgb.png
+m adobe-rgb.png -profile "$icc/sRGB.icc" -strip -depth 8 PNG24:adobe-rgb-shown.png
+corners -strip -colorspace CMYK -quality 100 jpeg-cmyk.jpg
