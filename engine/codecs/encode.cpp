@@ -130,6 +130,18 @@ bool DropMetadata(const Image& image) {
 }
 
 
+bool KeepsColourProfile(const OutputFormat& format) {
+  switch (format.encoder) {
+    case EncoderKind::Libwebp:
+    case EncoderKind::Avif:
+    case EncoderKind::Jxl: return true;
+    case EncoderKind::FreeImage:
+      return format.formatId == FIF_JPEG || format.formatId == FIF_PNG || format.formatId == FIF_TIFF ||
+             format.formatId == FIF_WEBP;
+    default: return false;
+  }
+}
+
 bool CanWriteFormat(const OutputFormat& format) {
   if (UsesOwnLibrary(format)) return true;
   if (format.encoder != EncoderKind::FreeImage && format.encoder != EncoderKind::Libwebp) return false;

@@ -16,6 +16,10 @@ bool SetSoftwareTag(const Image& image, const char* value);
 
 // Whether the format's encoder declares that it can take this image as it is.
 bool CanEncode(const OutputFormat& format, const Image& image);
+// Whether the format's writer stores a colour profile with the picture (JPEG, PNG,
+// TIFF, WEBP, AVIF, JPEG XL); for the others the pixels are taken into sRGB first, or
+// their colours would be read as sRGB's without a word.
+bool KeepsColourProfile(const OutputFormat& format);
 // Whether there is a writer for the format at all (read-only formats have none).
 bool CanWriteFormat(const OutputFormat& format);
 // Encodes into memory with the given flag word, through the encoder the format's record

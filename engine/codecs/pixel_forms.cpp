@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "engine/codecs/colour_pixels.h"
 #include "engine/codecs/freeimage_bridge.h"
 #include "engine/codecs/palette_exact.h"
 
@@ -11,21 +12,24 @@ namespace {
 
 // Dropping alpha as FreeImage does keeps the colour under it, black in most files:
 // clear parts would turn black and half-clear red solid red. The picture is laid on
-// white first, as a viewer shows it.
-FIBITMAP* OnWhite(FIBITMAP* dib) {
+// the background first (white unless chosen), as a viewer shows it on a page.
+FIBITMAP* OnBackground(FIBITMAP* dib, uint32_t background) {
   bool wide = FreeImage_GetImageType(dib) == FIT_BITMAP && FreeImage_GetBPP(dib) == 32;
   FIBITMAP* rgba = wide ? dib : FreeImage_ConvertTo32Bits(dib);
   if (!rgba) return nullptr;
   FIBITMAP* flat = FreeImage_Allocate(static_cast<int>(FreeImage_GetWidth(dib)),
                                       static_cast<int>(FreeImage_GetHeight(dib)), 24);
   if (flat) {
+    // Blue, green, red, as FreeImage keeps them.
+    const unsigned under[3] = {background & 0xFF, (background >> 8) & 0xFF, (background >> 16) & 0xFF};
     PixelRows from = RowsOf(rgba), to = RowsOf(flat);
     for (uint32_t y = 0; y < from.height; ++y) {
       const uint8_t* in = from.Row(y);
       uint8_t* out = to.Row(y);
       for (uint32_t x = 0; x < from.width; ++x, in += 4, out += 3) {
-        unsigned alpha = in[FI_RGBA_ALPHA], white = 255 * (255 - alpha);
-        for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>((in[c] * alpha + white + 127) / 255);
+        unsigned alpha = in[FI_RGBA_ALPHA];
+        for (int c = 0; c < 3; ++c)
+          out[c] = static_cast<uint8_t>((in[c] * alpha + under[c] * (255 - alpha) + 127) / 255);
       }
     }
     Described(flat, dib);
@@ -75,10 +79,10 @@ FIBITMAP* ExactPalette(FIBITMAP* wide) {
 
 // More colours than a palette holds: Wu's quantiser chooses them. It knows no alpha,
 // so a picture with transparency keeps the last entry for what was mostly clear, as a
-// GIF's one transparent colour would.
-FIBITMAP* Quantised(FIBITMAP* wide) {
+// GIF's one transparent colour would, and the half-clear rest is laid on the background.
+FIBITMAP* Quantised(FIBITMAP* wide, uint32_t background) {
   if (FreeImage_GetBPP(wide) != 32) return FreeImage_ColorQuantize(wide, FIQ_WUQUANT);
-  FIBITMAP* colours = FreeImage_ConvertTo24Bits(wide);
+  FIBITMAP* colours = OnBackground(wide, background);
   FIBITMAP* indexed = colours ? FreeImage_ColorQuantizeEx(colours, FIQ_WUQUANT, 255, 0, nullptr) : nullptr;
   if (colours) FreeImage_Unload(colours);
   if (!indexed) return nullptr;
@@ -97,9 +101,9 @@ FIBITMAP* Quantised(FIBITMAP* wide) {
 
 }  // namespace
 
-Image ConvertTo24Bits(const Image& image) {
+Image ConvertTo24Bits(const Image& image, uint32_t background) {
   if (!image) return Image();
-  if (FreeImage_IsTransparent(Fi(image))) return Wrap(WithProfile(OnWhite(Fi(image)), Fi(image)));
+  if (FreeImage_IsTransparent(Fi(image))) return Wrap(WithProfile(OnBackground(Fi(image), background), Fi(image)));
   return Wrap(WithProfile(FreeImage_ConvertTo24Bits(Fi(image)), Fi(image)));
 }
 
@@ -107,7 +111,7 @@ Image ConvertTo32Bits(const Image& image) {
   return image ? Wrap(WithProfile(FreeImage_ConvertTo32Bits(Fi(image)), Fi(image))) : Image();
 }
 
-Image ReduceToPalette(const Image& image) {
+Image ReduceToPalette(const Image& image, uint32_t background) {
   if (!image) return Image();
   FIBITMAP* dib = Fi(image);
   if (FreeImage_GetImageType(dib) == FIT_BITMAP && FreeImage_GetBPP(dib) <= 8) return Image();
@@ -115,9 +119,13 @@ Image ReduceToPalette(const Image& image) {
   FIBITMAP* wide = FreeImage_IsTransparent(dib) ? FreeImage_ConvertTo32Bits(dib) : FreeImage_ConvertTo24Bits(dib);
   if (!wide) return Image();
   FIBITMAP* indexed = ExactPalette(wide);
-  if (!indexed) indexed = Quantised(wide);
+  if (!indexed) indexed = Quantised(wide, background);
   FreeImage_Unload(wide);
   return Wrap(Described(indexed, dib));
+}
+
+bool ConvertToSrgb(Image* image) {
+  return *image && PixelsToSrgb(Fi(*image));
 }
 
 namespace {

@@ -25,6 +25,8 @@ struct Target {
   OutputFormat format;
   int32_t flags = 0;
   ResizeRule resize;
+  bool toSrgb = false;  // asked for, or the format keeps no profile
+  uint32_t background = kWhiteBackground;
 };
 
 Target TargetFrom(const AppSettings& settings) {
@@ -32,6 +34,8 @@ Target TargetFrom(const AppSettings& settings) {
   target.format = TargetFormatOf(settings);
   target.flags = FormatWordOf(settings, target.format);
   target.resize = ResizeRuleFrom(settings);
+  target.toSrgb = settings.ToSrgb != 0 || !KeepsColourProfile(target.format);
+  target.background = BackgroundRgb(settings);
   return target;
 }
 
@@ -48,12 +52,12 @@ bool WantsPalette(const Target& target) {
 
 Image AdaptDepth(const Image& image, const Target& target) {
   switch (target.format.depth) {
-    case DepthRule::Rgb24: return ImageBpp(image) != 24 ? ConvertTo24Bits(image) : Image();
+    case DepthRule::Rgb24: return ImageBpp(image) != 24 ? ConvertTo24Bits(image, target.background) : Image();
     // A 24-bit picture has no alpha to keep: widening it would only cost a buffer a third
     // larger and a pass over every pixel to find it opaque again.
     case DepthRule::Rgb24OrRgba32: return ImageBpp(image) != 24 ? ConvertTo32Bits(image) : Image();
     case DepthRule::Palette:
-    case DepthRule::PaletteOnOption: return WantsPalette(target) ? ReduceToPalette(image) : Image();
+    case DepthRule::PaletteOnOption: return WantsPalette(target) ? ReduceToPalette(image, target.background) : Image();
     default: return Image();
   }
 }
@@ -78,18 +82,18 @@ Image PrepareImage(Image image, const Target& target, const ResizePlan& size, ui
 
 // An encoder is never handed an image it does not declare it can take; the wider
 // forms are the ones every target here accepts.
-Image EncodableForm(Image image, const OutputFormat& format) {
-  if (CanEncode(format, image)) return image;
+Image EncodableForm(Image image, const Target& target) {
+  if (CanEncode(target.format, image)) return image;
   if (ImageHasAlpha(image)) {
     Image withAlpha = ConvertTo32Bits(image);
-    if (CanEncode(format, withAlpha)) return withAlpha;
+    if (CanEncode(target.format, withAlpha)) return withAlpha;
   }
-  Image plain = ConvertTo24Bits(image);
-  return CanEncode(format, plain) ? std::move(plain) : Image();
+  Image plain = ConvertTo24Bits(image, target.background);
+  return CanEncode(target.format, plain) ? std::move(plain) : Image();
 }
 
 int32_t EncodeToMemory(Image image, const Target& target, std::vector<uint8_t>* encoded) {
-  image = EncodableForm(std::move(image), target.format);
+  image = EncodableForm(std::move(image), target);
   if (!image) return kErrorCannotEncode;
   SetSoftwareTag(image, kSoftwareTag);  // a refused tag is no reason to fail the file
   if (EncodeImage(image, target.format, target.flags, encoded)) return 0;
@@ -189,7 +193,8 @@ bool TranscodedAsIs(const std::vector<uint8_t>& buffer, const DecodePlan& plan, 
   const PictureHeader& h = plan.header;
   bool sameSize = !plan.resize.resize ||
                   (static_cast<uint32_t>(plan.resize.width) == h.width && static_cast<uint32_t>(plan.resize.height) == h.height);
-  bool asks = target.format.encoder == EncoderKind::Jxl && HasFlag(target.flags, kJxlTranscodeFlag);
+  // Colours taken into sRGB need decoded pixels.
+  bool asks = target.format.encoder == EncoderKind::Jxl && HasFlag(target.flags, kJxlTranscodeFlag) && !target.toSrgb;
   if (!asks || !h.known || h.format != kFormatJpeg || h.orientation > 1 || !sameSize) return false;
   return TranscodeJpegToJxl(buffer.data(), buffer.size(), target.flags, encoded);
 }
@@ -240,6 +245,13 @@ FileWork ConvertFileToMemory(const AppSettings& settings, TextView inputPath, co
   bool keepsGamma = target.format.formatId == kFormatPng;
   uint32_t gamma = FileGamma(decoded);
   Image prepared = PrepareImage(std::move(decoded), target, size, keepsGamma ? 0 : gamma);
+  // Into sRGB once the picture has its size: a photo made smaller costs the transform
+  // a fraction of its pixels.
+  if (prepared && target.toSrgb && !ConvertToSrgb(&prepared)) {
+    work.error = kErrorDamaged;
+    work.detail = u"Цветовой профиль файла не читается";
+    return work;
+  }
   work.error = CheckTargetSides(ImageWidth(prepared), ImageHeight(prepared), target.format, &work.detail);
   if (work.error == 0) work.error = EncodeToMemory(std::move(prepared), target, &work.encoded);
   if (work.error == 0 && keepsGamma) AddPngGamma(&work.encoded, gamma);
