@@ -431,7 +431,9 @@ void ReadPictureHeader(const uint8_t* data, uint32_t size, PictureHeader* header
   // Without header-only support the flag is ignored and the reader would decode it all.
   bool headerOnly = format != FIF_UNKNOWN && FreeImage_FIFSupportsReading(format) &&
                     FreeImage_FIFSupportsNoPixels(format);
-  FIBITMAP* dib = headerOnly ? FreeImage_LoadFromMemory(format, stream, FIF_LOAD_NOPIXELS) : nullptr;
+  // A CMYK JPEG's inks take four bytes a pixel before they become RGB.
+  int flags = FIF_LOAD_NOPIXELS | (format == FIF_JPEG ? JPEG_CMYK : 0);
+  FIBITMAP* dib = headerOnly ? FreeImage_LoadFromMemory(format, stream, flags) : nullptr;
   if (dib) {
     header->known = true;
     header->format = format;
