@@ -415,7 +415,7 @@ ByteSpan ProfileOf(TIFF* tiff) {
 // The colour a pixel's samples give, with its alpha, into the picture's rows (top first).
 struct Canvas {
   FIBITMAP* dib = nullptr;
-  unsigned bytes = 0;  // per pixel: 1 grey, 3, 4 with alpha or CMYK, 5 CMYK with alpha
+  unsigned bytes = 0;  // per pixel: 1 grey, 3 colour, 4 colour and alpha, or CMYK
   std::vector<uint8_t> alpha;  // CMYK's alpha, laid on after the inks are turned
 };
 
