@@ -1,5 +1,6 @@
 #include "app/batch_options.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 
@@ -14,6 +15,7 @@ enum class Value {
   None,    // a switch
   Choice,  // one of `choices`; its index is what the flag means
   Number,  // a whole number from `low` to `high` (digits only)
+  Colour,  // RRGGBB: exactly six hex digits, either case
   Text,
 };
 
@@ -43,6 +45,15 @@ bool IsDigits(const std::string& s) {
   if (s.empty() || s.size() > 9) return false;
   for (char c : s)
     if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// A colour as people copy it from image editors; a "#" or "0x" in front, or three digits
+// for six, would be guesses about what was meant, so they are refused.
+bool IsColour(const std::string& s) {
+  if (s.size() != 6) return false;
+  for (char c : s)
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
   return true;
 }
 
@@ -129,6 +140,15 @@ std::vector<Flag> MakeFlags() {
                        std::string(number.flag) + " N", number.help});
   }
   std::vector<Flag> rest = {
+      {"--to-srgb", Value::Choice, kOnOff, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string& v) { s->ToSrgb = v == "on" ? 1 : 0; },
+       "--to-srgb on|off", "colours turned from the source's colour profile into sRGB (default off)"},
+      {"--background", Value::Colour, {}, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string& v) {
+         s->Background = StoredBackground(static_cast<uint32_t>(std::strtoul(v.c_str(), nullptr, 16)));
+       },
+       "--background RRGGBB",
+       "colour laid under transparency where the target keeps no alpha\n(JPG, a 256-colour PNG); default FFFFFF, white"},
       {"--resize", Value::Choice, {"none", "px", "percent"}, 0, 0, nullptr,
        [](AppSettings* s, const std::string&, const std::string& v) { s->ResizeMode = v == "px" ? 1 : v == "percent" ? 2 : 0; },
        "--resize none|px|percent", ""},
@@ -202,6 +222,10 @@ const Flag* FindFlag(const std::string& name) {
 bool CheckValue(const Flag& flag, const std::string& value, std::string* reason) {
   if (flag.kind == Value::Choice && ChoiceIndex(flag, value) < 0) {
     *reason = "wrong value for " + std::string(flag.name) + ": " + value;
+    return false;
+  }
+  if (flag.kind == Value::Colour && !IsColour(value)) {
+    *reason = std::string(flag.name) + " needs a colour as six hex digits RRGGBB, got: " + value;
     return false;
   }
   if (flag.kind != Value::Number) return true;
@@ -302,6 +326,13 @@ void Line(std::string* out, const char* name, int32_t value) {
   *out += std::string(name) + "=" + std::to_string(value) + "\n";
 }
 
+// As --background takes it, so a listed colour can be given back.
+std::string HexColour(uint32_t rgb) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(rgb & 0xFFFFFF));
+  return text;
+}
+
 template <size_t N>
 void Line(std::string* out, const char* name, const char16_t (&field)[N]) {
   *out += std::string(name) + "=" + TextToUtf8(FieldView(field)) + "\n";
@@ -332,6 +363,8 @@ std::string SettingsListing(const AppSettings& s) {
   Line(&out, "TargetSize", s.TargetSize);
   Line(&out, "ScalePercent", s.ScalePercent);
   Line(&out, "FormatId", s.FormatId);
+  Line(&out, "ToSrgb", s.ToSrgb);
+  out += "Background=" + HexColour(BackgroundRgb(s)) + "\n";
   for (int32_t i = 0; i < kSaveFlagCount; ++i)
     if (s.SaveFlags[i] != 0) out += "SaveFlags[" + std::to_string(i) + "]=" + std::to_string(s.SaveFlags[i]) + "\n";
   for (int32_t i = 0; i < kExtraFlagCount; ++i)

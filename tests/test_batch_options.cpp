@@ -100,6 +100,44 @@ TEST(BatchOptions, WrongFlagsAndValuesGiveAReason) {
   }
 }
 
+// The colour options are settings of the record (so --save and --add-profile keep them);
+// a colour is six hex digits and nothing that merely looks like one.
+TEST(BatchOptions, ColourOptionsSetTheirWords) {
+  struct Row {
+    std::vector<std::string> args;
+    int32_t toSrgb;
+    int32_t background;
+  } rows[] = {
+      {{"--to-srgb", "on", "--background", "1a2B3c"}, 1, 0x011A2B3C},
+      {{"--background", "000000"}, 0, 0x01000000},  // black, which a stored 0 could not say
+      {{"--background", "FFFFFF", "--to-srgb", "off"}, 0, 0x01FFFFFF},
+      {{"--to-srgb", "on", "--to-srgb", "off"}, 0, 0},
+  };
+  for (const Row& row : rows) {
+    BatchOptions o;
+    ASSERT_TRUE(Parse(row.args, &o)) << row.args[1];
+    EXPECT_EQ(o.overrides.size(), row.args.size() / 2);
+    AppSettings s = Defaults();
+    ApplyOverrides(o, &s);
+    EXPECT_EQ(s.ToSrgb, row.toSrgb) << row.args[1];
+    EXPECT_EQ(s.Background, row.background) << row.args[1];
+  }
+  const std::vector<std::vector<std::string>> bad = {
+      {"--background", "#1A2B3C"}, {"--background", "0x1A2B3C"}, {"--background", "1A2B3"},
+      {"--background", "1A2B3C4"}, {"--background", "1A2B3G"},   {"--background", ""},
+      {"--background", " 1A2B3C"}, {"--background", "-1A2B3"},   {"--background"},
+      {"--to-srgb", "yes"},        {"--to-srgb", "ON"},          {"--to-srgb"},
+  };
+  for (const auto& args : bad) {
+    BatchOptions o;
+    std::string reason;
+    std::string shown = args.size() > 1 ? args[1] : "(none)";
+    EXPECT_FALSE(Parse(args, &o, &reason)) << args[0] << " " << shown;
+    EXPECT_NE(reason.find(args[0]), std::string::npos) << reason;
+    EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
+  }
+}
+
 // How a run converts is no setting: it never reaches the record or its signature, so
 // files converted with other --jobs are still skipped as up to date.
 TEST(BatchOptions, JobsAndShrinkOnLoadLeaveTheSettingsAlone) {
@@ -126,6 +164,12 @@ TEST(BatchOptions, ListingFollowsTheRecord) {
   EXPECT_NE(listing.find("\nSettingsSignature=" + std::to_string(SettingsSignature(s, true)) + "\n"),
             std::string::npos);
   EXPECT_EQ(listing.find("Reserved"), listing.find("ReservedOption"));
+  // The colour as --background takes it: a stored 0 (an earlier release's file) is white.
+  EXPECT_NE(listing.find("\nFormatId=2\nToSrgb=0\nBackground=FFFFFF\nSaveFlags[2]="), std::string::npos) << listing;
+  s.ToSrgb = 1;
+  s.Background = StoredBackground(0x00A0FF);
+  listing = SettingsListing(s);
+  EXPECT_NE(listing.find("\nToSrgb=1\nBackground=00A0FF\n"), std::string::npos) << listing;
 }
 
 }  // namespace
