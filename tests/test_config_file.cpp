@@ -9,6 +9,8 @@
 
 #include "app/startup.h"
 #include "settings/config_file.h"
+#include "settings/defaults.h"
+#include "settings/profiles.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -150,6 +152,73 @@ TEST_F(ConfigFile, RandomContentNeverCrashes) {
     LoadConfig(path(), &profiles);
     EXPECT_LE(profiles.Count(), kMaxMissingProfiles + 4);
   }
+}
+
+// The colour words lie in bytes an earlier release wrote as zeros: its file reads as
+// "Convert to sRGB" off on white, and saving it again changes nothing but the launch
+// count; once set, exactly those eight bytes change.
+TEST_F(ConfigFile, EarlierReleaseFileReadsColoursOffOnWhiteAndKeepsItsBytes) {
+  std::string record = SampleRecord();
+  std::memcpy(&record[0], Int32(1).data(), 4);  // ProfileCount
+  std::memset(&record[128], 0, 8);
+  std::string profile = SampleProfile(3, u"старый");
+  std::memset(&profile[8 + 128 - kProfileBlockOffset], 0, 8);
+  std::string original = record + profile;
+  dir.Write("Config.dat", original);
+  MemoryProfileList profiles;
+  ASSERT_EQ(LoadStartupSettings(path()), ConfigResult::Ok);
+  ASSERT_EQ(LoadConfig(path(), &profiles), ConfigResult::Ok);
+  EXPECT_EQ(gAppSettings.ToSrgb, 0);
+  EXPECT_EQ(BackgroundRgb(gAppSettings), 0xFFFFFFu);
+  ASSERT_EQ(SaveShutdownSettings(path(), &profiles), ConfigResult::Ok);
+  std::string saved = dir.Read("Config.dat");
+  std::string expected = original;
+  std::memcpy(&expected[48], Int32(6).data(), 4);  // LaunchCount 5 -> 6
+  EXPECT_EQ(saved, expected);
+
+  Reload();
+  ASSERT_EQ(LoadConfig(path(), nullptr), ConfigResult::Ok);
+  gAppSettings.ToSrgb = 1;
+  gAppSettings.Background = StoredBackground(0x204060);
+  ASSERT_EQ(SaveConfig(path(), nullptr), ConfigResult::Ok);
+  std::string changed = dir.Read("Config.dat");
+  ASSERT_EQ(changed.size(), kAppSettingsSize);
+  std::memcpy(&expected[128], Int32(1).data(), 4);
+  std::memcpy(&expected[132], Int32(0x01204060).data(), 4);
+  EXPECT_EQ(changed, expected.substr(0, kAppSettingsSize));
+}
+
+// A profile keeps both colour options through Config.dat; one from an earlier release
+// puts back off and white, whatever was in force.
+TEST_F(ConfigFile, ProfilesCarryTheColourOptions) {
+  ApplyDefaultSettings(&gAppSettings, u"/p");
+  gAppSettings.LaunchCount = 1;
+  MemoryProfileList profiles;
+  std::string old = SampleProfile(9, u"старый");
+  std::memset(&old[8 + 128 - kProfileBlockOffset], 0, 8);
+  ProfileRecord oldRecord;
+  std::memcpy(&oldRecord, old.data(), sizeof oldRecord);
+  ASSERT_EQ(AddRecord(&profiles, oldRecord, &gAppSettings), 0);
+  gAppSettings.ToSrgb = 1;
+  gAppSettings.Background = StoredBackground(0x000000);
+  ASSERT_EQ(AddProfile(&profiles, u"sRGB на чёрном", &gAppSettings), 1);
+  gAppSettings.ToSrgb = 0;
+  gAppSettings.Background = 0;
+  ASSERT_EQ(SaveConfig(path(), &profiles), ConfigResult::Ok);
+
+  Reload();
+  MemoryProfileList loaded;
+  ASSERT_EQ(LoadConfig(path(), nullptr), ConfigResult::Ok);
+  ASSERT_EQ(LoadConfig(path(), &loaded), ConfigResult::Ok);
+  ASSERT_EQ(loaded.Count(), 2);
+  EXPECT_EQ(gAppSettings.ToSrgb, 0);
+  ASSERT_TRUE(ActivateProfileRecord(loaded.At(1), &gAppSettings));
+  EXPECT_EQ(gAppSettings.ToSrgb, 1);
+  EXPECT_EQ(gAppSettings.Background, 0x01000000) << "black stays black, not the white of a stored 0";
+  EXPECT_EQ(BackgroundRgb(gAppSettings), 0u);
+  ASSERT_TRUE(ActivateProfileRecord(loaded.At(0), &gAppSettings));
+  EXPECT_EQ(gAppSettings.ToSrgb, 0);
+  EXPECT_EQ(BackgroundRgb(gAppSettings), 0xFFFFFFu);
 }
 
 TEST_F(ConfigFile, FailedSaveLeavesTheOldFileWhole) {

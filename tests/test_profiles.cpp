@@ -132,9 +132,22 @@ TEST(ProfileOperations, AddSaveIntoActivateAndFind) {
   AppSettings target = Defaults();
   ASSERT_TRUE(ActivateProfileRecord(list.At(0), &target));
   EXPECT_EQ(target.ResizeMode, 1);
+  EXPECT_EQ(target.ToSrgb, 0);
+  EXPECT_EQ(target.Background, 0);
   EXPECT_EQ(FieldView(target.TargetFormat), u"WEBP");
   EXPECT_EQ(target.ActiveProfileId, 1);
   EXPECT_FALSE(SaveSettingsIntoProfile(&list, 5, u"x", s));
+
+  // The colour options belong to the profile: saved into it, they come back with it.
+  s.ToSrgb = 1;
+  s.Background = StoredBackground(0xFF8000);
+  ASSERT_TRUE(SaveSettingsIntoProfile(&list, 1, u"", s));
+  ASSERT_TRUE(ActivateProfileRecord(list.At(1), &target));
+  EXPECT_EQ(target.ToSrgb, 1);
+  EXPECT_EQ(BackgroundRgb(target), 0xFF8000u);
+  ASSERT_TRUE(ActivateProfileRecord(list.At(0), &target));
+  EXPECT_EQ(target.ToSrgb, 0);
+  EXPECT_EQ(BackgroundRgb(target), 0xFFFFFFu);
 
   ProfileRecord unnumbered{};
   EXPECT_FALSE(ActivateProfileRecord(&unnumbered, &target));
