@@ -112,6 +112,9 @@ profiles="$data/batch-profiles.dat"
 "$batch" --config "$profiles" --format png --palette on --add-profile "Палитра" --save >/dev/null
 "$batch" --config "$profiles" --profile "Палитра" --save >/dev/null
 "$batch" --config "$data/avif-profiles.dat" --format avif --quality 50 --add-profile "AVIF 50" --save >/dev/null
+# A profile with colour options of its own, while the settings in force have others.
+"$batch" --config "$data/colour-profiles.dat" --to-srgb off --background C03020 --add-profile "Фон C03020" --save >/dev/null
+"$batch" --config "$data/colour-profiles.dat" --to-srgb on --background 000000 --save >/dev/null
 
 # Each program in a folder of its own, with a fresh copy of the test data.
 failed=()

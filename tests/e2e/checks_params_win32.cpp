@@ -214,14 +214,6 @@ bool ExpectFormatShown(const ParamsPage& params, TextView format, const char* ho
   return Fail(std::string(how) + " did not show the profile's format", WindowText(params.format));
 }
 
-void DoubleClickItem(HWND list, int index) {
-  LPARAM at = MAKELPARAM(60, index * 26 + 13);
-  PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  PostMessageW(list, WM_LBUTTONUP, 0, at);
-  PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-  PostMessageW(list, WM_LBUTTONUP, 0, at);
-}
-
 // Selects an item (its caption goes into the name box, which then gets `name` when one
 // is given), opens the list's menu on it and walks down to the entry `steps` below the top.
 bool ProfileMenuCommand(const Program& program, const ParamsPage& params, int index, int steps, TextView name,
@@ -276,7 +268,7 @@ bool BuildProfiles(const Program& program, const MainWindow& main, const ParamsP
   if (!AddProfileNamed(params, u"Второй", 2)) return false;
   ChooseFormat(params, 2);
   if (!AddProfileNamed(params, u"Третий", 3)) return false;
-  DoubleClickItem(params.profiles, 0);
+  DoubleClickProfile(params.profiles, 0);
   if (!ExpectFormatShown(params, u"JPG", "a double click")) return false;
   FocusOn(main, params.profiles);
   Send(params.profiles, LB_SETCURSEL, 1, 0);
@@ -318,7 +310,7 @@ bool ProfilesAreAddedActivatedOverwrittenAndDeleted() {
   HWND settingsPage = SettingsPageOf(main.dialog);
   Click(GetDlgItem(settingsPage, 5100 + 2));
   if (!ExpectOutputModeRadios(settingsPage, 2)) return false;
-  DoubleClickItem(params.profiles, 0);
+  DoubleClickProfile(params.profiles, 0);
   if (!ExpectFormatShown(params, u"WEBP", "a double click")) return false;
   if (!ExpectOutputModeRadios(settingsPage, 1)) return Fail("activating the profile left the output-mode radios");
   if (!WaitListCount(main, 3)) return false;

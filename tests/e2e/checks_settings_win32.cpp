@@ -6,6 +6,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 #include "base/wide_win32.h"
 #include "tests/e2e/checks_win32.h"
@@ -24,10 +26,18 @@ constexpr int kIdTrayOnCloseBox = 5082;
 constexpr int kIdAutoStartBox = 5083;
 constexpr int kIdWarnOnCloseBox = 5084;
 constexpr int kIdToolTipsBox = 5086;
+constexpr int kIdToSrgbBox = 5091;
+constexpr int kIdBackgroundButton = 5092;
+constexpr int kIdProfiles = 5085;
 constexpr int kIdFirstModeRadio = 5100;
 constexpr int kIdSubfolder = 5105;
 constexpr int kIdFilterBox = 4022;
 constexpr int kSettingsTab = 2;
+constexpr int kParamsTab = 1;
+// The colour chooser's boxes for red, green and blue.
+constexpr int kIdChooserRed = 706;
+constexpr int kIdChooserGreen = 707;
+constexpr int kIdChooserBlue = 708;
 
 constexpr char16_t kDefaultPresets[] = u"jpg|png|gif|webp|bmp|psd|bmp,tiff,pcx,psd|heic,heif|avif|jxl";
 
@@ -499,4 +509,96 @@ bool OptionBoxesShowAndSetTheirSettings() {
   if (!program.Start(u"") || !OpenSettingsPage(&program, &main, &page)) return false;
   HWND tips = FindDescendant(page, kIdToolTipsBox);
   return (Ticked(tips) && !IsWindowEnabled(tips)) || Fail("the tooltip box does not show ShowToolTips 1, disabled");
+}
+
+namespace {
+
+// The two colour words as the program saved them in Config.dat: offsets 128 and 132.
+bool ExpectSavedColours(int32_t toSrgb, int32_t background) {
+  std::vector<uint8_t> bytes = ReadFileBytes(ConfigFile());
+  if (bytes.size() < 136) return Fail("Config.dat holds " + std::to_string(bytes.size()) + " bytes");
+  int32_t saved[2];
+  std::memcpy(saved, bytes.data() + 128, sizeof saved);
+  char shown[64];
+  std::snprintf(shown, sizeof shown, "bytes 128..135: %d, 0x%08X", saved[0], static_cast<unsigned>(saved[1]));
+  Note(shown);
+  if (saved[0] != toSrgb || saved[1] != background) return Fail("the colour options were not saved as chosen");
+  return true;
+}
+
+// The box ticked or not and the swatch button naming the colour (its text, RRGGBB).
+bool ExpectColoursShown(HWND page, bool ticked, TextView colour, const char* when) {
+  HWND box = FindDescendant(page, kIdToSrgbBox), button = FindDescendant(page, kIdBackgroundButton);
+  if (!box || !button) return Fail("no sRGB box 5091 or background button 5092");
+  if (WaitUntil(3000, [&] { return Ticked(box) == ticked && WindowText(button) == colour; })) return true;
+  return Fail(std::string(when) + ": the sRGB box is " + (Ticked(box) ? "ticked" : "clear") + ", the swatch",
+              WindowText(button));
+}
+
+// Types the colour into the chooser's red, green and blue boxes (a paste: each number
+// arrives whole) and presses OK.
+bool ChooseColourInChooser(const Program& program, HWND main, HWND button, int red, int green, int blue) {
+  PostMessageW(button, BM_CLICK, 0, 0);
+  HWND chooser = WaitOtherDialog(program, main);
+  if (!chooser) return Fail("the colour chooser did not open");
+  const struct {
+    int id;
+    int value;
+  } boxes[] = {{kIdChooserRed, red}, {kIdChooserGreen, green}, {kIdChooserBlue, blue}};
+  for (const auto& box : boxes) {
+    HWND edit = FindDescendant(chooser, box.id, u"Edit");
+    if (!edit) return Fail("the colour chooser has no box " + std::to_string(box.id));
+    Text number = TextFromUtf8(std::to_string(box.value));
+    Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(number.c_str()));
+  }
+  PumpFor(200);
+  Screenshot("colour-chooser");
+  PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  return WaitUntil(5000, [&] { return !IsWindow(chooser); }) || Fail("the colour chooser did not close");
+}
+
+}  // namespace
+
+// A fresh Config.dat shows sRGB off on white; the box and the colour chosen in the
+// chooser are saved in the colour words; a profile tessaly-batch made with other colours
+// puts its own on the page when it is activated.
+bool ColourOptionsAreSavedAndFollowProfiles() {
+  ForgetConfig();
+  {
+    Program program;
+    MainWindow main;
+    HWND page = nullptr;
+    if (!program.Start(u"") || !OpenSettingsPage(&program, &main, &page)) return false;
+    if (!ExpectColoursShown(page, false, u"FFFFFF", "a fresh start")) return false;
+    Click(FindDescendant(page, kIdToSrgbBox));
+    // Channels of different values: red and blue swapped would show.
+    if (!ChooseColourInChooser(program, main.dialog, FindDescendant(page, kIdBackgroundButton), 0x20, 0x80, 0xC0))
+      return false;
+    if (!ExpectColoursShown(page, true, u"2080C0", "after the chooser")) return false;
+    Screenshot("colour-options");
+    DWORD code = 1;
+    if (!program.CloseAndWait(kExitWaitMs, &code)) return Fail("the program did not end");
+  }
+  if (!ExpectSavedColours(1, 0x012080C0)) return false;
+
+  // data\colour-profiles.dat: the profile "Фон C03020" (sRGB off on C03020), while the
+  // settings in force are sRGB on black.
+  std::vector<uint8_t> made = ReadFileBytes(DataPath(u"colour-profiles.dat"));
+  if (made.empty()) return Fail("data\\colour-profiles.dat was not made by tessaly-batch");
+  if (!WriteFileBytes(ConfigFile(), made.data(), made.size())) return Fail("cannot write Config.dat");
+  Program program;
+  MainWindow main;
+  HWND page = nullptr;
+  if (!program.Start(u"") || !OpenSettingsPage(&program, &main, &page)) return false;
+  if (!ExpectColoursShown(page, true, u"000000", "the settings tessaly-batch saved")) return false;
+  SelectTab(main, kParamsTab);
+  HWND profiles = FindDescendant(main.dialog, kIdProfiles, u"ListBox");
+  if (!profiles || ListItems(profiles) != std::vector<Text>{u"Фон C03020"})
+    return Fail("the parameters page does not list the profile \"Фон C03020\"");
+  DoubleClickProfile(profiles, 0);
+  SelectTab(main, kSettingsTab);
+  if (!ExpectColoursShown(page, false, u"C03020", "after activating the profile")) return false;
+  DWORD code = 1;
+  if (!program.CloseAndWait(kExitWaitMs, &code)) return Fail("the program did not end");
+  return ExpectSavedColours(0, 0x01C03020);
 }

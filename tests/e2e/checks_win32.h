@@ -57,6 +57,7 @@ bool PresetAndSubfolderBoxesNeverStayEmpty();
 bool OutputModeRadiosChooseWhereARunWrites();
 bool BrowseStoresTheChosenFolder();
 bool OptionBoxesShowAndSetTheirSettings();
+bool ColourOptionsAreSavedAndFollowProfiles();
 
 // HEIF, AVIF and JPEG XL.
 bool NewFormatsConvertInTheWindow();

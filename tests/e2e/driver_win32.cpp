@@ -89,6 +89,7 @@ const Check kChecks[] = {
     {"output_mode_radios_choose_where_a_run_writes", OutputModeRadiosChooseWhereARunWrites},
     {"browse_stores_the_chosen_folder", BrowseStoresTheChosenFolder},
     {"option_boxes_show_and_set_their_settings", OptionBoxesShowAndSetTheirSettings},
+    {"colour_options_are_saved_and_follow_profiles", ColourOptionsAreSavedAndFollowProfiles},
     {"program_logged_no_faults", ProgramLoggedNoFaults},
 };
 

@@ -165,3 +165,11 @@ HWND WaitPopupMenu(const Program& program) {
   });
   return menu;
 }
+
+void DoubleClickProfile(HWND list, int index) {
+  LPARAM at = MAKELPARAM(60, index * 26 + 13);
+  PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(list, WM_LBUTTONUP, 0, at);
+  PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  PostMessageW(list, WM_LBUTTONUP, 0, at);
+}

@@ -67,5 +67,8 @@ bool StaysInTheTrayUntilALaterStart(const Program& program);
 // A dialog of the program other than its main one (a message box, the folder chooser),
 // once it is shown; 0 when none came in time or the program ended.
 HWND WaitOtherDialog(const Program& program, HWND main);
+// A double click on an item of the parameters page's profile list (items 26 pixels high),
+// which activates that profile. Posted: the list acts after the call returns.
+void DoubleClickProfile(HWND list, int index);
 // The program's open pop-up menu; 0 when none opened in time.
 HWND WaitPopupMenu(const Program& program);

@@ -5,6 +5,7 @@ constexpr int kIdFolderFrame = 5002;
 constexpr int kIdPresetFrame = 5003;
 constexpr int kIdContextMenuFrame = 5004;
 constexpr int kIdOtherFrame = 5005;
+constexpr int kIdColourFrame = 5007;
 constexpr int kIdOutputFolder = 5024;
 constexpr int kIdPresets = 5026;
 constexpr int kIdBrowse = 5061;
@@ -16,6 +17,9 @@ constexpr int kIdTrayOnCloseBox = 5082;
 constexpr int kIdAutoStartBox = 5083;
 constexpr int kIdWarnOnCloseBox = 5084;
 constexpr int kIdToolTipsBox = 5086;
+constexpr int kIdToSrgbBox = 5091;
+// Shows the background colour as a swatch and opens the colour chooser.
+constexpr int kIdBackgroundButton = 5092;
 // The output-mode radio buttons: 5100 + OutputMode.
 constexpr int kIdOutputModeFirst = 5100;
 constexpr int kIdOutputModeLast = 5102;

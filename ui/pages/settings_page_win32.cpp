@@ -1,6 +1,7 @@
 // The additional-settings page. Every change goes into AppSettings at once (the file is
 // written when the main window goes); the context-menu and start-with-Windows boxes act
-// on the registry at once.
+// on the registry at once. The colour options belong to the conversion settings that
+// profiles carry, so the page shows them again when a profile is activated.
 #include "base/wide_win32.h"
 #include "ui/pages/settings_page_win32.h"
 
@@ -38,7 +39,8 @@ struct Placed {
 const Placed kFrames[] = {
     {kIdFolderFrame, u"Укажите путь для выходной директории", 5, 6, 760, 112},
     {kIdPresetFrame, u"Дополнительные поля, в список расширений файлов, допустимых для обработки:", 5, 122, 760, 64},
-    {kIdContextMenuFrame, u"Интеграция с контекстным меню", 5, 188, 760, 78},
+    {kIdContextMenuFrame, u"Интеграция с контекстным меню", 5, 188, 372, 78},
+    {kIdColourFrame, u"Цвета", 383, 188, 382, 78},
     {kIdOtherFrame, u"Другое", 5, 268, 760, 82},
 };
 
@@ -64,12 +66,31 @@ const Placed kContextBoxes[] = {
     {kIdFilesBox, u"Добавить для файлов", 14, 242, 160, 16},
 };
 
+// Beside the context menu, in that frame's rows.
+const Placed kToSrgbBox = {kIdToSrgbBox, u"Преобразовывать цвета в sRGB", 392, 206, 240, 16};
+const Placed kBackgroundLabel = {-1, u"Цвет фона под прозрачностью:", 392, 234, 170, 14};
+const Placed kBackgroundButton = {kIdBackgroundButton, u"", 566, 229, 44, 22};
+constexpr int kSwatchWidth = 26;
+constexpr int kSwatchHeight = 10;
+
+constexpr char16_t kToSrgbTip[] =
+    u"Пересчитать цвета из профиля исходного файла в sRGB: одинаково во всех браузерах и программах просмотра.";
+constexpr char16_t kBackgroundTip[] =
+    u"Этим цветом заполняются прозрачные места, если результат не хранит прозрачность (JPG, PNG 256 цветов). "
+    u"Нажмите, чтобы выбрать цвет.";
+
 HWND gSettingsPage = nullptr;
 bool gSettingsToolTipsDone = false;
 // A control draws with the font object it was given and does not copy it, so the two
 // fonts live as long as the page.
 HFONT gFolderFont = nullptr;
 HFONT gPresetFont = nullptr;
+// The swatch the colour button shows; the button does not copy it either.
+HBITMAP gSwatch = nullptr;
+// The chooser's sixteen custom colours, kept while the program runs as Windows programs
+// usually do; white until the user mixes some.
+COLORREF gCustomColours[16] = {};
+bool gCustomColoursSet = false;
 
 HWND CreateChild(HWND page, const char16_t* className, TextView text, DWORD style, DWORD exStyle, const Placed& at) {
   Text caption(text);
@@ -89,6 +110,7 @@ int32_t* OptionField(int id) {
     case kIdWarnOnCloseBox: return &gAppSettings.WarnOnClose;
     case kIdTrayOnStartBox: return &gAppSettings.TrayOnStart;
     case kIdToolTipsBox: return &gAppSettings.ShowToolTips;
+    case kIdToSrgbBox: return &gAppSettings.ToSrgb;
     default: return nullptr;
   }
 }
@@ -101,7 +123,60 @@ bool IsTicked(HWND page, int id) {
   return SendDlgItemMessageW(page, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+// ---- The colour options ---------------------------------------------------------------
 
+COLORREF ColourRef(uint32_t rgb) {
+  return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+uint32_t RgbOf(COLORREF colour) {
+  return static_cast<uint32_t>(GetRValue(colour)) << 16 | static_cast<uint32_t>(GetGValue(colour)) << 8 |
+         GetBValue(colour);
+}
+
+// "RRGGBB", as tessaly-batch's --background takes it: the button's text, which it does not
+// draw but screen readers and the tests read.
+Text HexText(uint32_t rgb) {
+  static const char16_t kDigits[] = u"0123456789ABCDEF";
+  Text text;
+  for (int shift = 20; shift >= 0; shift -= 4) text += kDigits[(rgb >> shift) & 0xF];
+  return text;
+}
+
+// A dark outline keeps white (the default) visible on a light button face.
+HBITMAP MakeSwatch(uint32_t rgb) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP swatch = CreateCompatibleBitmap(screen, kSwatchWidth, kSwatchHeight);
+  ReleaseDC(nullptr, screen);
+  if (!dc || !swatch) {
+    if (dc) DeleteDC(dc);
+    if (swatch) DeleteObject(swatch);
+    return nullptr;
+  }
+  HGDIOBJ previous = SelectObject(dc, swatch);
+  RECT area = {0, 0, kSwatchWidth, kSwatchHeight};
+  HBRUSH fill = CreateSolidBrush(ColourRef(rgb));
+  FillRect(dc, &area, fill);
+  DeleteObject(fill);
+  FrameRect(dc, &area, GetSysColorBrush(COLOR_BTNSHADOW));
+  SelectObject(dc, previous);
+  DeleteDC(dc);
+  return swatch;
+}
+
+// The box and the swatch as the record says; the old swatch goes once the button has the
+// new one.
+void ShowColourOptions(HWND page) {
+  SetCheck(page, kIdToSrgbBox, gAppSettings.ToSrgb != 0);
+  HWND button = GetDlgItem(page, kIdBackgroundButton);
+  uint32_t rgb = BackgroundRgb(gAppSettings);
+  HBITMAP swatch = MakeSwatch(rgb);
+  SendMessageW(button, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(swatch));
+  if (gSwatch) DeleteObject(gSwatch);
+  gSwatch = swatch;
+  SetControlText(button, HexText(rgb));
+}
 
 // ---- Building -------------------------------------------------------------------------
 
@@ -140,6 +215,12 @@ void CreateOptionControls(HWND page) {
   }
 }
 
+void CreateColourControls(HWND page) {
+  CreateChild(page, u"Button", kOptionBoxStyle, 0, kToSrgbBox);
+  CreateChild(page, u"Static", WS_CHILD | WS_VISIBLE, 0, kBackgroundLabel);
+  CreateChild(page, u"Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_BITMAP, 0, kBackgroundButton);
+}
+
 // Every control reads in the dialog font (a control made with CreateWindowExW would
 // draw in the heavy system font); the two text boxes then get their own.
 void ApplyPageFonts(HWND page) {
@@ -157,14 +238,18 @@ void InitAppSettingsPage(HWND page) {
   CreateFolderControls(page);
   ShowOutputMode(gAppSettings.OutputMode);
   CreateOptionControls(page);
+  CreateColourControls(page);
   ApplyPageFonts(page);
+  ShowColourOptions(page);
 }
 
-// The page adds no tooltips; it only makes sure the shared tooltip window exists.
+// The first call only makes sure the shared tooltip window exists.
 void SetSettingsToolTips(HWND page) {
   if (gSettingsToolTipsDone) return;
   gSettingsToolTipsDone = true;
   AddToolTip(page, nullptr, u"");
+  AddToolTip(page, GetDlgItem(page, kIdToSrgbBox), kToSrgbTip);
+  AddToolTip(page, GetDlgItem(page, kIdBackgroundButton), kBackgroundTip);
 }
 
 // ---- Commands -------------------------------------------------------------------------
@@ -230,6 +315,24 @@ void OnOptionBox(HWND page, int id) {
     AddToolTip(nullptr, reinterpret_cast<HWND>(static_cast<intptr_t>(gAppSettings.ShowToolTips - 1)), u"SET");
 }
 
+// The chooser opens on the stored colour with its mixing part shown, so an exact colour
+// can be typed; Cancel leaves everything as it was.
+void OnBackgroundButton(HWND page) {
+  if (!gCustomColoursSet) {
+    for (COLORREF& colour : gCustomColours) colour = RGB(255, 255, 255);
+    gCustomColoursSet = true;
+  }
+  CHOOSECOLORW choice = {};
+  choice.lStructSize = sizeof choice;
+  choice.hwndOwner = page;
+  choice.rgbResult = ColourRef(BackgroundRgb(gAppSettings));
+  choice.lpCustColors = gCustomColours;
+  choice.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
+  if (!ChooseColorW(&choice)) return;
+  gAppSettings.Background = StoredBackground(RgbOf(choice.rgbResult));
+  ShowColourOptions(page);
+}
+
 void OnSettingsCommand(HWND page, WPARAM wParam, LPARAM lParam) {
   int id = LOWORD(wParam);
   int code = HIWORD(wParam);
@@ -241,9 +344,11 @@ void OnSettingsCommand(HWND page, WPARAM wParam, LPARAM lParam) {
   if (id == kIdSubfolder && code == EN_CHANGE) OnSubfolderChanged(control);
   if (!click) return;
   if (id == kIdBrowse) OnBrowse(page);
+  if (id == kIdBackgroundButton) OnBackgroundButton(page);
   if (id >= kIdOutputModeFirst && id <= kIdOutputModeLast) gAppSettings.OutputMode = id - kIdOutputModeFirst;
   if (id == kIdAutoStartBox) OnAutoStartBox(page);
-  if (id == kIdTrayOnStartBox || id == kIdTrayOnCloseBox || id == kIdWarnOnCloseBox || id == kIdToolTipsBox)
+  if (id == kIdTrayOnStartBox || id == kIdTrayOnCloseBox || id == kIdWarnOnCloseBox || id == kIdToolTipsBox ||
+      id == kIdToSrgbBox)
     OnOptionBox(page, id);
 }
 
@@ -251,13 +356,15 @@ void OnSettingsDestroy() {
   gSettingsPage = nullptr;
 }
 
-// The fonts go once the controls that draw with them are gone (children are destroyed
-// after their parent's WM_DESTROY).
+// The fonts and the swatch go once the controls that draw with them are gone (children
+// are destroyed after their parent's WM_DESTROY).
 void OnSettingsFinalDestroy() {
   for (HFONT* font : {&gFolderFont, &gPresetFont}) {
     if (*font) DeleteObject(*font);
     *font = nullptr;
   }
+  if (gSwatch) DeleteObject(gSwatch);
+  gSwatch = nullptr;
 }
 
 INT_PTR DispatchSettingsMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -269,7 +376,10 @@ INT_PTR DispatchSettingsMessage(HWND page, UINT message, WPARAM wParam, LPARAM l
     case WM_COMMAND: OnSettingsCommand(page, wParam, lParam); break;
     case WM_DESTROY: OnSettingsDestroy(); break;
     case WM_NCDESTROY: OnSettingsFinalDestroy(); break;
-    case kMsgSettingsApplied: ShowOutputMode(gAppSettings.OutputMode); break;
+    case kMsgSettingsApplied:
+      ShowOutputMode(gAppSettings.OutputMode);
+      ShowColourOptions(page);
+      break;
     default: break;
   }
   return FALSE;
