@@ -99,6 +99,10 @@ mkdir -p "$data/newformats/heic" "$data/newformats/avif" "$data/newformats/jpg"
 cp tests/data/corpus/heif-grid-irot1-exif6.heic "$data/newformats/heic/phone.heic"
 cp tests/data/corpus/avif-alpha.avif "$data/newformats/avif/alpha.avif"
 convert -size 200x150 -seed 7 plasma:fractal -quality 90 "$data/newformats/jpg/photo.jpg"
+# CMYK pictures carrying their profile, and how ImageMagick shows them through it.
+mkdir -p "$data/cmyk" "$data/cmyk-shown"
+cp tests/data/corpus/jpeg-cmyk-profile.jpg tests/data/corpus/tiff-cmyk-profile.tif "$data/cmyk/"
+cp tests/data/corpus/jpeg-cmyk-profile-shown.png tests/data/corpus/cmyk-profile-shown.png "$data/cmyk-shown/"
 # Ten thousand small files: adding them must not freeze the window.
 mkdir -p "$data/many10k"
 (cd "$data/many10k" && seq -f 'photo_%05g.jpg' 1 10000 | xargs touch)

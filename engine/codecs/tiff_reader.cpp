@@ -28,8 +28,9 @@ struct MemoryFile {
   toff_t at;
 };
 
+// thandle_t is a pointer of libtiff's own on Windows (a file HANDLE), void* elsewhere.
 MemoryFile* FileOf(thandle_t handle) {
-  return static_cast<MemoryFile*>(handle);
+  return reinterpret_cast<MemoryFile*>(handle);
 }
 
 tmsize_t ReadFrom(thandle_t handle, void* into, tmsize_t count) {
@@ -96,7 +97,7 @@ class OpenTiff {
     TIFFOpenOptionsSetErrorHandlerExtR(options, NoteError, &message_);
     TIFFOpenOptionsSetWarningHandlerExtR(options, IgnoreWarning, nullptr);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, kLargestBuffer);
-    tiff_ = TIFFClientOpenExt("memory", "r", &file_, ReadFrom, WriteNothing, SeekIn, CloseNothing, SizeOf,
+    tiff_ = TIFFClientOpenExt("memory", "r", reinterpret_cast<thandle_t>(&file_), ReadFrom, WriteNothing, SeekIn, CloseNothing, SizeOf,
                               MapWhole, UnmapNothing, options);
     TIFFOpenOptionsFree(options);
   }

@@ -61,6 +61,7 @@ bool ColourOptionsAreSavedAndFollowProfiles();
 
 // HEIF, AVIF and JPEG XL.
 bool NewFormatsConvertInTheWindow();
+bool CmykPicturesComeOutRight();
 bool AvifAndJxlPanelsSetTheirWords();
 bool AvifProfileOfTessalyBatchSurvivesARestart();
 

@@ -78,6 +78,7 @@ const Check kChecks[] = {
     {"transparent_png_becomes_white_in_jpg", TransparentPngBecomesWhiteInJpg},
     {"twenty_photos_on_several_workers_as_tessaly_batch_writes", TwentyPhotosOnSeveralWorkersAsTessalyBatchWrites},
     {"new_formats_convert_in_the_window", NewFormatsConvertInTheWindow},
+    {"cmyk_pictures_come_out_right", CmykPicturesComeOutRight},
     {"avif_and_jxl_panels_set_their_words", AvifAndJxlPanelsSetTheirWords},
     {"avif_profile_of_tessaly_batch_survives_a_restart", AvifProfileOfTessalyBatchSurvivesARestart},
     {"context_menu_boxes_write_and_remove_their_keys", ContextMenuBoxesWriteAndRemoveTheirKeys},
