@@ -21,8 +21,8 @@ if(TESSALY_PLATFORM STREQUAL "wine")
   # so the host library is named directly. The core's std::mutex runs on host threads.
   # libwebp is the host's as well; engine/codecs/webp_encoder.cpp reads its header as the
   # bridge reads FreeImage.h.
-  target_link_libraries(tessaly_codecs PUBLIC freeimage webp heif jxl lcms2)
-  target_compile_definitions(tessaly_codecs PRIVATE TESSALY_LIBHEIF TESSALY_LIBJXL TESSALY_LCMS2)
+  target_link_libraries(tessaly_codecs PUBLIC freeimage webp heif jxl lcms2 tiff)
+  target_compile_definitions(tessaly_codecs PRIVATE TESSALY_LIBHEIF TESSALY_LIBJXL TESSALY_LCMS2 TESSALY_LIBTIFF)
   target_link_libraries(tessaly_base PUBLIC pthread)
   target_compile_definitions(tessaly_codecs PRIVATE TESSALY_LIBWEBP)
   # Winelib takes the export table from a .def file, not from dllexport attributes.
@@ -76,11 +76,11 @@ else()
                    "FreeImage.dll's writer encodes WEBP (its slowest method)")
   endif()
   # HEIF and AVIF through libheif.dll (libde265.dll beside it), JPEG XL through libjxl and
-  # colour profiles through lcms2, linked in: the prefix scripts/build-codecs.sh fills.
+  # colour profiles through lcms2, TIFF layouts FreeImage.dll cannot read through libtiff, linked in: the prefix scripts/build-codecs.sh fills.
   set(TESSALY_MINGW_CODECS "${TESSALY_CACHE_DIR}/mingw-codecs/current" CACHE PATH
     "MinGW prefix of libheif.dll, libde265.dll and the static libjxl and lcms2 (scripts/build-codecs.sh)")
   set(CODEC_LIBS libheif.dll.a libjxl_threads.a libjxl.a libhwy.a libbrotlienc.a libbrotlidec.a libbrotlicommon.a
-      liblcms2.a)
+      liblcms2.a libtiff.a libjpeg.a libz.a)
   set(CODEC_PATHS)
   foreach(library ${CODEC_LIBS})
     list(APPEND CODEC_PATHS "${TESSALY_MINGW_CODECS}/lib/${library}")
@@ -89,7 +89,7 @@ else()
   if(EXISTS "${first_codec}" AND EXISTS "${TESSALY_MINGW_CODECS}/include/libheif/heif.h")
     target_include_directories(tessaly_codecs SYSTEM PRIVATE "${TESSALY_MINGW_CODECS}/include")
     target_compile_definitions(tessaly_codecs PRIVATE TESSALY_LIBHEIF TESSALY_LIBJXL TESSALY_LCMS2
-                               JXL_STATIC_DEFINE JXL_THREADS_STATIC_DEFINE)
+                               TESSALY_LIBTIFF JXL_STATIC_DEFINE JXL_THREADS_STATIC_DEFINE)
     target_link_libraries(tessaly_codecs PUBLIC ${CODEC_PATHS})
     message(STATUS "HEIF, AVIF, JPEG XL: from ${TESSALY_MINGW_CODECS}")
   else()
