@@ -6,8 +6,10 @@
 #                 encoding) linked statically, libde265 (HEVC decoding) through
 #   libde265.dll  its own DLL. Both are LGPL: users must be able to replace them, so
 #                 they stay DLLs, with import libraries under lib/.
-#   lib/*.a       libjxl and jxl_threads with highway and brotli, and lcms2 (libjxl's
-#                 colour management, and Tessaly's): static, for Tessaly.exe itself.
+#   lib/*.a       libjxl and jxl_threads with highway and brotli, lcms2 (libjxl's
+#                 colour management, and Tessaly's), and libtiff with zlib and
+#                 libjpeg-turbo (the TIFF sample layouts FreeImage.dll cannot read): static,
+#                 for Tessaly.exe itself.
 #
 # Sources come through a private, throw-away apt configuration (scripts/lib/mingw-build.sh);
 # the machine's apt sources are never touched. The prefix is cached outside any build
@@ -29,7 +31,7 @@ root=$(pwd)
 cache=${TESSALY_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tessaly}
 deps="$cache/mingw-codecs"
 sources="$cache/sources"
-packages=(libheif libde265 dav1d aom jpeg-xl highway brotli lcms2)
+packages=(libheif libde265 dav1d aom jpeg-xl highway brotli lcms2 zlib libjpeg-turbo tiff)
 jobs=2
 MINGW_BUILD_NAME=build-codecs
 # shellcheck source=lib/mingw-build.sh
@@ -158,6 +160,50 @@ build_lcms2() {
   licence lcms2 "$dir/COPYING" "$dir/debian/copyright"
 }
 
+build_zlib() {
+  local dir
+  dir=$(unpack "$(source_of zlib)")
+  say "  zlib"
+  # The static library alone (Debian's source leaves out zlib's MinGW makefile).
+  (
+    cd "$dir"
+    CHOST=x86_64-w64-mingw32 CC=x86_64-w64-mingw32-gcc-posix AR=x86_64-w64-mingw32-ar \
+      RANLIB=x86_64-w64-mingw32-ranlib CFLAGS="-O3 $vector_flags" ./configure --static --prefix="$stage" &&
+      make -j"$jobs" libz.a && make install
+  ) >>"$log" 2>&1 || {
+    tail -40 "$log" >&2
+    fail "zlib did not build"
+  }
+  licence zlib "$dir/debian/copyright"
+}
+
+# libjpeg-turbo for JPEG inside TIFF (print shops' CMYK files), static, with its SIMD
+# code (nasm), as Debian builds it. FreeImage.dll keeps its own copy inside, unexported.
+build_jpeg() {
+  local dir
+  dir=$(unpack "$(source_of libjpeg-turbo)")
+  cmake_project libjpeg-turbo "$dir" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
+    -DWITH_SIMD=ON -DCMAKE_SYSTEM_PROCESSOR=AMD64 -DCMAKE_ASM_NASM_COMPILER=nasm "$compile_db"
+  grep -q '^#define WITH_SIMD 1' "$work/build-libjpeg-turbo/jconfigint.h" ||
+    grep -q 'WITH_SIMD:BOOL=ON' "$work/build-libjpeg-turbo/CMakeCache.txt" || fail "libjpeg-turbo was configured without SIMD"
+  licence libjpeg-turbo "$dir/LICENSE.md" "$dir/README.ijg" "$dir/debian/copyright"
+}
+
+build_tiff() {
+  local dir
+  dir=$(unpack "$(source_of tiff)")
+  # The library with its own codecs (LZW, PackBits, CCITT, LogLuv), Deflate through zlib
+  # and JPEG through libjpeg-turbo. No tools, tests or C++ stream.
+  cmake_project libtiff "$dir" -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF \
+    -Dcxx=OFF -Djpeg=ON -Dold-jpeg=ON -Djbig=OFF -Dlerc=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF \
+    -Dlibdeflate=OFF -Dzlib=ON -DZLIB_ROOT="$stage" -DJPEG_INCLUDE_DIR="$stage/include" \
+    -DJPEG_LIBRARY="$stage/lib/libjpeg.a" "$compile_db"
+  for codec in ZIP LOGLUV LZW JPEG; do
+    grep -q "^#define ${codec}_SUPPORT 1" "$stage/include/tiffconf.h" || fail "libtiff was configured without $codec"
+  done
+  licence libtiff "$dir/LICENSE.md" "$dir/debian/copyright"
+}
+
 build_brotli() {
   local dir lib
   dir=$(unpack "$(source_of brotli)")
@@ -254,6 +300,9 @@ build_heif() {
 }
 
 build_lcms2
+build_zlib
+build_jpeg
+build_tiff
 build_brotli
 build_highway
 build_jxl
@@ -311,12 +360,13 @@ aligned_moves() { # archive: aligned moves of 32- and 64-byte registers left in 
   echo "  libde265: SSE2/SSE4.1 code $(grep -q 'HAVE_SSE4_1' "$work/build-libde265/compile_commands.json" && echo on || echo OFF)"
 } >"$work/simd.txt" || fail "the vector code could not be checked"
 {
-  for build in lcms2 brotli highway libjxl libde265 dav1d aom libheif; do
+  for build in libjpeg-turbo libtiff lcms2 brotli highway libjxl libde265 dav1d aom libheif; do
     if [ -f "$work/build-$build/compile_commands.json" ]; then
       echo "  $build: $(optimisation_of "$work/build-$build")"
     fi
   done
   echo "  lcms2: -O2 (autotools, CFLAGS as Debian's)"
+  echo "  zlib: -O3 (its configure's level)"
 } >"$work/optimisation.txt"
 
 # --- the prefix ------------------------------------------------------------------------
@@ -326,6 +376,7 @@ aligned_moves() { # archive: aligned moves of 32- and 64-byte registers left in 
 rm -rf "$stage/include/aom" "$stage/include/dav1d" "$stage/lib/libaom.a" "$stage/lib/libdav1d.a" \
   "$stage/lib/pkgconfig/aom.pc" "$stage/lib/pkgconfig/dav1d.pc" "$stage/lib/libjxl_dec.a" \
   "$stage/lib/libhwy_test.a" "$stage/lib/pkgconfig/libhwy-test.pc" "$stage/lib/liblcms2.la" \
+  "$stage/lib/pkgconfig/libtiff-4.pc" "$stage/lib/pkgconfig/zlib.pc" "$stage/lib/pkgconfig/libjpeg.pc" \
   "$stage/lib/cmake" "$stage/share"
 find "$stage/bin" -mindepth 1 ! -name libheif.dll ! -name libde265.dll -delete
 # pkg-config files that hold wherever the prefix lies; libheif's needs nothing beside
@@ -337,8 +388,9 @@ sed -i '/^Requires.private:/d' "$stage/lib/pkgconfig/libheif.pc"
 heif_link="lib/libheif.dll.a"
 jxl_link="lib/libjxl_threads.a lib/libjxl.a lib/libhwy.a lib/libbrotlienc.a lib/libbrotlidec.a lib/libbrotlicommon.a"
 lcms_link="lib/liblcms2.a"
+tiff_link="lib/libtiff.a lib/libjpeg.a lib/libz.a"
 static_defines="-DJXL_STATIC_DEFINE -DJXL_THREADS_STATIC_DEFINE"
-for file in bin/libheif.dll bin/libde265.dll lib/libde265.dll.a $heif_link $jxl_link $lcms_link; do
+for file in bin/libheif.dll bin/libde265.dll lib/libde265.dll.a $heif_link $jxl_link $lcms_link $tiff_link; do
   [ -f "$stage/$file" ] || fail "$file was not installed"
 done
 
@@ -361,7 +413,7 @@ done
 
 say "  the probe"
 probe_link=()
-for file in $heif_link $jxl_link $lcms_link; do probe_link+=("$stage/$file"); done
+for file in $heif_link $jxl_link $lcms_link $tiff_link; do probe_link+=("$stage/$file"); done
 # shellcheck disable=SC2086
 x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -Wall $static_defines -I"$stage/include" \
   scripts/codecs/probe_codecs.cpp -o "$stage/bin/codecs-probe.exe" "${probe_link[@]}" -static -s \
@@ -386,7 +438,7 @@ fi
   echo "  no x265, rav1e, SVT-AV1, plugin loading or header compression."
   echo "Linking Tessaly.exe (MinGW-w64; paths relative to this prefix):"
   echo "  compile: -I include $static_defines"
-  echo "  link, in this order, by full path: $heif_link $jxl_link $lcms_link"
+  echo "  link, in this order, by full path: $heif_link $jxl_link $lcms_link $tiff_link"
   echo "  (with -static, -lheif would not find libheif.dll.a: ld takes only static archives then)"
   echo "  (-static as now, which also takes winpthreads and libstdc++ for jxl_threads)"
   echo "  libheif.dll needs no define with MinGW (LIBHEIF_STATIC_BUILD is for static MSVC users only);"

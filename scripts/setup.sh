@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config
   libgtest-dev
-  libfreeimage-dev libwebp-dev libheif-dev libjxl-dev liblcms2-dev
+  libfreeimage-dev libwebp-dev libheif-dev libjxl-dev liblcms2-dev libtiff-dev
   wine wine64 wine64-tools libwine-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   xvfb xauth x11-utils imagemagick xdotool
@@ -15,6 +15,7 @@ packages=(
   meson ninja-build perl libheif-examples libjxl-tools libavif-bin
   clang libclang-rt-14-dev python3
   libvips-tools
+  icc-profiles-free libgs10-common
 )
 # Each command the build and tests run, with the package that provides it. A package
 # can be "installed" while one of its commands is missing (a recommended package left

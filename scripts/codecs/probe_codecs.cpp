@@ -26,6 +26,7 @@
 #include <jxl/thread_parallel_runner.h>
 #include <lcms2.h>
 #include <libheif/heif.h>
+#include <tiffio.h>
 
 namespace {
 
@@ -449,6 +450,101 @@ void CheckLcms() {
 
 }  // namespace
 
+// --- libtiff ------------------------------------------------------------------------
+
+// A layout FreeImage.dll cannot read (12-bit samples, four of them, Deflate, two strips)
+// written and read back through the static libtiff and zlib: the codec and the bit
+// packing both work on Windows' file API.
+void CheckTiff() {
+  const char* name = "probe-12bit.tif";
+  const int width = 37, height = 5, samples = 4, rowsPerStrip = 3;
+  auto value = [](int x, int y, int s) { return static_cast<uint32_t>((x * 97 + y * 13 + s * 1021) % 4096); };
+  bool written = false;
+  if (TIFF* out = TIFFOpen(name, "w")) {
+    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(out, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 12);
+    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED);
+    TIFFSetField(out, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(out, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    written = true;
+    for (int y = 0; y < height && written; ++y) {
+      std::vector<uint8_t> row((width * samples * 12 + 7) / 8, 0);
+      for (int i = 0; i < width * samples; ++i) {
+        uint32_t v = value(i / samples, y, i % samples);
+        size_t bit = static_cast<size_t>(i) * 12;
+        for (int b = 0; b < 12; ++b)
+          if (v & (1u << (11 - b))) row[(bit + b) / 8] |= static_cast<uint8_t>(0x80 >> ((bit + b) % 8));
+      }
+      written = TIFFWriteScanline(out, row.data(), y, 0) == 1;
+    }
+    TIFFClose(out);
+  }
+  int wrong = -1;
+  if (TIFF* in = written ? TIFFOpen(name, "r") : nullptr) {
+    uint16_t compression = 0;
+    TIFFGetField(in, TIFFTAG_COMPRESSION, &compression);
+    std::vector<uint8_t> row(TIFFScanlineSize(in));
+    wrong = compression == COMPRESSION_ADOBE_DEFLATE ? 0 : 1;
+    for (int y = 0; y < height; ++y) {
+      if (TIFFReadScanline(in, row.data(), y, 0) != 1) { wrong += width * samples; continue; }
+      for (int i = 0; i < width * samples; ++i) {
+        size_t bit = static_cast<size_t>(i) * 12;
+        uint32_t v = 0;
+        for (int b = 0; b < 12; ++b) v = (v << 1) | ((row[(bit + b) / 8] >> (7 - (bit + b) % 8)) & 1);
+        if (v != value(i / samples, y, i % samples)) ++wrong;
+      }
+    }
+    TIFFClose(in);
+  }
+  std::remove(name);
+  std::string version = TIFFGetVersion();
+  version = version.substr(0, version.find('\n'));
+  Report(wrong == 0, Format("%s: 12-bit CMYK with Deflate written and read back (%d samples differ)",
+                            version.c_str(), wrong));
+}
+
+// CMYK in JPEG inside a TIFF, as print shops send it: libtiff's JPEG codec through the
+// static libjpeg-turbo.
+void CheckTiffJpeg() {
+  const char* name = "probe-jpeg.tif";
+  const int width = 32, height = 16;
+  auto ink = [](int x, int y, int s) { return static_cast<uint8_t>(s == 3 ? 40 : (x * 8 + y * 4 + s * 60) % 256); };
+  bool written = false;
+  if (TIFF* out = TIFFOpen(name, "w")) {
+    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(out, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, 4);
+    TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED);
+    TIFFSetField(out, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(out, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
+    TIFFSetField(out, TIFFTAG_JPEGQUALITY, 95);
+    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, 16);
+    written = true;
+    for (int y = 0; y < height && written; ++y) {
+      std::vector<uint8_t> row(width * 4);
+      for (int i = 0; i < width * 4; ++i) row[i] = ink(i / 4, y, i % 4);
+      written = TIFFWriteScanline(out, row.data(), y, 0) == 1;
+    }
+    TIFFClose(out);
+  }
+  int worst = 255;
+  if (TIFF* in = written ? TIFFOpen(name, "r") : nullptr) {
+    std::vector<uint8_t> row(TIFFScanlineSize(in));
+    worst = 0;
+    for (int y = 0; y < height; ++y) {
+      if (TIFFReadScanline(in, row.data(), y, 0) != 1) { worst = 255; break; }
+      for (int i = 0; i < width * 4; ++i) worst = std::max(worst, std::abs(int(row[i]) - int(ink(i / 4, y, i % 4))));
+    }
+    TIFFClose(in);
+  }
+  std::remove(name);
+  Report(worst <= 8, Format("libtiff with libjpeg-turbo: CMYK in JPEG written and read back (largest difference %d)", worst));
+}
+
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: codecs-probe.exe sample.heic sample.jpg\n");
@@ -471,6 +567,8 @@ int main(int argc, char** argv) {
     CheckJpegTranscode(argv[2], runner.runner);
   }
   CheckLcms();
+  CheckTiff();
+  CheckTiffJpeg();
   heif_deinit();
   std::printf("%d passed, %d failed\n", passed, failed);
   return failed == 0 ? 0 : 1;
