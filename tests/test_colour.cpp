@@ -1,11 +1,15 @@
 // Colour through profiles: the transform cache, "Convert to sRGB" for embedded and
 // code-point profiles (and none), formats that keep no profile, CMYK without one, and the
 // background under transparency.
+#include <lcms2.h>
+
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include "engine/codecs/colour_profiles.h"
 #include "engine/codecs/colour_transform.h"
+#include "engine/codecs/matrix_shaper.h"
 #include "engine/codecs/pixel_forms.h"
 #include "engine/run/convert_errors.h"
 #include "tests/conversion_fixture.h"
@@ -45,6 +49,48 @@ TEST(TransformCache, EachProfileAndLayoutIsBuiltOnceAndAFaultyOneIsNotParsedAgai
   TransformCacheCounts last = TransformCacheCountsNow();
   EXPECT_EQ(last.built - after.built, 2u);
   EXPECT_EQ(last.reused - after.reused, 1u);
+}
+
+// The tables of a matrix-shaper profile give what lcms2 gives, to a level, for pure
+// power curves (Adobe RGB, ProPhoto-like) and a curve with a linear toe (Display P3).
+TEST(MatrixShaper, GivesWhatLcms2GivesToALevel) {
+  auto rgbProfile = [](double g, cmsCIExyYTRIPLE primaries) {
+    cmsCIExyY d65 = {0.3127, 0.3290, 1.0};
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, g);
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&d65, &primaries, curves);
+    cmsFreeToneCurve(curve);
+    return profile;
+  };
+  std::vector<uint8_t> p3 = ProfileForCodePoints(12, 13);
+  cmsHPROFILE profiles[3] = {
+      rgbProfile(563.0 / 256, {{0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}}),
+      rgbProfile(1.8, {{0.7347, 0.2653, 1}, {0.1596, 0.8404, 1}, {0.0366, 0.0001, 1}}),
+      cmsOpenProfileFromMem(p3.data(), static_cast<cmsUInt32Number>(p3.size()))};
+  cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+  std::mt19937 random(7);
+  std::vector<uint8_t> pixels(3 * 100000);
+  for (uint8_t& p : pixels) p = static_cast<uint8_t>(random());
+  for (int i = 0; i < 256; ++i) pixels[3 * i] = pixels[3 * i + 1] = pixels[3 * i + 2] = static_cast<uint8_t>(i);
+  for (cmsHPROFILE profile : profiles) {
+    std::unique_ptr<MatrixShaper> shaper = MatrixShaper::FromProfile(profile);
+    ASSERT_TRUE(shaper);
+    cmsHTRANSFORM lcms = cmsCreateTransform(profile, TYPE_BGR_8, srgb, TYPE_BGR_8, INTENT_RELATIVE_COLORIMETRIC,
+                                            cmsFLAGS_BLACKPOINTCOMPENSATION);
+    std::vector<uint8_t> ours(pixels.size()), theirs(pixels.size());
+    shaper->Apply(pixels.data(), ours.data(), pixels.size() / 3, 3);
+    cmsDoTransform(lcms, pixels.data(), theirs.data(), static_cast<cmsUInt32Number>(pixels.size() / 3));
+    int worst = 0;
+    for (size_t i = 0; i < ours.size(); ++i) worst = std::max(worst, std::abs(int(ours[i]) - int(theirs[i])));
+    EXPECT_LE(worst, 1);
+    cmsDeleteTransform(lcms);
+    cmsCloseProfile(profile);
+  }
+  cmsCloseProfile(srgb);
+  // Grey and CMYK profiles have no such tables.
+  cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), nullptr);
+  EXPECT_FALSE(MatrixShaper::FromProfile(grey));
+  if (grey) cmsCloseProfile(grey);
 }
 
 // Display P3 (code points 12, 13) into sRGB by the published matrix between their linear

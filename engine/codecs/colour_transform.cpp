@@ -1,6 +1,19 @@
 #include "engine/codecs/colour_transform.h"
 
 #include <cstring>
+
+#include "engine/codecs/matrix_shaper.h"
+
+// What a transform does to pixels: lcms2's own, or tables for a matrix-shaper profile.
+class PixelTransform {
+ public:
+  virtual ~PixelTransform() = default;
+  virtual void Apply(const void* in, void* out, size_t count) const = 0;
+};
+
+void SrgbTransform::Apply(const void* in, void* out, size_t count) const {
+  if (core_) core_->Apply(in, out, count);
+}
 #include <list>
 #include <mutex>
 
@@ -64,8 +77,45 @@ cmsHPROFILE SrgbGreyProfile() {
   return profile;
 }
 
+class LcmsTransform : public PixelTransform {
+ public:
+  explicit LcmsTransform(cmsHTRANSFORM transform) : transform_(transform) {}
+  ~LcmsTransform() override { cmsDeleteTransform(transform_); }
+  void Apply(const void* in, void* out, size_t count) const override {
+    // lcms2 counts pixels in 32 bits.
+    constexpr size_t kChunk = 1u << 30;
+    cmsUInt32Number inFormat = cmsGetTransformInputFormat(transform_);
+    cmsUInt32Number outFormat = cmsGetTransformOutputFormat(transform_);
+    size_t inBytes = T_BYTES(inFormat) * (T_CHANNELS(inFormat) + T_EXTRA(inFormat));
+    size_t outBytes = T_BYTES(outFormat) * (T_CHANNELS(outFormat) + T_EXTRA(outFormat));
+    const auto* from = static_cast<const uint8_t*>(in);
+    auto* to = static_cast<uint8_t*>(out);
+    while (count > 0) {
+      size_t n = count < kChunk ? count : kChunk;
+      cmsDoTransform(transform_, from, to, static_cast<cmsUInt32Number>(n));
+      from += n * inBytes, to += n * outBytes, count -= n;
+    }
+  }
+
+ private:
+  cmsHTRANSFORM transform_;
+};
+
+class ShaperTransform : public PixelTransform {
+ public:
+  ShaperTransform(std::unique_ptr<MatrixShaper> shaper, int bytesPerPixel)
+      : shaper_(std::move(shaper)), bytesPerPixel_(bytesPerPixel) {}
+  void Apply(const void* in, void* out, size_t count) const override {
+    shaper_->Apply(static_cast<const uint8_t*>(in), static_cast<uint8_t*>(out), count, bytesPerPixel_);
+  }
+
+ private:
+  std::unique_ptr<MatrixShaper> shaper_;
+  int bytesPerPixel_;
+};
+
 struct Built {
-  std::shared_ptr<void> handle;
+  std::shared_ptr<const PixelTransform> core;
 };
 
 Built Build(ByteSpan icc, PixelLayout layout) {
@@ -74,6 +124,13 @@ Built Build(ByteSpan icc, PixelLayout layout) {
   if (SpaceOfProfile(icc) != types.space || icc.size > 0x7FFFFFFF) return built;
   cmsHPROFILE source = cmsOpenProfileFromMem(icc.data, static_cast<cmsUInt32Number>(icc.size));
   if (!source) return built;
+  if (layout == PixelLayout::Bgr8 || layout == PixelLayout::Bgra8) {
+    if (std::unique_ptr<MatrixShaper> shaper = MatrixShaper::FromProfile(source)) {
+      cmsCloseProfile(source);
+      built.core = std::make_shared<ShaperTransform>(std::move(shaper), layout == PixelLayout::Bgr8 ? 3 : 4);
+      return built;
+    }
+  }
   cmsHPROFILE target = types.space == ProfileSpace::Grey ? SrgbGreyProfile() : SrgbProfile();
   // The one-pixel cache of a transform is written as it runs: without it, threads may
   // share a transform.
@@ -87,7 +144,7 @@ Built Build(ByteSpan icc, PixelLayout layout) {
       target ? cmsCreateTransform(source, types.in, target, types.out, INTENT_RELATIVE_COLORIMETRIC, flags) : nullptr;
   cmsCloseProfile(source);
   if (target) cmsCloseProfile(target);
-  if (transform) built.handle = std::shared_ptr<void>(transform, [](void* t) { cmsDeleteTransform(t); });
+  if (transform) built.core = std::make_shared<LcmsTransform>(transform);
   return built;
 }
 
@@ -124,7 +181,7 @@ SrgbTransform TransformToSrgb(ByteSpan icc, PixelLayout layout) {
       if (it->fingerprint != fingerprint || it->size != icc.size || it->layout != layout) continue;
       gCache.splice(gCache.begin(), gCache, it);
       ++gCounts.reused;
-      result.handle_ = it->built.handle;
+      result.core_ = it->built.core;
       return result;
     }
   }
@@ -135,28 +192,8 @@ SrgbTransform TransformToSrgb(ByteSpan icc, PixelLayout layout) {
   ++gCounts.built;
   gCache.push_front(CacheEntry{fingerprint, icc.size, layout, built});
   if (gCache.size() > kCacheCapacity) gCache.pop_back();
-  result.handle_ = built.handle;
+  result.core_ = built.core;
   return result;
-}
-
-void SrgbTransform::Apply(const void* in, void* out, size_t count) const {
-  constexpr size_t kChunk = 1u << 30;
-  const auto* from = static_cast<const uint8_t*>(in);
-  auto* to = static_cast<uint8_t*>(out);
-  cmsHTRANSFORM transform = handle_.get();
-  cmsUInt32Number inBytes = T_BYTES(cmsGetTransformInputFormat(transform)) *
-                            (T_CHANNELS(cmsGetTransformInputFormat(transform)) +
-                             T_EXTRA(cmsGetTransformInputFormat(transform)));
-  cmsUInt32Number outBytes = T_BYTES(cmsGetTransformOutputFormat(transform)) *
-                             (T_CHANNELS(cmsGetTransformOutputFormat(transform)) +
-                              T_EXTRA(cmsGetTransformOutputFormat(transform)));
-  while (count > 0) {
-    size_t n = count < kChunk ? count : kChunk;
-    cmsDoTransform(transform, from, to, static_cast<cmsUInt32Number>(n));
-    from += n * inBytes;
-    to += n * outBytes;
-    count -= n;
-  }
 }
 
 TransformCacheCounts TransformCacheCountsNow() {
@@ -184,8 +221,6 @@ const std::vector<uint8_t>& SrgbProfileBytes() {
 SrgbTransform TransformToSrgb(ByteSpan, PixelLayout) {
   return SrgbTransform();
 }
-
-void SrgbTransform::Apply(const void*, void*, size_t) const {}
 
 TransformCacheCounts TransformCacheCountsNow() {
   return {};

@@ -19,19 +19,21 @@ enum class PixelLayout { Bgr8, Bgra8, Grey8, Rgb16, Rgba16, Grey16, Cmyk8, Cmyk1
 enum class ProfileSpace { None, Rgb, Grey, Cmyk, Other };
 ProfileSpace SpaceOfProfile(ByteSpan icc);
 
+class PixelTransform;
+
 // One profile's way into sRGB for one layout; empty when the profile cannot be used
 // (damaged, hostile, another colour space than the layout's) or lcms2 is not built in.
 class SrgbTransform {
  public:
   SrgbTransform() = default;
-  explicit operator bool() const { return handle_ != nullptr; }
+  explicit operator bool() const { return core_ != nullptr; }
   // Converts count pixels from in to out (out in the same layout, or Bgr8/Rgb16 for the
   // CMYK ones); in and out may be the same memory for the RGB and grey layouts.
   void Apply(const void* in, void* out, size_t count) const;
 
  private:
   friend SrgbTransform TransformToSrgb(ByteSpan icc, PixelLayout layout);
-  std::shared_ptr<void> handle_;
+  std::shared_ptr<const PixelTransform> core_;
 };
 
 // The transform for this profile and layout, built once per process and handed out again
