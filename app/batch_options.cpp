@@ -371,6 +371,10 @@ std::string SettingsListing(const AppSettings& s) {
     if (s.ExtraFlags[i] != 0) out += "ExtraFlags[" + std::to_string(i) + "]=" + std::to_string(s.ExtraFlags[i]) + "\n";
   Line(&out, "CurrentFilter", s.CurrentFilter);
   Line(&out, "TargetFormat", s.TargetFormat);
+  Line(&out, "Recursive", s.Recursive);
+  Line(&out, "KeepDates", s.KeepDates);
+  Line(&out, "ExistingFiles", s.ExistingFiles);
+  Line(&out, "KeepIfSmaller", s.KeepIfSmaller);
   Line(&out, "SubfolderName", s.SubfolderName);
   Line(&out, "OutputFolder", s.OutputFolder);
   Line(&out, "ExtensionList", s.ExtensionList);

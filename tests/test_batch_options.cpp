@@ -165,7 +165,10 @@ TEST(BatchOptions, ListingFollowsTheRecord) {
             std::string::npos);
   EXPECT_EQ(listing.find("Reserved"), listing.find("ReservedOption"));
   // The colour as --background takes it: a stored 0 (an earlier release's file) is white.
-  EXPECT_NE(listing.find("\nFormatId=2\nToSrgb=0\nBackground=FFFFFF\nSaveFlags[2]="), std::string::npos) << listing;
+  EXPECT_NE(listing.find("\nFormatId=2\nToSrgb=0\nBackground=FFFFFF\nRecursive=0\nKeepDates=1\nExistingFiles=0\n"
+                         "KeepIfSmaller=0\nSaveFlags[2]="),
+            std::string::npos)
+      << listing;
   s.ToSrgb = 1;
   s.Background = StoredBackground(0x00A0FF);
   listing = SettingsListing(s);
