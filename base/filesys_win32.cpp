@@ -128,6 +128,52 @@ const char* Win32ErrorDescription(unsigned long code) {
   }
 }
 
+namespace {
+
+int64_t Ticks(const FILETIME& t) {
+  return static_cast<int64_t>((uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime);
+}
+
+FILETIME FileTime(int64_t ticks) {
+  FILETIME t;
+  t.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(ticks) & 0xFFFFFFFFu);
+  t.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32);
+  return t;
+}
+
+// A time of 0 stays as it is: SetFileTime leaves a time it gets no FILETIME for.
+bool SetTimes(HANDLE file, int64_t modified, int64_t created) {
+  if (modified == 0 && created == 0) return true;
+  FILETIME write = FileTime(modified), birth = FileTime(created);
+  return SetFileTime(file, created ? &birth : nullptr, nullptr, modified ? &write : nullptr) != 0;
+}
+
+}  // namespace
+
+bool FsFileId(TextView path, FileId* id) {
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!FileIdentity(path, &info)) return false;
+  id->volume = info.dwVolumeSerialNumber;
+  id->index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return true;
+}
+
+bool FsFileFacts(TextView path, FileFacts* facts) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (path.empty() || !GetFileAttributesExW(Wide(Win32FilePath(path)), GetFileExInfoStandard, &data)) return false;
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+  facts->size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  facts->modified = Ticks(data.ftLastWriteTime);
+  facts->created = Ticks(data.ftCreationTime);
+  return true;
+}
+
+bool FsSetFileTimes(TextView path, int64_t modified, int64_t created) {
+  FileHandle file(CreateFileW(Wide(Win32FilePath(path)), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.valid() && SetTimes(file.get(), modified, created);
+}
+
 bool FsIsDirectory(TextView path) {
   DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -218,7 +264,8 @@ bool FsCommitReplace(PendingFile* file, const void* data, size_t size, Text* rea
   FileHandle handle(reinterpret_cast<HANDLE>(file->handle));
   file->handle = -1;
   Text tempFull = Win32FilePath(file->temp);
-  bool ok = WriteAll(handle.get(), data, size) && FlushFileBuffers(handle.get());
+  bool ok = WriteAll(handle.get(), data, size) && FlushFileBuffers(handle.get()) &&
+            SetTimes(handle.get(), file->modified, file->created);
   DWORD error = ok ? 0 : GetLastError();
   if (!handle.Close() && ok) ok = false, error = GetLastError();
   if (ok && !MoveFileExW(Wide(tempFull), Wide(Win32FilePath(file->target)),

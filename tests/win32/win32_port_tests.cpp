@@ -476,6 +476,38 @@ void TestFileListIndex() {
   DestroyWindow(list);
 }
 
+// Identities see through spellings, times go on a file and come back, and every missing
+// level of a folder path is made.
+void TestIdsTimesAndFolders(const Text& folder) {
+  Text deep = folder + u"\\made\\a\\b";
+  Check(FsCreateDirectories(deep + u"\\") && FsIsDirectory(deep), "every missing level is made");
+  Check(FsCreateDirectories(deep), "making an existing folder succeeds");
+  FileId one, two;
+  Check(FsFileId(deep, &one) && FsFileId(folder + u"\\MADE\\a\\.\\b", &two) && one == two,
+        "one folder has one identity in any spelling");
+  Check(FsFileId(folder + u"\\made\\a", &two) && !(one == two), "two folders have two identities");
+  Text file = deep + u"\\t.bin";
+  Check(Write(file, "times"), "a file to date is written");
+  constexpr int64_t kModified = 132000000000000000;  // 2019-04-17
+  constexpr int64_t kCreated = 131000000000000000;
+  FileFacts facts;
+  Check(FsSetFileTimes(file, kModified, kCreated) && FsFileFacts(file, &facts) && facts.modified == kModified &&
+            facts.size == 5,
+        "a file takes a modification time (" + std::to_string(facts.modified) + ")");
+  // Wine keeps its files on a Unix file system, where no creation time can be set.
+  bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  if (!wine) Check(facts.created == kCreated, "a file takes a creation time");
+  PendingFile pending;
+  pending.modified = kModified + 10000000;
+  Text reason;
+  Check(FsBeginReplace(file, &pending, &reason) && FsCommitReplace(&pending, "new", 3, &reason) &&
+            FsFileFacts(file, &facts) && facts.modified == kModified + 10000000,
+        "a replaced file comes with the time it was given");
+  Check(!FsFileFacts(deep, &facts), "a folder has no file facts");
+  FsDeleteFile(file);
+  for (const Text& level : {deep, folder + u"\\made\\a", folder + u"\\made"}) RemoveDirectoryW(Wide(level));
+}
+
 int gPumped = 0;
 
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -794,6 +826,7 @@ int main() {
     TestListingFlags(folder);
     TestUnicodeNames(folder);
     TestLongPaths(folder);
+    TestIdsTimesAndFolders(folder);
     TestMWriteFile(folder);
     TestBrowseForFolder(folder);
     TestWorkerProcesses(folder);
