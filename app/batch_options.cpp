@@ -176,6 +176,12 @@ std::vector<Flag> MakeFlags() {
       {"--subfolder", Value::Text, {}, 0, 0, nullptr,
        [](AppSettings* s, const std::string&, const std::string& v) { SetField(s->SubfolderName, TextFromUtf8(v)); },
        "--subfolder NAME", "subfolder name for --out-mode subfolder"},
+      {"--recursive", Value::None, {}, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string&) { s->Recursive = 1; },
+       "--recursive | --no-recursive",
+       "folders walked to any depth (hidden folders and link loops left\nout)"},
+      {"--no-recursive", Value::None, {}, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string&) { s->Recursive = 0; }, "", ""},
       {"--filter", Value::Text, {}, 0, 0, nullptr,
        [](AppSettings* s, const std::string&, const std::string& v) { SetField(s->CurrentFilter, TextFromUtf8(v)); },
        "--filter TEXT", "accepted extensions, comma-separated (jpg,png,...)"},
@@ -365,16 +371,16 @@ std::string SettingsListing(const AppSettings& s) {
   Line(&out, "FormatId", s.FormatId);
   Line(&out, "ToSrgb", s.ToSrgb);
   out += "Background=" + HexColour(BackgroundRgb(s)) + "\n";
+  Line(&out, "Recursive", s.Recursive);
+  Line(&out, "KeepDates", s.KeepDates);
+  Line(&out, "ExistingFiles", s.ExistingFiles);
+  Line(&out, "KeepIfSmaller", s.KeepIfSmaller);
   for (int32_t i = 0; i < kSaveFlagCount; ++i)
     if (s.SaveFlags[i] != 0) out += "SaveFlags[" + std::to_string(i) + "]=" + std::to_string(s.SaveFlags[i]) + "\n";
   for (int32_t i = 0; i < kExtraFlagCount; ++i)
     if (s.ExtraFlags[i] != 0) out += "ExtraFlags[" + std::to_string(i) + "]=" + std::to_string(s.ExtraFlags[i]) + "\n";
   Line(&out, "CurrentFilter", s.CurrentFilter);
   Line(&out, "TargetFormat", s.TargetFormat);
-  Line(&out, "Recursive", s.Recursive);
-  Line(&out, "KeepDates", s.KeepDates);
-  Line(&out, "ExistingFiles", s.ExistingFiles);
-  Line(&out, "KeepIfSmaller", s.KeepIfSmaller);
   Line(&out, "SubfolderName", s.SubfolderName);
   Line(&out, "OutputFolder", s.OutputFolder);
   Line(&out, "ExtensionList", s.ExtensionList);
@@ -386,8 +392,9 @@ std::string SettingsListing(const AppSettings& s) {
 std::string BatchUsage() {
   std::string text =
       "Usage: tessaly-batch [options] [PATH...]\n"
-      "Converts image files and the files directly inside folders, with the settings of\n"
-      "Config.dat (beside the program unless --config says otherwise) and the overrides below.\n\n";
+      "Converts image files and the files inside folders (subfolders too with --recursive),\n"
+      "with the settings of Config.dat (beside the program unless --config says otherwise)\n"
+      "and the overrides below.\n\n";
   constexpr size_t kHelpColumn = 25;
   for (const Flag& flag : Flags()) {
     if (flag.usage.empty()) continue;

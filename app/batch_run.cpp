@@ -66,6 +66,12 @@ BatchOutcome RunBatch(const std::vector<Text>& paths) {
   }
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   outcome.result = block.result;
+  for (const FailedFile& failure : outcome.result.failures) {
+    if (failure.code != kErrorFolderUnreadable) continue;
+    ++outcome.unreadableFolders;
+    std::fprintf(stderr, "tessaly-batch: cannot read the folder, its files are left out: %s\n",
+                 TextToUtf8(DisplayText(failure.path)).c_str());
+  }
   outcome.result.failed += static_cast<int32_t>(outcome.leftOut.size());
   return outcome;
 }
@@ -76,7 +82,8 @@ std::string SummaryLine(const BatchOutcome& outcome) {
   std::snprintf(buf, sizeof buf, "Done: %d converted, %d skipped, %d failed in %.2f s", r.converted, r.skipped,
                 r.failed, outcome.seconds);
   std::string line = buf;
-  int32_t reached = r.converted + r.skipped + r.failed - static_cast<int32_t>(outcome.leftOut.size());
+  int32_t reached =
+      r.converted + r.skipped + r.failed - static_cast<int32_t>(outcome.leftOut.size()) - outcome.unreadableFolders;
   if (const char* reason = RunErrorText(r.runError)) line += std::string("; ") + reason;
   else if (reached < outcome.listed) line += "; " + std::to_string(outcome.listed - reached) + " not reached";
   if (r.faulted) line += "; ended by an unexpected fault (see the error log)";

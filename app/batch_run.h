@@ -17,6 +17,9 @@ struct BatchOutcome {
   // Paths longer than an entry may be: never listed, each named on standard error and
   // counted among the failed.
   std::vector<Text> leftOut;
+  // Folders of a walked tree that could not be listed: each named on standard error and
+  // counted among the failed by the run.
+  int32_t unreadableFolders = 0;
 };
 
 // A relative path made absolute against the working folder: the pipeline needs a

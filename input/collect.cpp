@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <unordered_set>
 
 #include "base/error_log.h"
 #include "base/filesys.h"
@@ -127,6 +128,78 @@ TextView WithoutQuotes(TextView token) {
   return token.substr(first, last - first + 1);
 }
 
+// ---- Walking a folder tree ------------------------------------------------------------
+
+std::vector<Text> gUnreadable;  // under gLeftOutLock, as the left-out paths
+std::unordered_set<Text> gUnreadableKeys;
+
+void NoteUnreadable(TextView folder) {
+  std::lock_guard<std::mutex> hold(gLeftOutLock);
+  if (gUnreadableKeys.insert(FsPathKey(folder)).second) gUnreadable.emplace_back(folder);
+}
+
+void NoteLeftOut(TextView path) {
+  std::lock_guard<std::mutex> hold(gLeftOutLock);
+  gLeftOut.emplace_back(path);
+}
+
+struct FileIdHash {
+  size_t operator()(const FileId& id) const { return std::hash<uint64_t>()(id.index * 0x9E3779B97F4A7C15ull ^ id.volume); }
+};
+
+// Where this program writes, so that a walk does not take earlier results for sources.
+struct OutputPlaces {
+  Text subfolderKey;  // mode 1: the subfolder's name, as FsPathKey compares it
+  bool hasFolder = false;
+  FileId folder;  // mode 0: the output folder itself
+};
+
+OutputPlaces OutputPlacesNow() {
+  OutputPlaces places;
+  const AppSettings& s = gAppSettings;
+  if (s.OutputMode == 1) places.subfolderKey = FsPathKey(FieldView(s.SubfolderName));
+  if (s.OutputMode == 0) places.hasFolder = FsFileId(FieldView(s.OutputFolder), &places.folder);
+  return places;
+}
+
+bool IsOutputPlace(const OutputPlaces& places, TextView name, TextView path) {
+  if (!places.subfolderKey.empty() && FsPathKey(name) == places.subfolderKey) return true;
+  FileId id;
+  return places.hasFolder && FsFileId(path, &id) && id == places.folder;
+}
+
+// Depth first, each folder's files in the order the file system gives them and then its
+// subfolders in that order, as a user reads a tree. The folders already walked are known
+// by identity: a link or junction that leads back to one of them is not followed, so a
+// loop ends and nothing is listed twice.
+void WalkTree(TextView top, int32_t rootUnits) {
+  OutputPlaces places = OutputPlacesNow();
+  std::unordered_set<FileId, FileIdHash> walked;
+  std::vector<Text> pending{Text(top)};
+  while (!pending.empty()) {
+    Text folder = std::move(pending.back());
+    pending.pop_back();
+    FileId id;
+    if (FsFileId(folder, &id) && !walked.insert(id).second) continue;
+    Text prefix = folder + kPathSeparator;
+    std::vector<Text> below;
+    bool listed = FsListFolder(folder, [&](const FolderEntry& entry) {
+      if (entry.isHidden || entry.isSystem) return;
+      if (!entry.isDirectory) {
+        AddFileIfAccepted(prefix + entry.name, rootUnits);
+        return;
+      }
+      Text path = prefix + entry.name;
+      if (IsOutputPlace(places, entry.name, path)) return;
+      // Nothing below a folder this long could be listed; it is named once instead.
+      if (path.size() >= kMaxEntryUnits) NoteLeftOut(path);
+      else below.push_back(std::move(path));
+    });
+    if (!listed) NoteUnreadable(folder);
+    for (auto it = below.rbegin(); it != below.rend(); ++it) pending.push_back(std::move(*it));
+  }
+}
+
 // A folder contributes its top-level files; anything else is taken for a file, even a
 // path that does not exist (the conversion reports those later).
 void AddFolderOrFile(TextView path) {
@@ -228,15 +301,33 @@ int32_t AddDroppedPaths(const std::vector<Text>& paths) {
 
 void AddFolderFiles(TextView folder) {
   // The folder text is joined as given, trailing separator or not, so that entries read
-  // the same whichever way the folder arrived. A folder that cannot be listed adds nothing.
+  // the same whichever way the folder arrived.
   Text prefix = Text(folder) + kPathSeparator;
-  FsListFolder(folder, [&prefix](const FolderEntry& entry) {
-    if (entry.isHidden || entry.isSystem || entry.isDirectory) return;
-    AddFileIfAccepted(prefix + entry.name);
-  });
+  auto rootUnits = static_cast<int32_t>(prefix.size());
+  if (gAppSettings.Recursive == 0) {
+    bool listed = FsListFolder(folder, [&](const FolderEntry& entry) {
+      if (entry.isHidden || entry.isSystem || entry.isDirectory) return;
+      AddFileIfAccepted(prefix + entry.name, rootUnits);
+    });
+    if (!listed) NoteUnreadable(folder);
+    return;
+  }
+  WalkTree(folder, rootUnits);
+}
+
+std::vector<Text> TakeUnreadableFolders() {
+  std::lock_guard<std::mutex> hold(gLeftOutLock);
+  std::vector<Text> taken;
+  taken.swap(gUnreadable);
+  gUnreadableKeys.clear();
+  return taken;
 }
 
 int32_t AddFileIfAccepted(TextView path) {
+  return AddFileIfAccepted(path, 0);
+}
+
+int32_t AddFileIfAccepted(TextView path, int32_t rootUnits) {
   if (path.size() > kMaxEntryUnits) {
     std::lock_guard<std::mutex> hold(gLeftOutLock);
     gLeftOut.emplace_back(path);
@@ -250,7 +341,7 @@ int32_t AddFileIfAccepted(TextView path) {
   filter = Cut(ToLower(filter) + u",", kMaxFilterUnits);
   // A plain substring test, so "peg," and "g," pass the default filter through "jpeg,"
   // and "jpg,"; users rely on the filter being forgiving, not exact.
-  if (filter.find(ext) != Text::npos && FileListFind(path) < 0 && FileListAppend(path) >= 0) NoteFileAdded();
+  if (filter.find(ext) != Text::npos && FileListFind(path) < 0 && FileListAppend(path, rootUnits) >= 0) NoteFileAdded();
   return 1;
 }
 

@@ -42,6 +42,26 @@ TEST(BatchOptions, OverridesChangeTheRecordAsThePagesWould) {
   EXPECT_EQ(o.paths[1], u"--odd.png");
 }
 
+// The folder-tree flags, the last one given winning, as the window's boxes would set them.
+TEST(BatchOptions, TreeFlags) {
+  struct Row {
+    std::vector<std::string> args;
+    int32_t recursive;
+  } rows[] = {
+      {{}, 0},
+      {{"--recursive"}, 1},
+      {{"--recursive", "--no-recursive"}, 0},
+      {{"--no-recursive", "--recursive", "a"}, 1},
+  };
+  for (const Row& row : rows) {
+    BatchOptions o;
+    ASSERT_TRUE(Parse(row.args, &o));
+    AppSettings s = Defaults();
+    ApplyOverrides(o, &s);
+    EXPECT_EQ(s.Recursive, row.recursive) << row.args.size();
+  }
+}
+
 TEST(BatchOptions, JpegAndPngBits) {
   BatchOptions o;
   ASSERT_TRUE(Parse({"--progressive", "off", "--strip", "on", "--quality", "60", "--format", "png", "--palette", "on"}, &o));

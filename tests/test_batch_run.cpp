@@ -61,6 +61,17 @@ TEST(BatchRun, SummaryAndExitStatus) {
   }
 }
 
+// A folder that could not be read counts among the failed (the run names it), but it is
+// no entry the run did not reach.
+TEST(BatchRun, UnreadableFoldersAreFailedButNotUnreached) {
+  RunResult result{2, 0, 1, 0, false};
+  result.failures.push_back({u"/pics/locked", kErrorFolderUnreadable});
+  BatchOutcome outcome{result, 2, 1.5, {}};
+  outcome.unreadableFolders = 1;
+  EXPECT_EQ(SummaryLine(outcome), "Done: 2 converted, 0 skipped, 1 failed in 1.50 s");
+  EXPECT_EQ(ExitStatus(outcome.result), 1);
+}
+
 class BatchConvert : public testing::Test {
  protected:
   void SetUp() override {

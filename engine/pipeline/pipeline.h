@@ -46,6 +46,14 @@ constexpr int32_t kErrorOutputIsSource = 14;  // the output would replace the fi
 constexpr int32_t kErrorOutputTaken = 15;
 constexpr int32_t kErrorWorkerCrashed = 16;
 constexpr int32_t kErrorTimeLimit = 17;
+// 21: a folder of a walked tree could not be listed; the run names it among its
+//     failures (no question: nothing was tried) and the rest of the tree was listed.
+constexpr int32_t kErrorFolderUnreadable = 21;
+// 22: the output path would be longer than kMaxOutputUnits: a file no program without
+//     long-path support opens, and one this program could not list again. Nothing is
+//     written; the path is named.
+constexpr int32_t kErrorOutputTooLong = 22;
+constexpr size_t kMaxOutputUnits = 260;
 
 // The metadata value every converted image carries under the IPTC key "Software".
 constexpr char kSoftwareTag[] = "KRV-Delmo-Tessaly-V1.X";

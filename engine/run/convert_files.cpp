@@ -22,6 +22,7 @@
 #include "engine/workers/job_pool.h"
 #include "engine/run/progress.h"
 #include "base/run_state.h"
+#include "input/collect.h"
 #include "input/file_list.h"
 #include "settings/signature.h"
 
@@ -315,6 +316,15 @@ void SetRunOptions(const RunOptions& options) {
 RunOptions CurrentRunOptions() {
   std::lock_guard<std::mutex> hold(gOptionsLock);
   return Resolved(gOptions);
+// The folders that could not be read while the list was gathered are this run's to
+// name: listed among its failures, once, without a question (nothing was tried in them).
+void NameUnreadableFolders(RunResult* result) {
+  for (Text& folder : TakeUnreadableFolders()) {
+    ++result->failed;
+    result->failures.push_back({std::move(folder), kErrorFolderUnreadable});
+  }
+}
+
 }
 
 int32_t DefaultJobCount() {
@@ -337,6 +347,7 @@ void ConvertFiles(const AppSettings& settings, RunResult* result) {
   // run are appended and converted by it, deleted entries end it sooner.
   for (;;) {
     FinishReady(run, result);
+  NameUnreadableFolders(result);
     PlanAhead(run);
     if (run.queue.empty()) break;
     if (HeadWaits(run)) Receive(run, run.pool.Wait(kWaitMs));

@@ -205,7 +205,7 @@ bool FailuresAreShownWhereTheUserLooks() {
   int failed = -1;
   for (size_t i = 0; i < items.size(); ++i) {
     auto data = static_cast<uint64_t>(Send(main.list, LB_GETITEMDATA, i, 0));
-    int code = static_cast<int>(data >> kFailureShift);
+    int code = static_cast<int>((data >> kFailureShift) & 0xFFFF);
     bool cut = items[i].find(u"cut.jpg") != Text::npos;
     if (cut && code != 13) return Fail("cut.jpg is not marked with error 13: " + std::to_string(code));
     if (!cut && code != 0) return Fail("a converted file is marked failed", items[i]);

@@ -508,6 +508,25 @@ void TestIdsTimesAndFolders(const Text& folder) {
   for (const Text& level : {deep, folder + u"\\made\\a", folder + u"\\made"}) RemoveDirectoryW(Wide(level));
 }
 
+// Each entry's root rides in its item data beside the stamp and the failure mark.
+void TestFileListRoots() {
+  HWND list = CreateWindowExW(0, L"LISTBOX", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+  gFileListBox.store(list);
+  FileListClear();
+  FileListAppend(u"C:\\one.jpg");
+  FileListAppend(u"D:\\Photos\\2024\\a.jpg", 10);
+  FileListSetStamp(1, 0xFFFFFFFF);
+  FileListDelete(0);
+  auto data = static_cast<uint64_t>(SendMessageW(list, LB_GETITEMDATA, 0, 0));
+  Check(FileListRootUnits(0) == 10 && FileListStamp(0) == 0xFFFFFFFFu && (data >> kEntryRootShift) == 10,
+        "the root and the stamp stay with their entry");
+  FileListSetStamp(0, 5);
+  Check(FileListRootUnits(0) == 10 && FileListStamp(0) == 5, "a new stamp keeps the root");
+  FileListClear();
+  gFileListBox.store(nullptr);
+  DestroyWindow(list);
+}
+
 int gPumped = 0;
 
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -836,6 +855,7 @@ int main() {
   TestSpecialFolder();
   TestPumpMessages();
   TestFileListIndex();
+  TestFileListRoots();
   TestExportTable();
   TestCutJpegOnWorker();
   TestWebpOnWorker();
