@@ -179,7 +179,7 @@ std::vector<Flag> MakeFlags() {
       {"--recursive", Value::None, {}, 0, 0, nullptr,
        [](AppSettings* s, const std::string&, const std::string&) { s->Recursive = 1; },
        "--recursive | --no-recursive",
-       "folders walked to any depth (hidden folders and link loops left\nout)"},
+       "folders walked to any depth (hidden folders and link loops left\nout); with --out-mode folder each file goes to its path below\nthe folder it was found under, made again below --out-dir"},
       {"--no-recursive", Value::None, {}, 0, 0, nullptr,
        [](AppSettings* s, const std::string&, const std::string&) { s->Recursive = 0; }, "", ""},
       {"--filter", Value::Text, {}, 0, 0, nullptr,

@@ -106,8 +106,12 @@ struct OutputPlan {
   int32_t error = 0;
 };
 // runOutputFolder is the run's folder for mode 0 (already with its separator) and is
-// ignored by modes 1 and 2. Creates nothing.
-OutputPlan PlanOutput(const AppSettings& settings, TextView inputPath, TextView runOutputFolder);
+// ignored by modes 1 and 2. rootUnits: the entry's root (FileListRootUnits); in mode 0 a
+// file found under a folder goes to its path below that folder, made again below the
+// output folder (Out\2024\Trip\a.jpg), a file given by itself straight into it. An
+// output path longer than kMaxOutputUnits is error 22. Creates nothing.
+OutputPlan PlanOutput(const AppSettings& settings, TextView inputPath, TextView runOutputFolder,
+                      int32_t rootUnits = 0);
 // The file name up to its last '.', or the whole name when it has none.
 Text BaseName(TextView fileName);
 

@@ -150,11 +150,21 @@ bool IsUpToDate(const RunContext& run, int32_t index, const OutputPlan& plan) {
   return FileListStamp(index) == run.stamp && FsFileExists(plan.outputPath);
 }
 
+// The folder an output goes to: mode 1's subfolder is one level in the source's folder;
+// a tree mirrored below the output folder of mode 0 may need every level.
+void MakeOutputFolder(const RunContext& run, const OutputPlan& plan) {
+  if (run.settings.OutputMode == 1 && IsDirectory(plan.outputFolder) != kDirectoryAttribute)
+    FsCreateDirectory(plan.outputFolder);
+  if (run.settings.OutputMode == 0 && plan.outputFolder.size() > run.outputFolder.size() &&
+      !FsIsDirectory(plan.outputFolder))
+    FsCreateDirectories(plan.outputFolder);
+}
+
 int32_t Classify(const RunContext& run, Entry* entry) {
   const OutputPlan& plan = entry->plan;
+  if (plan.error == kErrorOutputTooLong) entry->detail = DisplayText(plan.outputPath);
   if (plan.error != 0) return plan.error;
-  bool needsFolder = run.settings.OutputMode == 1 && IsDirectory(plan.outputFolder) != kDirectoryAttribute;
-  if (needsFolder) FsCreateDirectory(plan.outputFolder);
+  MakeOutputFolder(run, plan);
   // An output folder that is the source folder and a target of the source's own type
   // (IMG.JPG to IMG.jpg is one file on Windows) would put the converted picture in
   // place of the original.
@@ -202,7 +212,7 @@ void PlanAhead(RunContext& run) {
     int32_t index = NextEntry(run, &text);
     if (index < 0) return;
     auto entry = std::make_unique<Entry>();
-    entry->plan = PlanOutput(run.settings, text, run.outputFolder);
+    entry->plan = PlanOutput(run.settings, text, run.outputFolder, FileListRootUnits(index));
     if (entry->plan.error == 0 && OutputUndecided(run, entry->plan)) return;
     entry->index = index;
     entry->tag = run.nextTag++;
@@ -306,6 +316,15 @@ void Receive(RunContext& run, std::vector<PoolNews> news) {
   }
 }
 
+// The folders that could not be read while the list was gathered are this run's to
+// name: listed among its failures, once, without a question (nothing was tried in them).
+void NameUnreadableFolders(RunResult* result) {
+  for (Text& folder : TakeUnreadableFolders()) {
+    ++result->failed;
+    result->failures.push_back({std::move(folder), kErrorFolderUnreadable});
+  }
+}
+
 }  // namespace
 
 void SetRunOptions(const RunOptions& options) {
@@ -316,15 +335,6 @@ void SetRunOptions(const RunOptions& options) {
 RunOptions CurrentRunOptions() {
   std::lock_guard<std::mutex> hold(gOptionsLock);
   return Resolved(gOptions);
-// The folders that could not be read while the list was gathered are this run's to
-// name: listed among its failures, once, without a question (nothing was tried in them).
-void NameUnreadableFolders(RunResult* result) {
-  for (Text& folder : TakeUnreadableFolders()) {
-    ++result->failed;
-    result->failures.push_back({std::move(folder), kErrorFolderUnreadable});
-  }
-}
-
 }
 
 int32_t DefaultJobCount() {
@@ -337,6 +347,7 @@ uint64_t DefaultMemoryBudget() {
 }
 
 void ConvertFiles(const AppSettings& settings, RunResult* result) {
+  NameUnreadableFolders(result);
   RunContext run(CurrentRunOptions(), settings);
   if (int32_t error = PrepareRun(&run)) {
     result->runError = error;
@@ -347,7 +358,6 @@ void ConvertFiles(const AppSettings& settings, RunResult* result) {
   // run are appended and converted by it, deleted entries end it sooner.
   for (;;) {
     FinishReady(run, result);
-  NameUnreadableFolders(result);
     PlanAhead(run);
     if (run.queue.empty()) break;
     if (HeadWaits(run)) Receive(run, run.pool.Wait(kWaitMs));

@@ -26,6 +26,7 @@
 #include "engine/codecs/decode.h"
 #include "engine/codecs/encode.h"
 #include "tests/sample_images.h"
+#include "engine/pipeline/pipeline.h"
 #include "engine/workers/job_pool.h"
 #include "engine/workers/worker.h"
 #include "input/file_list.h"
@@ -476,6 +477,35 @@ void TestFileListIndex() {
   DestroyWindow(list);
 }
 
+// The mirror of a tree below a root in Windows' own spellings: a dropped drive root (joined
+// as "C:\\"), a share, and a path as long as an entry may be; the output path of mode 0.
+void TestTreeRules() {
+  struct Row {
+    Text path;
+    size_t rootUnits;
+    Text folders;
+  } rows[] = {
+      {u"D:\\Photos\\2024\\Trip\\IMG_0001.jpg", 10, u"2024\\Trip\\"},
+      {u"C:\\\\2024\\a.jpg", 4, u"2024\\"},  // "C:\" dropped
+      {u"C:\\a.jpg", 3, u""},
+      {u"\\\\server\\share\\x\\y\\a.jpg", 15, u"x\\y\\"},
+      {u"\\\\server\\share\\a.jpg", 15, u""},
+      {u"C:\\t\\" + Text(240, u'x') + u"\\" + Text(10, u'y') + u"\\a.jpg", 5,
+       Text(240, u'x') + u"\\" + Text(10, u'y') + u"\\"},
+  };
+  bool all = true;
+  for (const Row& row : rows) all = all && FoldersBelowRoot(row.path, row.rootUnits) == row.folders;
+  Check(all, "the folders below a root, drive roots and shares included");
+  AppSettings s{};
+  s.OutputMode = 0;
+  SetField(s.TargetFormat, u"JPG");
+  OutputPlan plan = PlanOutput(s, u"\\\\nas\\photos\\2024\\Trip\\IMG.png", u"E:\\Out\\", 13);
+  Check(plan.error == 0 && plan.outputPath == u"E:\\Out\\2024\\Trip\\IMG.jpg",
+        "a file of a share goes below the output folder (" + Utf8(plan.outputPath) + ")");
+  plan = PlanOutput(s, u"C:\\p\\" + Text(245, u'x') + u"\\a.png", u"E:\\Results\\Long\\", 5);
+  Check(plan.error == kErrorOutputTooLong, "an output path past 260 units is refused");
+}
+
 // Identities see through spellings, times go on a file and come back, and every missing
 // level of a folder path is made.
 void TestIdsTimesAndFolders(const Text& folder) {
@@ -856,6 +886,7 @@ int main() {
   TestPumpMessages();
   TestFileListIndex();
   TestFileListRoots();
+  TestTreeRules();
   TestExportTable();
   TestCutJpegOnWorker();
   TestWebpOnWorker();

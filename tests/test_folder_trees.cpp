@@ -1,0 +1,78 @@
+// Runs over folder trees: the tree mirrored below the output folder, the outputs' dates,
+// existing files that are not ours, the record of what is done, keep-if-smaller.
+#include <filesystem>
+
+#include "engine/run/convert_errors.h"
+#include "input/collect.h"
+#include "tests/conversion_fixture.h"
+
+namespace {
+
+class FolderTrees : public ConversionTest {
+ protected:
+  void SetUp() override {
+    ConversionTest::SetUp();
+    gAppSettings.ClearListOnAdd = 0;
+    gAppSettings.Recursive = 1;
+    gAppSettings.OutputMode = 0;
+    SetField(gAppSettings.OutputFolder, scratch.Path("Out") + u"/");
+  }
+  // A picture at a path of the scratch folder, its folders made as needed.
+  void Picture(const std::string& name, uint32_t side = 8) {
+    std::filesystem::create_directories(std::filesystem::path(scratch.path() + "/" + name).parent_path());
+    WriteSample(scratch, name, side, side);
+  }
+};
+
+// The archive of the issue: the same name at three levels, each output at its own path
+// below the output folder, the folders made as needed; nothing collides.
+TEST_F(FolderTrees, ModeZeroMirrorsTheDroppedTree) {
+  for (const char* name : {"Photos/IMG_0001.png", "Photos/2024/IMG_0001.png", "Photos/2024/Trip/IMG_0001.png",
+                           "Photos/2025/IMG_0001.png"})
+    Picture(name);
+  AddPath(scratch.Path("Photos"));
+  RunResult result = RunConversion();
+  EXPECT_EQ(result.converted, 4);
+  EXPECT_EQ(result.failed, 0);
+  EXPECT_TRUE(gShownBoxes.empty());
+  for (const char* name : {"Out/IMG_0001.jpg", "Out/2024/IMG_0001.jpg", "Out/2024/Trip/IMG_0001.jpg",
+                           "Out/2025/IMG_0001.jpg"})
+    EXPECT_TRUE(OpenResult(scratch, name).ok) << name;
+}
+
+// Files given one by one keep the plain rule, so two of one name still meet: the second
+// is refused and names the first, as before.
+TEST_F(FolderTrees, FilesGivenOneByOneStillMeetInTheOutputFolder) {
+  Picture("a/IMG.png");
+  Picture("b/IMG.png");
+  AddPath(scratch.Path("a/IMG.png"));
+  AddPath(scratch.Path("b/IMG.png"));
+  RunResult result = RunConversion();
+  EXPECT_EQ(result.converted, 1);
+  ASSERT_EQ(result.failures.size(), 1u);
+  EXPECT_EQ(result.failures[0].code, kErrorOutputTaken);
+}
+
+// A mirrored path longer than an entry may be is refused before any work, named, and
+// nothing is written; the rest of the tree converts.
+TEST_F(FolderTrees, OutputPathTooLongIsNamedAndNothingWritten) {
+  std::string deep = "Photos/" + std::string(100, 'd') + "/" + std::string(100, 'e');
+  Picture(deep + "/a.png");
+  Picture("Photos/b.png");
+  std::string outName(70, 'o');
+  SetField(gAppSettings.OutputFolder, scratch.Path(outName) + u"/");
+  ASSERT_LE(scratch.Path(deep + "/a.png").size(), kMaxEntryUnits) << "the scratch folder is too long for this test";
+  AddPath(scratch.Path("Photos"));
+  RunResult result = RunConversion();
+  EXPECT_EQ(result.converted, 1);
+  ASSERT_EQ(result.failures.size(), 1u);
+  EXPECT_EQ(result.failures[0].code, kErrorOutputTooLong);
+  ASSERT_EQ(gShownBoxes.size(), 1u);
+  EXPECT_EQ(BoxReason(0), u"Путь результата длиннее 260 символов - Error: 22");
+  EXPECT_NE(gShownBoxes[0].text.find(TextFromUtf8(outName + "/" + std::string(100, 'd'))), Text::npos)
+      << "the path is named";
+  EXPECT_TRUE(OpenResult(scratch, outName + "/b.jpg").ok);
+  EXPECT_FALSE(std::filesystem::exists(scratch.path() + "/" + outName + "/" + std::string(100, 'd')));
+}
+
+}  // namespace
