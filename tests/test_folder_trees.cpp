@@ -75,4 +75,32 @@ TEST_F(FolderTrees, OutputPathTooLongIsNamedAndNothingWritten) {
   EXPECT_FALSE(std::filesystem::exists(scratch.path() + "/" + outName + "/" + std::string(100, 'd')));
 }
 
+// --- dates ---------------------------------------------------------------------------------
+
+constexpr int64_t kOldTime = 126000000000000000;  // 2000-04-14, 100 ns ticks since 1601
+
+int64_t Modified(const Text& path) {
+  FileFacts facts;
+  return FsFileFacts(path, &facts) ? facts.modified : -1;
+}
+
+// The output carries its source's time, to the tick; off, it carries the time it was
+// written, as before.
+TEST_F(FolderTrees, OutputsTakeTheirSourcesTimes) {
+  Picture("Photos/a.png");
+  Picture("Photos/sub/b.png");
+  ASSERT_TRUE(FsSetFileTimes(scratch.Path("Photos/a.png"), kOldTime, 0));
+  ASSERT_TRUE(FsSetFileTimes(scratch.Path("Photos/sub/b.png"), kOldTime + 12345678, 0));
+  AddPath(scratch.Path("Photos"));
+  ASSERT_EQ(RunConversion().converted, 2);
+  EXPECT_EQ(Modified(scratch.Path("Out/a.jpg")), kOldTime);
+  EXPECT_EQ(Modified(scratch.Path("Out/sub/b.jpg")), kOldTime + 12345678);
+
+  gAppSettings.KeepDates = 0;
+  FileListClear();
+  AddPath(scratch.Path("Photos"));
+  ASSERT_EQ(RunConversion().converted, 2);
+  EXPECT_GT(Modified(scratch.Path("Out/a.jpg")), kOldTime + 10000000LL * 3600 * 24 * 365 * 20);
+}
+
 }  // namespace

@@ -47,6 +47,7 @@ struct Entry {
   uint64_t tag = 0;
   int32_t index = 0;  // where it was last seen in the list
   OutputPlan plan;
+  FileFacts source;  // size and times of the input when it was planned
   Kind kind = Kind::Converting;
   int32_t error = 0;
   Text detail;
@@ -164,6 +165,7 @@ int32_t Classify(const RunContext& run, Entry* entry) {
   const OutputPlan& plan = entry->plan;
   if (plan.error == kErrorOutputTooLong) entry->detail = DisplayText(plan.outputPath);
   if (plan.error != 0) return plan.error;
+  FsFileFacts(plan.inputPath, &entry->source);
   MakeOutputFolder(run, plan);
   // An output folder that is the source folder and a target of the source's own type
   // (IMG.JPG to IMG.jpg is one file on Windows) would put the converted picture in
@@ -190,6 +192,12 @@ bool MayBegin(RunContext& run) {
 // reported at once, with the system's reason.
 void Begin(RunContext& run, Entry& entry) {
   Text reason;
+  // The output takes the source's times before it takes its name: a sorted archive
+  // stays in the order its pictures were made.
+  if (run.settings.KeepDates) {
+    entry.output.modified = entry.source.modified;
+    entry.output.created = entry.source.created;
+  }
   if (!FsBeginReplace(entry.plan.outputPath, &entry.output, &reason)) {
     entry.kind = Kind::Failed;
     entry.error = kErrorWriteFile;
