@@ -10,6 +10,7 @@
 #include "app/console_answer.h"
 #include "base/filesys.h"
 #include "engine/run/convert_files.h"
+#include "engine/run/done_record.h"
 #include "engine/codecs/image.h"
 #include "engine/workers/worker.h"
 #include "engine/workers/worker_process.h"
@@ -45,8 +46,8 @@ int main(int argc, char** argv) {
   InitImageLibrary();
   QuietTiffWarnings();
   if (options.isolate) SetWorkerProgram(FsProgramPath());
-  SetRunOptions(RunOptions{options.jobs, options.shrinkOnLoad, 0});
   Text configPath = options.configPath.empty() ? ConfigPath() : options.configPath;
+  SetRunOptions(RunOptions{options.jobs, options.shrinkOnLoad, 0, DoneRecordPathBeside(configPath)});
   std::string unusable = UnusableConfigReason(configPath);
   if (!unusable.empty() || LoadStartupSettings(configPath) == ConfigResult::ReadFailed) {
     if (unusable.empty()) unusable = TextToUtf8(FsLastErrorText());

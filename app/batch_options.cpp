@@ -182,6 +182,15 @@ std::vector<Flag> MakeFlags() {
        "folders walked to any depth (hidden folders and link loops left\nout); with --out-mode folder each file goes to its path below\nthe folder it was found under, made again below --out-dir"},
       {"--no-recursive", Value::None, {}, 0, 0, nullptr,
        [](AppSettings* s, const std::string&, const std::string&) { s->Recursive = 0; }, "", ""},
+      {"--keep-dates", Value::Choice, kOnOff, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string& v) { s->KeepDates = v == "on" ? 1 : 0; },
+       "--keep-dates on|off", "outputs get their source's modification time (default on)"},
+      {"--existing", Value::Choice, {"replace", "skip", "counter"}, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string& v) {
+         s->ExistingFiles = v == "skip" ? kExistingSkip : v == "counter" ? kExistingCounter : kExistingReplace;
+       },
+       "--existing replace|skip|counter",
+       "an existing file this program did not write is replaced, left\nas it is, or the output goes beside it as \"name (2).jpg\""},
       {"--filter", Value::Text, {}, 0, 0, nullptr,
        [](AppSettings* s, const std::string&, const std::string& v) { SetField(s->CurrentFilter, TextFromUtf8(v)); },
        "--filter TEXT", "accepted extensions, comma-separated (jpg,png,...)"},

@@ -46,12 +46,14 @@ TEST(BatchOptions, OverridesChangeTheRecordAsThePagesWould) {
 TEST(BatchOptions, TreeFlags) {
   struct Row {
     std::vector<std::string> args;
-    int32_t recursive;
+    int32_t recursive, keepDates, existing;
   } rows[] = {
-      {{}, 0},
-      {{"--recursive"}, 1},
-      {{"--recursive", "--no-recursive"}, 0},
-      {{"--no-recursive", "--recursive", "a"}, 1},
+      {{}, 0, 1, kExistingReplace},
+      {{"--recursive"}, 1, 1, kExistingReplace},
+      {{"--recursive", "--no-recursive"}, 0, 1, kExistingReplace},
+      {{"--no-recursive", "--recursive", "a"}, 1, 1, kExistingReplace},
+      {{"--keep-dates", "off", "--existing", "counter"}, 0, 0, kExistingCounter},
+      {{"--existing", "counter", "--existing", "skip", "--keep-dates", "on"}, 0, 1, kExistingSkip},
   };
   for (const Row& row : rows) {
     BatchOptions o;
@@ -59,7 +61,14 @@ TEST(BatchOptions, TreeFlags) {
     AppSettings s = Defaults();
     ApplyOverrides(o, &s);
     EXPECT_EQ(s.Recursive, row.recursive) << row.args.size();
+    EXPECT_EQ(s.KeepDates, row.keepDates) << row.args.size();
+    EXPECT_EQ(s.ExistingFiles, row.existing) << row.args.size();
   }
+  std::string reason;
+  BatchOptions o;
+  EXPECT_FALSE(Parse({"--existing", "overwrite"}, &o, &reason));
+  EXPECT_EQ(reason, "wrong value for --existing: overwrite");
+  EXPECT_FALSE(Parse({"--keep-dates"}, &o, &reason));
 }
 
 TEST(BatchOptions, JpegAndPngBits) {

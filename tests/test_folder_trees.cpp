@@ -103,4 +103,99 @@ TEST_F(FolderTrees, OutputsTakeTheirSourcesTimes) {
   EXPECT_GT(Modified(scratch.Path("Out/a.jpg")), kOldTime + 10000000LL * 3600 * 24 * 365 * 20);
 }
 
+// --- what is done, across sessions, and existing files -------------------------------------
+
+// Runs that keep their record beside a settings file of the scratch folder, as the window
+// and tessaly-batch do; "a restart" is a fresh list (no stamps) over the same record.
+class Reruns : public FolderTrees {
+ protected:
+  void SetUp() override {
+    FolderTrees::SetUp();
+    SetRunOptions(RunOptions{1, true, 0, scratch.Path("Converted.dat")});
+    for (const char* name : {"Photos/a.png", "Photos/2024/a.png", "Photos/2024/Trip/b.png"}) Picture(name);
+  }
+  void TearDown() override {
+    SetRunOptions(RunOptions{1, true, 0});
+    FolderTrees::TearDown();
+  }
+  RunResult RunAfterRestart() {
+    FileListClear();
+    ResetBoxes();
+    AddPath(scratch.Path("Photos"));
+    return RunConversion();
+  }
+};
+
+TEST_F(Reruns, ASecondRunAfterARestartSkipsEverythingAndATouchedSourceConvertsAlone) {
+  RunResult first = RunAfterRestart();
+  ASSERT_EQ(first.converted, 3);
+  EXPECT_TRUE(scratch.Exists("Converted.dat"));
+  RunResult second = RunAfterRestart();
+  EXPECT_EQ(second.converted, 0);
+  EXPECT_EQ(second.skipped, 3);
+  // Touched: a new time, the same bytes.
+  ASSERT_TRUE(FsSetFileTimes(scratch.Path("Photos/2024/a.png"), kOldTime, 0));
+  RunResult third = RunAfterRestart();
+  EXPECT_EQ(third.converted, 1);
+  EXPECT_EQ(third.skipped, 2);
+  EXPECT_EQ(Modified(scratch.Path("Out/2024/a.jpg")), kOldTime);
+  // Other settings convert everything again.
+  SetFlagValue(gAppSettings.SaveFlags[kFormatJpeg], 70);
+  EXPECT_EQ(RunAfterRestart().converted, 3);
+}
+
+// A record that is damaged is a record that knows nothing: everything converts, nothing
+// fails, and a whole record is written again.
+TEST_F(Reruns, ADamagedRecordConvertsEverythingAndIsWrittenAgain) {
+  ASSERT_EQ(RunAfterRestart().converted, 3);
+  std::string record = scratch.Read("Converted.dat");
+  scratch.Write("Converted.dat", record.substr(0, record.size() / 2));
+  RunResult again = RunAfterRestart();
+  EXPECT_EQ(again.converted, 3);
+  EXPECT_EQ(again.failed, 0);
+  EXPECT_EQ(RunAfterRestart().skipped, 3);
+}
+
+// An output someone put in place of ours is theirs: with "skip" it is left as it is.
+TEST_F(Reruns, ExistingFilesNotOursByTheUsersChoice) {
+  std::filesystem::create_directories(scratch.path() + "/Out/2024");
+  scratch.Write("Out/a.jpg", "a foreign a.jpg");
+  gAppSettings.ExistingFiles = kExistingCounter;
+  RunResult counted = RunAfterRestart();
+  EXPECT_EQ(counted.converted, 3);
+  EXPECT_EQ(scratch.Read("Out/a.jpg"), "a foreign a.jpg");
+  EXPECT_TRUE(OpenResult(scratch, "Out/a (2).jpg").ok);
+  // The next run knows a (2).jpg for a.png's and skips it.
+  RunResult again = RunAfterRestart();
+  EXPECT_EQ(again.skipped, 3);
+  EXPECT_FALSE(scratch.Exists("Out/a (3).jpg"));
+
+  gAppSettings.ExistingFiles = kExistingSkip;
+  scratch.Write("Out/2024/a.jpg", "put there by hand");
+  RunResult skipped = RunAfterRestart();
+  EXPECT_EQ(skipped.converted, 0);
+  EXPECT_EQ(skipped.skipped, 3);
+  EXPECT_EQ(scratch.Read("Out/2024/a.jpg"), "put there by hand");
+  // "Replace" writes over both foreign files; a (2).jpg stays where it was.
+  gAppSettings.ExistingFiles = kExistingReplace;
+  EXPECT_EQ(RunAfterRestart().converted, 2);
+  EXPECT_TRUE(OpenResult(scratch, "Out/2024/a.jpg").ok);
+  EXPECT_TRUE(OpenResult(scratch, "Out/a.jpg").ok);
+}
+
+// Two sources of one output name in one run: the second is refused and names the first,
+// in counter mode as well (a counter is for files that are not ours, not for collisions).
+TEST_F(Reruns, TwoSourcesOfOneNameCollideInCounterModeToo) {
+  Picture("Photos/2024/Trip/b.gif");
+  gAppSettings.ExistingFiles = kExistingCounter;
+  std::filesystem::create_directories(scratch.path() + "/Out/2024/Trip");
+  scratch.Write("Out/2024/Trip/b.jpg", "foreign");
+  RunResult result = RunAfterRestart();
+  EXPECT_EQ(result.converted, 3);
+  ASSERT_EQ(result.failures.size(), 1u);
+  EXPECT_EQ(result.failures[0].code, kErrorOutputTaken);
+  EXPECT_TRUE(scratch.Exists("Out/2024/Trip/b (2).jpg"));
+  EXPECT_FALSE(scratch.Exists("Out/2024/Trip/b (3).jpg"));
+}
+
 }  // namespace

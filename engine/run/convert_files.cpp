@@ -20,6 +20,8 @@
 #include "engine/codecs/image.h"
 #include "engine/codecs/encode.h"
 #include "engine/workers/job_pool.h"
+#include "engine/run/done_record.h"
+#include "engine/run/existing_outputs.h"
 #include "engine/run/progress.h"
 #include "base/run_state.h"
 #include "input/collect.h"
@@ -33,7 +35,7 @@ constexpr int32_t kDirectoryAttribute = 16;  // what IsDirectory answers for a f
 constexpr uint32_t kWaitMs = 1000;
 
 std::mutex gOptionsLock;
-RunOptions gOptions = {0, true, 0};
+RunOptions gOptions = {0, true, 0, Text()};
 
 enum class Kind { Skipped, Failed, Converting };
 
@@ -47,6 +49,7 @@ struct Entry {
   uint64_t tag = 0;
   int32_t index = 0;  // where it was last seen in the list
   OutputPlan plan;
+  Text plannedPath;  // the output path the plan gave, before a counter was added
   FileFacts source;  // size and times of the input when it was planned
   Kind kind = Kind::Converting;
   int32_t error = 0;
@@ -63,11 +66,15 @@ struct RunContext {
       : settings(runSettings),
         jobs(std::max(options.jobs, 1)),
         pool(jobs, options.memoryBudget ? options.memoryBudget : DefaultMemoryBudget(),
-             FileWorkOptions{options.shrinkOnLoad}) {}
+             FileWorkOptions{options.shrinkOnLoad}),
+        recordPath(options.recordPath) {}
 
   const AppSettings& settings;
   int32_t jobs;
   JobPool pool;
+  // What earlier runs wrote, beside the settings; none when the front end keeps no record.
+  Text recordPath;
+  DoneRecord record;
   uint32_t stamp = 0;  // what converted entries carry: ConversionStamp of the signature
   Text outputFolder;   // mode 0 only
   // The outputs this run has written or found up to date (FsPathKey), with the input
@@ -92,6 +99,7 @@ RunOptions Resolved(RunOptions options) {
 int32_t PrepareRun(RunContext* run) {
   const AppSettings& settings = run->settings;
   run->stamp = ConversionStamp(SettingsSignature(settings, true));
+  if (!run->recordPath.empty()) run->record.Load(run->recordPath);
   if (FileListCount() == 0) return kErrorEmptyList;
   if (settings.OutputMode == 0) {
     TextView folder = FieldView(settings.OutputFolder);
@@ -133,22 +141,51 @@ int32_t Locate(Entry& entry) {
 // ---- Planning an entry ----------------------------------------------------------------
 
 // The output another entry of this run already wrote or holds up to date, if any:
-// within one run, a second source never replaces the first one's result.
+// within one run, a second source never replaces the first one's result. An entry that
+// went to a counter name holds the name it was planned with as well: a second source of
+// that name collides with it rather than taking the next counter.
 const Text* EarlierSource(const RunContext& run, const OutputPlan& plan) {
   auto found = run.outputs.find(FsPathKey(plan.outputPath));
   return found == run.outputs.end() || found->second == plan.inputPath ? nullptr : &found->second;
+}
+
+bool Holds(const Entry& e, const Text& key) {
+  return e.plan.error == 0 && (FsPathKey(e.plan.outputPath) == key || FsPathKey(e.plannedPath) == key);
 }
 
 // An earlier entry not finished yet may still write that output, or fail to: the
 // entry waits until that is known.
 bool OutputUndecided(const RunContext& run, const OutputPlan& plan) {
   Text key = FsPathKey(plan.outputPath);
-  return std::any_of(run.queue.begin(), run.queue.end(),
-                     [&key](const auto& e) { return e->plan.error == 0 && FsPathKey(e->plan.outputPath) == key; });
+  return std::any_of(run.queue.begin(), run.queue.end(), [&key](const auto& e) { return Holds(*e, key); });
 }
 
-bool IsUpToDate(const RunContext& run, int32_t index, const OutputPlan& plan) {
-  return FileListStamp(index) == run.stamp && FsFileExists(plan.outputPath);
+bool TakenInRun(const RunContext& run, TextView path) {
+  Text key = FsPathKey(path);
+  return run.outputs.count(key) != 0 ||
+         std::any_of(run.queue.begin(), run.queue.end(), [&key](const auto& e) { return Holds(*e, key); });
+}
+
+void KeepOutput(RunContext& run, const Entry& entry) {
+  run.outputs.emplace(FsPathKey(entry.plan.outputPath), entry.plan.inputPath);
+  run.outputs.emplace(FsPathKey(entry.plannedPath), entry.plan.inputPath);
+}
+
+// Done, ours, or someone else's: what becomes of the file at the output's path.
+int32_t DecideExisting(const RunContext& run, Entry* entry) {
+  OutputQuery query;
+  query.inputPath = entry->plan.inputPath;
+  query.source = entry->source;
+  query.outputPath = entry->plan.outputPath;
+  query.existingRule = ExistingFilesRule(run.settings);
+  query.record = run.recordPath.empty() ? nullptr : &run.record;
+  query.signature = run.stamp;
+  query.stampSaysDone = FileListStamp(entry->index) == run.stamp;
+  OutputChoice choice = ChooseOutput(query, [&run](TextView path) { return TakenInRun(run, path); });
+  entry->plan.outputPath = choice.path;
+  if (choice.action == OutputAction::SkipDone || choice.action == OutputAction::SkipExisting) entry->kind = Kind::Skipped;
+  if (choice.action == OutputAction::Refused) entry->detail = DisplayText(choice.path);
+  return choice.error;
 }
 
 // The folder an output goes to: mode 1's subfolder is one level in the source's folder;
@@ -163,6 +200,7 @@ void MakeOutputFolder(const RunContext& run, const OutputPlan& plan) {
 
 int32_t Classify(const RunContext& run, Entry* entry) {
   const OutputPlan& plan = entry->plan;
+  entry->plannedPath = plan.outputPath;
   if (plan.error == kErrorOutputTooLong) entry->detail = DisplayText(plan.outputPath);
   if (plan.error != 0) return plan.error;
   FsFileFacts(plan.inputPath, &entry->source);
@@ -175,8 +213,7 @@ int32_t Classify(const RunContext& run, Entry* entry) {
     entry->detail = DisplayText(plan.outputPath) + u" — из файла " + DisplayText(*earlier);
     return kErrorOutputTaken;
   }
-  if (IsUpToDate(run, entry->index, plan)) entry->kind = Kind::Skipped;
-  return 0;
+  return DecideExisting(run, entry);
 }
 
 // A stop asked for while files are under way lets them finish and begins no more; the
@@ -261,6 +298,23 @@ int32_t Write(Entry& entry) {
   return kErrorWriteFile;
 }
 
+// The output as it now is goes into the record: the next run, in this session or after a
+// restart, knows it for ours and, while its source stays as it is, for done.
+void NoteDone(RunContext& run, const Entry& entry) {
+  if (run.recordPath.empty()) return;
+  DoneMark mark;
+  mark.output = PathHash(entry.plan.outputPath);
+  mark.source = PathHash(entry.plan.inputPath);
+  mark.sourceSize = entry.source.size;
+  mark.sourceTime = entry.source.modified;
+  mark.signature = run.stamp;
+  FileFacts written;
+  if (!FsFileFacts(entry.plan.outputPath, &written)) return;
+  mark.outputSize = written.size;
+  mark.outputTime = written.modified;
+  run.record.Note(mark);
+}
+
 // A failure once the run is ending is counted and listed, but asks nothing more.
 int32_t Fail(const RunContext& run, const Entry& entry, int32_t error, RunResult* result) {
   ++result->failed;
@@ -274,7 +328,8 @@ int32_t FinishProcessed(RunContext& run, Entry& entry, int32_t index, RunResult*
   int32_t error = entry.kind == Kind::Failed ? entry.error : Write(entry);
   if (error != 0) return Fail(run, entry, error, result);
   FileListSetStamp(index, run.stamp);
-  run.outputs.emplace(FsPathKey(entry.plan.outputPath), entry.plan.inputPath);
+  KeepOutput(run, entry);
+  NoteDone(run, entry);
   ++result->converted;
   return 0;
 }
@@ -285,7 +340,7 @@ void Finish(RunContext& run, Entry& entry, RunResult* result) {
   if (index < 0 || (run.ending && entry.kind != Kind::Converting)) return;
   if (entry.kind == Kind::Skipped) {
     ShowProgress(index, FileListCount(), 0, entry.plan.fileName);
-    run.outputs.emplace(FsPathKey(entry.plan.outputPath), entry.plan.inputPath);
+    KeepOutput(run, entry);
     ++result->skipped;
     return;  // a skipped file is no processed file
   }
@@ -371,4 +426,6 @@ void ConvertFiles(const AppSettings& settings, RunResult* result) {
     if (HeadWaits(run)) Receive(run, run.pool.Wait(kWaitMs));
   }
   result->end = run.end;
+  // A record that cannot be written only costs the next run its skips.
+  if (!run.recordPath.empty()) run.record.Save(run.recordPath);
 }

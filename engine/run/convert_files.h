@@ -39,6 +39,9 @@ struct RunOptions {
   int32_t jobs = 1;           // files converted at once; tessaly-batch --jobs
   bool shrinkOnLoad = true;   // tessaly-batch --shrink-on-load
   uint64_t memoryBudget = 0;  // bytes the conversions in flight may hold; 0: DefaultMemoryBudget
+  // The record of what earlier runs wrote (engine/run/done_record.h), beside the settings
+  // file; empty: none is kept, and only this session's list knows what is done.
+  Text recordPath;
 };
 void SetRunOptions(const RunOptions& options);
 RunOptions CurrentRunOptions();
