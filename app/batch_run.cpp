@@ -78,9 +78,10 @@ BatchOutcome RunBatch(const std::vector<Text>& paths) {
 
 std::string SummaryLine(const BatchOutcome& outcome) {
   const RunResult& r = outcome.result;
-  char buf[160];
-  std::snprintf(buf, sizeof buf, "Done: %d converted, %d skipped, %d failed in %.2f s", r.converted, r.skipped,
-                r.failed, outcome.seconds);
+  char buf[200];
+  std::string kept = r.keptSources > 0 ? " (" + std::to_string(r.keptSources) + " kept as the smaller source)" : "";
+  std::snprintf(buf, sizeof buf, "Done: %d converted%s, %d skipped, %d failed in %.2f s", r.converted, kept.c_str(),
+                r.skipped, r.failed, outcome.seconds);
   std::string line = buf;
   int32_t reached =
       r.converted + r.skipped + r.failed - static_cast<int32_t>(outcome.leftOut.size()) - outcome.unreadableFolders;

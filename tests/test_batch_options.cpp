@@ -46,7 +46,7 @@ TEST(BatchOptions, OverridesChangeTheRecordAsThePagesWould) {
 TEST(BatchOptions, TreeFlags) {
   struct Row {
     std::vector<std::string> args;
-    int32_t recursive, keepDates, existing;
+    int32_t recursive, keepDates, existing, keepIfSmaller = 0;
   } rows[] = {
       {{}, 0, 1, kExistingReplace},
       {{"--recursive"}, 1, 1, kExistingReplace},
@@ -54,6 +54,8 @@ TEST(BatchOptions, TreeFlags) {
       {{"--no-recursive", "--recursive", "a"}, 1, 1, kExistingReplace},
       {{"--keep-dates", "off", "--existing", "counter"}, 0, 0, kExistingCounter},
       {{"--existing", "counter", "--existing", "skip", "--keep-dates", "on"}, 0, 1, kExistingSkip},
+      {{"--keep-if-smaller", "on"}, 0, 1, kExistingReplace, 1},
+      {{"--keep-if-smaller", "on", "--keep-if-smaller", "off"}, 0, 1, kExistingReplace, 0},
   };
   for (const Row& row : rows) {
     BatchOptions o;
@@ -63,6 +65,7 @@ TEST(BatchOptions, TreeFlags) {
     EXPECT_EQ(s.Recursive, row.recursive) << row.args.size();
     EXPECT_EQ(s.KeepDates, row.keepDates) << row.args.size();
     EXPECT_EQ(s.ExistingFiles, row.existing) << row.args.size();
+    EXPECT_EQ(s.KeepIfSmaller, row.keepIfSmaller) << row.args.size();
   }
   std::string reason;
   BatchOptions o;

@@ -72,6 +72,13 @@ TEST(BatchRun, UnreadableFoldersAreFailedButNotUnreached) {
   EXPECT_EQ(ExitStatus(outcome.result), 1);
 }
 
+TEST(BatchRun, SourcesKeptAreSaidInTheSummary) {
+  RunResult result{4, 1, 0, 0, false};
+  result.keptSources = 3;
+  BatchOutcome outcome{result, 5, 1.5, {}};
+  EXPECT_EQ(SummaryLine(outcome), "Done: 4 converted (3 kept as the smaller source), 1 skipped, 0 failed in 1.50 s");
+}
+
 class BatchConvert : public testing::Test {
  protected:
   void SetUp() override {

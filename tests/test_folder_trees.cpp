@@ -198,4 +198,62 @@ TEST_F(Reruns, TwoSourcesOfOneNameCollideInCounterModeToo) {
   EXPECT_FALSE(scratch.Exists("Out/2024/Trip/b (3).jpg"));
 }
 
+// --- keep if smaller -------------------------------------------------------------------------
+
+// A small JPEG of low quality grows when written again at 84: with the option on, the
+// source stands in for it (copied, or beside the source nothing written); a result of
+// another format or size is never replaced by its source.
+class KeepIfSmaller : public Reruns {
+ protected:
+  void SetUp() override {
+    Reruns::SetUp();
+    std::filesystem::create_directories(scratch.path() + "/Small");
+    WriteBytes(scratch, "Small/low.jpg", SampleBytes(SampleKind::Rgb24, 64, 48, kFormatJpeg, 15));
+    WriteSample(scratch, "Small/pic.png", 64, 48);
+    gAppSettings.KeepIfSmaller = 1;
+  }
+  RunResult Convert() {
+    FileListClear();
+    ResetBoxes();
+    AddPath(scratch.Path("Small"));
+    return RunConversion();
+  }
+};
+
+TEST_F(KeepIfSmaller, TheSourceIsCopiedInPlaceOfALargerResult) {
+  RunResult result = Convert();
+  EXPECT_EQ(result.converted, 2);
+  EXPECT_EQ(result.keptSources, 1);
+  EXPECT_EQ(scratch.Read("Out/low.jpg"), scratch.Read("Small/low.jpg"));
+  EXPECT_TRUE(OpenResult(scratch, "Out/pic.jpg").ok) << "PNG to JPG is another format";
+  EXPECT_EQ(Convert().skipped, 2) << "done, both";
+  // Off, the larger result is written.
+  gAppSettings.KeepIfSmaller = 0;
+  result = Convert();
+  EXPECT_EQ(result.keptSources, 0);
+  EXPECT_GT(scratch.Read("Out/low.jpg").size(), scratch.Read("Small/low.jpg").size());
+}
+
+TEST_F(KeepIfSmaller, BesideTheSourceNothingIsWritten) {
+  gAppSettings.OutputMode = 2;
+  RunResult result = Convert();
+  EXPECT_EQ(result.converted, 2);
+  EXPECT_EQ(result.keptSources, 1);
+  EXPECT_FALSE(scratch.Exists("Small/low_c.jpg"));
+  EXPECT_TRUE(scratch.Exists("Small/pic_c.jpg"));
+  RunResult again = Convert();
+  EXPECT_EQ(again.skipped, 2) << "a source kept is done while it stays as it is";
+  EXPECT_FALSE(scratch.Exists("Small/low_c.jpg"));
+}
+
+TEST_F(KeepIfSmaller, AResizedResultIsNeverTheSource) {
+  gAppSettings.ResizeMode = 2;
+  gAppSettings.ScalePercent = 100;  // planned, yet the same size: still the source's size
+  EXPECT_EQ(Convert().keptSources, 1);
+  gAppSettings.ScalePercent = 99;
+  RunResult result = Convert();
+  EXPECT_EQ(result.keptSources, 0);
+  EXPECT_EQ(OpenResult(scratch, "Out/low.jpg").width, 63u);
+}
+
 }  // namespace

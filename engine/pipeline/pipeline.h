@@ -65,8 +65,14 @@ struct FileWork {
   Text detail;             // the particulars of a failure, for the question
   uint32_t bytesRead = 0;
   uint32_t decodeScale = 1;  // 2, 4 or 8 when the JPEG was decoded that much smaller
+  // The result is of the source's own format and pixel size (upright): only then may
+  // the source stand in for a larger result (keep if smaller).
+  bool sourceLike = false;
   std::vector<uint8_t> encoded;
 };
+// Keep if smaller: the source itself is the better result when the option is on, the
+// result is of its format and size, and the result came out larger than the file.
+bool SourceIsBetter(bool keepIfSmaller, const FileWork& work);
 struct FileWorkOptions {
   bool shrinkOnLoad = true;  // engine/pipeline/shrink_on_load.h
 };

@@ -58,6 +58,8 @@ struct Entry {
   bool done = false;       // its conversion has answered
   uint32_t bytesRead = 0;  // set once decoded
   bool shown = false;      // its progress line is up
+  bool sourceKept = false;  // keep if smaller: the source stood in for its larger result
+  bool nothingWritten = false;  // ... and, beside the source, nothing was written
   FileWork work;
 };
 
@@ -286,12 +288,31 @@ void ShowDecoded(Entry& entry) {
 
 // The result goes over the output only now, in list order: an entry deleted while its
 // file converted leaves nothing behind.
-int32_t Write(Entry& entry) {
+// Keep if smaller: a result larger than its source, of its format and size, gives way to
+// the source. Beside the source (mode 2) nothing is written, true: the source is the
+// result; elsewhere the output becomes the source's very bytes.
+bool KeepSourceInstead(const RunContext& run, Entry& entry) {
+  if (run.settings.OutputMode == 2) {
+    FsAbandonReplace(&entry.output);
+    entry.sourceKept = entry.nothingWritten = true;
+    return true;
+  }
+  std::vector<uint8_t> source;
+  // A source that changed under the run keeps its result.
+  if (FsReadWholeFile(entry.plan.inputPath, &source) != ReadResult::Ok || source.size() != entry.work.bytesRead)
+    return false;
+  entry.work.encoded.swap(source);
+  entry.sourceKept = true;
+  return false;
+}
+
+int32_t Write(const RunContext& run, Entry& entry) {
   if (entry.work.error != 0) {
     FsAbandonReplace(&entry.output);
     entry.detail = std::move(entry.work.detail);
     return entry.work.error;
   }
+  if (SourceIsBetter(run.settings.KeepIfSmaller != 0, entry.work) && KeepSourceInstead(run, entry)) return 0;
   Text reason;
   if (FsCommitReplace(&entry.output, entry.work.encoded.data(), entry.work.encoded.size(), &reason)) return 0;
   entry.detail = DisplayText(entry.plan.outputPath) + u": " + reason;
@@ -309,6 +330,11 @@ void NoteDone(RunContext& run, const Entry& entry) {
   mark.sourceTime = entry.source.modified;
   mark.signature = run.stamp;
   FileFacts written;
+  if (entry.nothingWritten) {
+    mark.outputSize = kNothingWritten;
+    run.record.Note(mark);
+    return;
+  }
   if (!FsFileFacts(entry.plan.outputPath, &written)) return;
   mark.outputSize = written.size;
   mark.outputTime = written.modified;
@@ -325,12 +351,13 @@ int32_t Fail(const RunContext& run, const Entry& entry, int32_t error, RunResult
 // A file that went through the steps: written and stamped, or asked about.
 int32_t FinishProcessed(RunContext& run, Entry& entry, int32_t index, RunResult* result) {
   ShowDecoded(entry);
-  int32_t error = entry.kind == Kind::Failed ? entry.error : Write(entry);
+  int32_t error = entry.kind == Kind::Failed ? entry.error : Write(run, entry);
   if (error != 0) return Fail(run, entry, error, result);
   FileListSetStamp(index, run.stamp);
   KeepOutput(run, entry);
   NoteDone(run, entry);
   ++result->converted;
+  if (entry.sourceKept) ++result->keptSources;
   return 0;
 }
 

@@ -32,6 +32,8 @@ struct RunResult {
   bool faulted = false;  // a run-time fault ended the run (it was logged and shown)
   RunEnd end = RunEnd::Finished;
   std::vector<FailedFile> failures;  // in list order
+  // Of the converted, those whose source stood in for a larger result (keep if smaller).
+  int32_t keptSources = 0;
 };
 
 // How the runs convert; the front ends set it before a run, the run reads it once.

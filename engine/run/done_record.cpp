@@ -166,6 +166,8 @@ bool IsDone(const DoneMark* mark, TextView inputPath, const FileFacts& source, u
             const FileFacts& output) {
   if (!mark || mark->signature != signature || mark->source != PathHash(inputPath)) return false;
   if (mark->sourceSize != source.size || mark->sourceTime != source.modified) return false;
-  if (mark->outputSize == kNothingWritten) return !outputExists;
+  // Nothing was written beside the source; whatever is at that path now is no concern of
+  // this source's, which is still the result.
+  if (mark->outputSize == kNothingWritten) return true;
   return outputExists && IsOurOutput(mark, output);
 }

@@ -69,8 +69,8 @@ class DoneRecord {
 // The output at that path is one this program wrote: the record has it as it is now
 // (same size, same time), so no one has replaced it since.
 bool IsOurOutput(const DoneMark* mark, const FileFacts& output);
-// Nothing needs doing for this source: its output is ours (or, for a source kept in place
-// of a larger result, still absent), made from this very source as it is now, with these
-// settings.
+// Nothing needs doing for this source: its output is ours (or its source was kept in
+// place of a larger result and nothing written), made from this very source as it is now,
+// with these settings.
 bool IsDone(const DoneMark* mark, TextView inputPath, const FileFacts& source, uint32_t signature, bool outputExists,
             const FileFacts& output);
