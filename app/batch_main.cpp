@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
   if (options.showSettings) std::fputs(SettingsListing(gAppSettings).c_str(), stdout);
   int status = 0;
   if (!options.paths.empty()) {
-    BatchOutcome outcome = RunBatch(options.paths);
+    BatchOutcome outcome = RunBatch(options.paths, options.dryRun);
     std::printf("%s\n", SummaryLine(outcome).c_str());
     status = ExitStatus(outcome.result);
   }

@@ -203,6 +203,9 @@ std::vector<Flag> MakeFlags() {
          o->onError = v == "continue" ? OnErrorPolicy::Continue : v == "stop" ? OnErrorPolicy::Stop : OnErrorPolicy::Ask;
        },
        nullptr, "--on-error continue|stop|ask", "what a failed file does (ask: y/n, 6 s, then continue)"},
+      {"--dry-run", Value::None, {}, 0, 0, [](BatchOptions* o, const std::string&) { o->dryRun = true; }, nullptr,
+       "--dry-run",
+       "print each file's output path and what a run would do (convert,\nskip as done, skip as existing, collision, too long) and the\nrun's counts, writing nothing"},
       {"--isolate", Value::Choice, kOnOff, 0, 0, [](BatchOptions* o, const std::string& v) { o->isolate = v == "on"; },
        nullptr, "--isolate on|off",
        "convert each file in a worker process of its own (default on),\nso a file that crashes the image library fails alone"},

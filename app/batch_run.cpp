@@ -7,9 +7,11 @@
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "base/filesys.h"
+#include "engine/run/convert_errors.h"
 #include "engine/run/run.h"
 #include "input/collect.h"
 #include "input/file_list.h"
@@ -39,7 +41,24 @@ Text AbsolutePath(TextView path, TextView workingFolder) {
   return folder + Text(path);
 }
 
-BatchOutcome RunBatch(const std::vector<Text>& paths) {
+std::string PlannedLine(const PlannedFile& file) {
+  const char* what = "convert";
+  switch (file.action) {
+    case PlannedAction::Convert: break;
+    case PlannedAction::SkipDone: what = "skip, done"; break;
+    case PlannedAction::SkipExisting: what = "skip, exists"; break;
+    case PlannedAction::Collision: what = "collision"; break;
+    case PlannedAction::TooLong: what = "too long"; break;
+    case PlannedAction::Fails: what = "fails"; break;
+  }
+  std::string line = std::string(what) + std::string(14 - std::strlen(what), ' ') + TextToUtf8(DisplayText(file.inputPath));
+  if (!file.outputPath.empty()) line += " -> " + TextToUtf8(DisplayText(file.outputPath));
+  if (file.action == PlannedAction::Fails || file.action == PlannedAction::Collision)
+    line += " (" + TextToUtf8(ConvertErrorReason(file.code)) + (file.detail.empty() ? "" : ": " + TextToUtf8(DisplayText(file.detail))) + ")";
+  return line;
+}
+
+BatchOutcome RunBatch(const std::vector<Text>& paths, bool dryRun) {
   Text here = WorkingFolder();
   // The shell has split and unquoted the arguments already: a quote left in one is part
   // of the name, so they skip the quote stripping meant for a Windows command line.
@@ -58,7 +77,9 @@ BatchOutcome RunBatch(const std::vector<Text>& paths) {
   auto start = std::chrono::steady_clock::now();
   RunBlock block;
   block.pauseMs = 0;
-  if (BeginRun(&block, gAppSettings)) {
+  if (dryRun) {
+    PlanFiles(gAppSettings, &block.result, [](const PlannedFile& file) { std::printf("%s\n", PlannedLine(file).c_str()); });
+  } else if (BeginRun(&block, gAppSettings)) {
     gRunState = kRunRunning;
     std::thread worker(ConvertThreadMain, &block);
     worker.join();

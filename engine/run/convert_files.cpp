@@ -58,6 +58,7 @@ struct Entry {
   bool done = false;       // its conversion has answered
   uint32_t bytesRead = 0;  // set once decoded
   bool shown = false;      // its progress line is up
+  bool skippedAsDone = false;  // skipped: done, rather than a file not ours kept
   bool sourceKept = false;  // keep if smaller: the source stood in for its larger result
   bool nothingWritten = false;  // ... and, beside the source, nothing was written
   FileWork work;
@@ -89,6 +90,7 @@ struct RunContext {
   std::deque<std::unique_ptr<Entry>> queue;
   bool ending = false;
   RunEnd end = RunEnd::Finished;
+  bool dry = false;  // a dry run: plans, and creates nothing
 };
 
 RunOptions Resolved(RunOptions options) {
@@ -109,7 +111,7 @@ int32_t PrepareRun(RunContext* run) {
     run->outputFolder = WithTrailingBackslash(folder);
   }
   if (!CanWriteFormat(TargetFormatOf(settings))) return kErrorUnknownTarget;
-  if (settings.OutputMode == 0) FsCreateDirectory(run->outputFolder);
+  if (settings.OutputMode == 0 && !run->dry) FsCreateDirectory(run->outputFolder);
   return 0;
 }
 
@@ -186,6 +188,7 @@ int32_t DecideExisting(const RunContext& run, Entry* entry) {
   OutputChoice choice = ChooseOutput(query, [&run](TextView path) { return TakenInRun(run, path); });
   entry->plan.outputPath = choice.path;
   if (choice.action == OutputAction::SkipDone || choice.action == OutputAction::SkipExisting) entry->kind = Kind::Skipped;
+  entry->skippedAsDone = choice.action == OutputAction::SkipDone;
   if (choice.action == OutputAction::Refused) entry->detail = DisplayText(choice.path);
   return choice.error;
 }
@@ -206,7 +209,7 @@ int32_t Classify(const RunContext& run, Entry* entry) {
   if (plan.error == kErrorOutputTooLong) entry->detail = DisplayText(plan.outputPath);
   if (plan.error != 0) return plan.error;
   FsFileFacts(plan.inputPath, &entry->source);
-  MakeOutputFolder(run, plan);
+  if (!run.dry) MakeOutputFolder(run, plan);
   // An output folder that is the source folder and a target of the source's own type
   // (IMG.JPG to IMG.jpg is one file on Windows) would put the converted picture in
   // place of the original.
@@ -434,6 +437,48 @@ int32_t DefaultJobCount() {
 
 uint64_t DefaultMemoryBudget() {
   return PhysicalMemoryBytes() / 4;
+}
+
+namespace {
+
+PlannedAction ActionOf(const Entry& entry, bool skippedAsDone) {
+  if (entry.kind == Kind::Converting) return PlannedAction::Convert;
+  if (entry.kind == Kind::Skipped) return skippedAsDone ? PlannedAction::SkipDone : PlannedAction::SkipExisting;
+  if (entry.error == kErrorOutputTaken) return PlannedAction::Collision;
+  if (entry.error == kErrorOutputTooLong) return PlannedAction::TooLong;
+  return PlannedAction::Fails;
+}
+
+}  // namespace
+
+void PlanFiles(const AppSettings& settings, RunResult* result, const std::function<void(const PlannedFile&)>& tell) {
+  NameUnreadableFolders(result);
+  for (const FailedFile& folder : result->failures) tell({folder.path, Text(), PlannedAction::Fails, folder.code, {}});
+  RunContext run(CurrentRunOptions(), settings);
+  run.dry = true;
+  if (int32_t error = PrepareRun(&run)) {
+    result->runError = error;
+    return;
+  }
+  int32_t count = FileListCount();
+  for (int32_t i = 0; i < count; ++i) {
+    Entry entry;
+    entry.index = i;
+    entry.plan = PlanOutput(settings, FileListText(i), run.outputFolder, FileListRootUnits(i));
+    entry.error = Classify(run, &entry);
+    if (entry.error != 0) entry.kind = Kind::Failed;
+    // What the record or the session says is done, against a foreign file kept.
+    bool done = entry.kind == Kind::Skipped && entry.skippedAsDone;
+    PlannedFile told{entry.plan.inputPath, entry.plan.outputPath, ActionOf(entry, done), entry.error, entry.detail};
+    if (entry.kind == Kind::Failed) {
+      ++result->failed;
+      result->failures.push_back({entry.plan.inputPath, entry.error});
+    } else {
+      KeepOutput(run, entry);
+      ++(entry.kind == Kind::Skipped ? result->skipped : result->converted);
+    }
+    tell(told);
+  }
 }
 
 void ConvertFiles(const AppSettings& settings, RunResult* result) {
