@@ -33,6 +33,7 @@ class Collect : public ::testing::Test {
   void SetUp() override {
     saved_ = gAppSettings;
     gAppSettings.ClearListOnAdd = 0;
+    gAppSettings.Recursive = 0;  // whatever an earlier test left
     ResetFakeUi();
     FileListClear();
   }
