@@ -77,6 +77,7 @@ bool FsListFolder(TextView folder, const std::function<void(const FolderEntry&)>
     entry.name = TextFromUtf8(name);
     // Unix has no hidden attribute; a leading dot is the convention for it.
     entry.isHidden = name[0] == '.';
+    entry.isLink = e->d_type == DT_LNK;
     if (e->d_type == DT_DIR) {
       entry.isDirectory = true;
     } else if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
@@ -239,6 +240,11 @@ bool FsFileId(TextView path, FileId* id) {
   id->volume = static_cast<uint64_t>(st.st_dev);
   id->index = static_cast<uint64_t>(st.st_ino);
   return true;
+}
+
+bool FsFolderId(TextView path, const FolderEntry&, const FileId&, FileId* id) {
+  // stat is cheap here, and a mount point's device is its own.
+  return FsFileId(path, id);
 }
 
 bool FsFileFacts(TextView path, FileFacts* facts) {

@@ -76,12 +76,24 @@ int64_t gAddedBeforeBatch = 0;
 
 // When the batch added files, the list ends scrolled to the last of them: they are
 // appended below the rows in view, where the user would not see them.
+// The filter as the test compares with it: lower case, a comma after the last item.
+Text FilterForTest() {
+  Text filter = Cut(UiFilterText(), kMaxFilterUnits);
+  if (filter.empty()) filter = kDefaultFilter;
+  return Cut(ToLower(filter) + u",", kMaxFilterUnits);
+}
+
+// Within a batch the filter box cannot change (the batch runs on the thread that serves
+// it), so it is read once rather than once per file of a tree.
+Text gBatchFilter;
+
 struct AddBatch {
   AddBatch() {
     if (gBatchDepth++ > 0) return;
     FileListHoldRedraw(true);
     gLastShown = std::chrono::steady_clock::now();
     gAddedBeforeBatch = gFilesAdded;
+    gBatchFilter = FilterForTest();
   }
   ~AddBatch() {
     if (--gBatchDepth > 0) return;
@@ -162,40 +174,51 @@ OutputPlaces OutputPlacesNow() {
   return places;
 }
 
-bool IsOutputPlace(const OutputPlaces& places, TextView name, TextView path) {
+bool IsOutputPlace(const OutputPlaces& places, TextView name, bool known, const FileId& id) {
   if (!places.subfolderKey.empty() && FsPathKey(name) == places.subfolderKey) return true;
-  FileId id;
-  return places.hasFolder && FsFileId(path, &id) && id == places.folder;
+  return places.hasFolder && known && id == places.folder;
 }
 
 // Depth first, each folder's files in the order the file system gives them and then its
 // subfolders in that order, as a user reads a tree. The folders already walked are known
 // by identity: a link or junction that leads back to one of them is not followed, so a
 // loop ends and nothing is listed twice.
+struct PendingFolder {
+  Text path;
+  bool known = false;  // its identity could be had
+  FileId id;
+};
+
 void WalkTree(TextView top, int32_t rootUnits) {
   OutputPlaces places = OutputPlacesNow();
   std::unordered_set<FileId, FileIdHash> walked;
-  std::vector<Text> pending{Text(top)};
+  std::vector<PendingFolder> pending(1);
+  pending[0].path = Text(top);
+  pending[0].known = FsFileId(top, &pending[0].id);
   while (!pending.empty()) {
-    Text folder = std::move(pending.back());
+    PendingFolder folder = std::move(pending.back());
     pending.pop_back();
-    FileId id;
-    if (FsFileId(folder, &id) && !walked.insert(id).second) continue;
-    Text prefix = folder + kPathSeparator;
-    std::vector<Text> below;
-    bool listed = FsListFolder(folder, [&](const FolderEntry& entry) {
+    if (folder.known && !walked.insert(folder.id).second) continue;
+    Text prefix = folder.path + kPathSeparator;
+    std::vector<PendingFolder> below;
+    bool listed = FsListFolder(folder.path, [&](const FolderEntry& entry) {
       if (entry.isHidden || entry.isSystem) return;
       if (!entry.isDirectory) {
         AddFileIfAccepted(prefix + entry.name, rootUnits);
         return;
       }
-      Text path = prefix + entry.name;
-      if (IsOutputPlace(places, entry.name, path)) return;
+      PendingFolder sub;
+      sub.path = prefix + entry.name;
+      sub.known = FsFolderId(sub.path, entry, folder.id, &sub.id);
+      if (IsOutputPlace(places, entry.name, sub.known, sub.id)) return;
       // Nothing below a folder this long could be listed; it is named once instead.
-      if (path.size() >= kMaxEntryUnits) NoteLeftOut(path);
-      else below.push_back(std::move(path));
+      if (sub.path.size() >= kMaxEntryUnits) {
+        NoteLeftOut(sub.path);
+        return;
+      }
+      below.push_back(std::move(sub));
     });
-    if (!listed) NoteUnreadable(folder);
+    if (!listed) NoteUnreadable(folder.path);
     for (auto it = below.rbegin(); it != below.rend(); ++it) pending.push_back(std::move(*it));
   }
 }
@@ -336,9 +359,8 @@ int32_t AddFileIfAccepted(TextView path, int32_t rootUnits) {
   Text ext = FileExtension(path);
   if (ext.empty()) return 0;
   ext = ToLower(ext) + u",";
-  Text filter = Cut(UiFilterText(), kMaxFilterUnits);
-  if (filter.empty()) filter = kDefaultFilter;
-  filter = Cut(ToLower(filter) + u",", kMaxFilterUnits);
+  Text alone;
+  const Text& filter = gBatchDepth > 0 ? gBatchFilter : (alone = FilterForTest());
   // A plain substring test, so "peg," and "g," pass the default filter through "jpeg,"
   // and "jpg,"; users rely on the filter being forgiving, not exact.
   if (filter.find(ext) != Text::npos && FileListFind(path) < 0 && FileListAppend(path, rootUnits) >= 0) NoteFileAdded();
