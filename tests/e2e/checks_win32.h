@@ -63,6 +63,10 @@ bool NewFormatsConvertInTheWindow();
 bool AvifAndJxlPanelsSetTheirWords();
 bool AvifProfileOfTessalyBatchSurvivesARestart();
 
+// Folder trees.
+bool DroppedTreeIsMirroredDatedAndDoneAcrossRestarts();
+bool CounterWritesBesideAForeignFile();
+
 // A new user's first minutes.
 bool HandOverAndDropOfSeveralPathsKeepEveryPath();
 bool FailuresAreShownWhereTheUserLooks();

@@ -89,6 +89,8 @@ const Check kChecks[] = {
     {"output_mode_radios_choose_where_a_run_writes", OutputModeRadiosChooseWhereARunWrites},
     {"browse_stores_the_chosen_folder", BrowseStoresTheChosenFolder},
     {"option_boxes_show_and_set_their_settings", OptionBoxesShowAndSetTheirSettings},
+    {"dropped_tree_is_mirrored_dated_and_done_across_restarts", DroppedTreeIsMirroredDatedAndDoneAcrossRestarts},
+    {"counter_writes_beside_a_foreign_file", CounterWritesBesideAForeignFile},
     {"program_logged_no_faults", ProgramLoggedNoFaults},
 };
 
