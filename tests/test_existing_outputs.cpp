@@ -104,6 +104,23 @@ TEST_F(ExistingFiles, ACounterNameIsFoundAgainByItsSource) {
   EXPECT_EQ(c.path, dir.Path("a (3).jpg"));
 }
 
+// Beside the sources (mode 2) a run meets its own earlier results among them: with the
+// same settings they are done (no a_c_c.jpg); with other settings they are sources.
+TEST_F(ExistingFiles, AResultOfTheseSettingsIsNoSourceAgain) {
+  dir.Write("a_c.jpg", "our result");
+  Ours("a_c.jpg", query.inputPath);
+  query.inputPath = dir.Path("a_c.jpg");
+  FsFileFacts(query.inputPath, &query.source);
+  query.outputPath = dir.Path("a_c_c.jpg");
+  EXPECT_EQ(Choose(kExistingReplace).action, OutputAction::SkipDone);
+  query.signature = 10;
+  EXPECT_EQ(Choose(kExistingReplace).action, OutputAction::Write);
+  query.signature = 9;
+  dir.Write("a_c.jpg", "edited since, by hand");
+  FsFileFacts(query.inputPath, &query.source);
+  EXPECT_EQ(Choose(kExistingReplace).action, OutputAction::Write);
+}
+
 TEST_F(ExistingFiles, ACounterNamePastTheLengthLimitIsRefused) {
   std::string name(kMaxOutputUnits - dir.path().size() - 5, 'n');
   dir.Write(name + ".jpg", "foreign");

@@ -241,9 +241,12 @@ TEST_F(KeepIfSmaller, BesideTheSourceNothingIsWritten) {
   EXPECT_EQ(result.keptSources, 1);
   EXPECT_FALSE(scratch.Exists("Small/low_c.jpg"));
   EXPECT_TRUE(scratch.Exists("Small/pic_c.jpg"));
+  // The second run meets pic_c.jpg among the sources: a result of these settings, done.
   RunResult again = Convert();
-  EXPECT_EQ(again.skipped, 2) << "a source kept is done while it stays as it is";
+  EXPECT_EQ(again.converted, 0);
+  EXPECT_EQ(again.skipped, 3) << "a source kept is done while it stays as it is";
   EXPECT_FALSE(scratch.Exists("Small/low_c.jpg"));
+  EXPECT_FALSE(scratch.Exists("Small/pic_c_c.jpg"));
 }
 
 TEST_F(KeepIfSmaller, AResizedResultIsNeverTheSource) {

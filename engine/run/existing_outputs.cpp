@@ -39,6 +39,14 @@ Text CounterName(TextView path, int32_t n) {
 OutputChoice ChooseOutput(const OutputQuery& q, const std::function<bool(TextView)>& takenInRun) {
   OutputChoice choice;
   choice.path = q.outputPath;
+  // A source that is itself a result of these settings (a_c.jpg beside a.png, met again
+  // in its folder) would only give a second generation (a_c_c.jpg): it is done. A result
+  // of other settings is a source like any other.
+  const DoneMark* asResult = MarkOf(q, q.inputPath);
+  if (asResult && asResult->signature == q.signature && IsOurOutput(asResult, q.source)) {
+    choice.action = OutputAction::SkipDone;
+    return choice;
+  }
   Found at = Look(q.outputPath);
   const DoneMark* mark = MarkOf(q, q.outputPath);
   if (IsDone(mark, q.inputPath, q.source, q.signature, at.file, at.facts) ||

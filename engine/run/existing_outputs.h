@@ -1,7 +1,8 @@
 // What a run does about the file already at an output's path: nothing there, or a file
 // this program wrote (the record says so), is written over; one that is done (the same
 // source, unchanged, the same settings) is skipped; a file that is not ours is replaced,
-// left alone, or given a neighbour with a counter (name (2).jpg), as the user chose.
+// left alone, or given a neighbour with a counter (name (2).jpg), as the user chose. A
+// source that is itself this program's result of the same settings is done as well.
 #pragma once
 
 #include <cstdint>
