@@ -24,7 +24,7 @@ class FolderTrees : public ConversionTest {
   }
 };
 
-// The archive of the issue: the same name at three levels, each output at its own path
+// A photo archive: the same name at three levels, each output at its own path
 // below the output folder, the folders made as needed; nothing collides.
 TEST_F(FolderTrees, ModeZeroMirrorsTheDroppedTree) {
   for (const char* name : {"Photos/IMG_0001.png", "Photos/2024/IMG_0001.png", "Photos/2024/Trip/IMG_0001.png",
