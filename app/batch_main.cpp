@@ -10,6 +10,7 @@
 #include "app/console_answer.h"
 #include "base/filesys.h"
 #include "engine/run/convert_files.h"
+#include "engine/run/done_record.h"
 #include "engine/codecs/image.h"
 #include "engine/workers/worker.h"
 #include "engine/workers/worker_process.h"
@@ -45,8 +46,8 @@ int main(int argc, char** argv) {
   InitImageLibrary();
   QuietTiffWarnings();
   if (options.isolate) SetWorkerProgram(FsProgramPath());
-  SetRunOptions(RunOptions{options.jobs, options.shrinkOnLoad, 0});
   Text configPath = options.configPath.empty() ? ConfigPath() : options.configPath;
+  SetRunOptions(RunOptions{options.jobs, options.shrinkOnLoad, 0, DoneRecordPathBeside(configPath)});
   std::string unusable = UnusableConfigReason(configPath);
   if (!unusable.empty() || LoadStartupSettings(configPath) == ConfigResult::ReadFailed) {
     if (unusable.empty()) unusable = TextToUtf8(FsLastErrorText());
@@ -64,7 +65,7 @@ int main(int argc, char** argv) {
   if (options.showSettings) std::fputs(SettingsListing(gAppSettings).c_str(), stdout);
   int status = 0;
   if (!options.paths.empty()) {
-    BatchOutcome outcome = RunBatch(options.paths);
+    BatchOutcome outcome = RunBatch(options.paths, options.dryRun);
     std::printf("%s\n", SummaryLine(outcome).c_str());
     status = ExitStatus(outcome.result);
   }

@@ -176,6 +176,25 @@ std::vector<Flag> MakeFlags() {
       {"--subfolder", Value::Text, {}, 0, 0, nullptr,
        [](AppSettings* s, const std::string&, const std::string& v) { SetField(s->SubfolderName, TextFromUtf8(v)); },
        "--subfolder NAME", "subfolder name for --out-mode subfolder"},
+      {"--recursive", Value::None, {}, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string&) { s->Recursive = 1; },
+       "--recursive | --no-recursive",
+       "folders walked to any depth (hidden folders and link loops left\nout); with --out-mode folder each file goes to its path below\nthe folder it was found under, made again below --out-dir"},
+      {"--no-recursive", Value::None, {}, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string&) { s->Recursive = 0; }, "", ""},
+      {"--keep-dates", Value::Choice, kOnOff, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string& v) { s->KeepDates = v == "on" ? 1 : 0; },
+       "--keep-dates on|off", "outputs get their source's modification time (default on)"},
+      {"--existing", Value::Choice, {"replace", "skip", "counter"}, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string& v) {
+         s->ExistingFiles = v == "skip" ? kExistingSkip : v == "counter" ? kExistingCounter : kExistingReplace;
+       },
+       "--existing replace|skip|counter",
+       "an existing file this program did not write is replaced, left\nas it is, or the output goes beside it as \"name (2).jpg\""},
+      {"--keep-if-smaller", Value::Choice, kOnOff, 0, 0, nullptr,
+       [](AppSettings* s, const std::string&, const std::string& v) { s->KeepIfSmaller = v == "on" ? 1 : 0; },
+       "--keep-if-smaller on|off",
+       "a result larger than its source, of its format and size, gives\nway to the source: copied, or with --out-mode suffix nothing\nwritten (default off)"},
       {"--filter", Value::Text, {}, 0, 0, nullptr,
        [](AppSettings* s, const std::string&, const std::string& v) { SetField(s->CurrentFilter, TextFromUtf8(v)); },
        "--filter TEXT", "accepted extensions, comma-separated (jpg,png,...)"},
@@ -184,6 +203,9 @@ std::vector<Flag> MakeFlags() {
          o->onError = v == "continue" ? OnErrorPolicy::Continue : v == "stop" ? OnErrorPolicy::Stop : OnErrorPolicy::Ask;
        },
        nullptr, "--on-error continue|stop|ask", "what a failed file does (ask: y/n, 6 s, then continue)"},
+      {"--dry-run", Value::None, {}, 0, 0, [](BatchOptions* o, const std::string&) { o->dryRun = true; }, nullptr,
+       "--dry-run",
+       "print each file's output path and what a run would do (convert,\nskip as done, skip as existing, collision, too long) and the\nrun's counts, writing nothing"},
       {"--isolate", Value::Choice, kOnOff, 0, 0, [](BatchOptions* o, const std::string& v) { o->isolate = v == "on"; },
        nullptr, "--isolate on|off",
        "convert each file in a worker process of its own (default on),\nso a file that crashes the image library fails alone"},
@@ -365,6 +387,10 @@ std::string SettingsListing(const AppSettings& s) {
   Line(&out, "FormatId", s.FormatId);
   Line(&out, "ToSrgb", s.ToSrgb);
   out += "Background=" + HexColour(BackgroundRgb(s)) + "\n";
+  Line(&out, "Recursive", s.Recursive);
+  Line(&out, "KeepDates", s.KeepDates);
+  Line(&out, "ExistingFiles", s.ExistingFiles);
+  Line(&out, "KeepIfSmaller", s.KeepIfSmaller);
   for (int32_t i = 0; i < kSaveFlagCount; ++i)
     if (s.SaveFlags[i] != 0) out += "SaveFlags[" + std::to_string(i) + "]=" + std::to_string(s.SaveFlags[i]) + "\n";
   for (int32_t i = 0; i < kExtraFlagCount; ++i)
@@ -382,8 +408,9 @@ std::string SettingsListing(const AppSettings& s) {
 std::string BatchUsage() {
   std::string text =
       "Usage: tessaly-batch [options] [PATH...]\n"
-      "Converts image files and the files directly inside folders, with the settings of\n"
-      "Config.dat (beside the program unless --config says otherwise) and the overrides below.\n\n";
+      "Converts image files and the files inside folders (subfolders too with --recursive),\n"
+      "with the settings of Config.dat (beside the program unless --config says otherwise)\n"
+      "and the overrides below.\n\n";
   constexpr size_t kHelpColumn = 25;
   for (const Flag& flag : Flags()) {
     if (flag.usage.empty()) continue;

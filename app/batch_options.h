@@ -28,6 +28,8 @@ struct BatchOptions {
   int32_t jobs = 0;
   // JPEGs decoded smaller where the resize allows (engine/pipeline/shrink_on_load.h).
   bool shrinkOnLoad = true;
+  // Say for every file what a run would do, and write nothing.
+  bool dryRun = false;
   // Settings overrides in the order given, each checked when parsed.
   std::vector<std::pair<std::string, std::string>> overrides;
   std::vector<Text> paths;

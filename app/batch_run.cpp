@@ -7,9 +7,11 @@
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "base/filesys.h"
+#include "engine/run/convert_errors.h"
 #include "engine/run/run.h"
 #include "input/collect.h"
 #include "input/file_list.h"
@@ -39,7 +41,24 @@ Text AbsolutePath(TextView path, TextView workingFolder) {
   return folder + Text(path);
 }
 
-BatchOutcome RunBatch(const std::vector<Text>& paths) {
+std::string PlannedLine(const PlannedFile& file) {
+  const char* what = "convert";
+  switch (file.action) {
+    case PlannedAction::Convert: break;
+    case PlannedAction::SkipDone: what = "skip, done"; break;
+    case PlannedAction::SkipExisting: what = "skip, exists"; break;
+    case PlannedAction::Collision: what = "collision"; break;
+    case PlannedAction::TooLong: what = "too long"; break;
+    case PlannedAction::Fails: what = "fails"; break;
+  }
+  std::string line = std::string(what) + std::string(14 - std::strlen(what), ' ') + TextToUtf8(DisplayText(file.inputPath));
+  if (!file.outputPath.empty()) line += " -> " + TextToUtf8(DisplayText(file.outputPath));
+  if (file.action == PlannedAction::Fails || file.action == PlannedAction::Collision)
+    line += " (" + TextToUtf8(ConvertErrorReason(file.code)) + (file.detail.empty() ? "" : ": " + TextToUtf8(DisplayText(file.detail))) + ")";
+  return line;
+}
+
+BatchOutcome RunBatch(const std::vector<Text>& paths, bool dryRun) {
   Text here = WorkingFolder();
   // The shell has split and unquoted the arguments already: a quote left in one is part
   // of the name, so they skip the quote stripping meant for a Windows command line.
@@ -58,7 +77,9 @@ BatchOutcome RunBatch(const std::vector<Text>& paths) {
   auto start = std::chrono::steady_clock::now();
   RunBlock block;
   block.pauseMs = 0;
-  if (BeginRun(&block, gAppSettings)) {
+  if (dryRun) {
+    PlanFiles(gAppSettings, &block.result, [](const PlannedFile& file) { std::printf("%s\n", PlannedLine(file).c_str()); });
+  } else if (BeginRun(&block, gAppSettings)) {
     gRunState = kRunRunning;
     std::thread worker(ConvertThreadMain, &block);
     worker.join();
@@ -66,17 +87,25 @@ BatchOutcome RunBatch(const std::vector<Text>& paths) {
   }
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   outcome.result = block.result;
+  for (const FailedFile& failure : outcome.result.failures) {
+    if (failure.code != kErrorFolderUnreadable) continue;
+    ++outcome.unreadableFolders;
+    std::fprintf(stderr, "tessaly-batch: cannot read the folder, its files are left out: %s\n",
+                 TextToUtf8(DisplayText(failure.path)).c_str());
+  }
   outcome.result.failed += static_cast<int32_t>(outcome.leftOut.size());
   return outcome;
 }
 
 std::string SummaryLine(const BatchOutcome& outcome) {
   const RunResult& r = outcome.result;
-  char buf[160];
-  std::snprintf(buf, sizeof buf, "Done: %d converted, %d skipped, %d failed in %.2f s", r.converted, r.skipped,
-                r.failed, outcome.seconds);
+  char buf[200];
+  std::string kept = r.keptSources > 0 ? " (" + std::to_string(r.keptSources) + " kept as the smaller source)" : "";
+  std::snprintf(buf, sizeof buf, "Done: %d converted%s, %d skipped, %d failed in %.2f s", r.converted, kept.c_str(),
+                r.skipped, r.failed, outcome.seconds);
   std::string line = buf;
-  int32_t reached = r.converted + r.skipped + r.failed - static_cast<int32_t>(outcome.leftOut.size());
+  int32_t reached =
+      r.converted + r.skipped + r.failed - static_cast<int32_t>(outcome.leftOut.size()) - outcome.unreadableFolders;
   if (const char* reason = RunErrorText(r.runError)) line += std::string("; ") + reason;
   else if (reached < outcome.listed) line += "; " + std::to_string(outcome.listed - reached) + " not reached";
   if (r.faulted) line += "; ended by an unexpected fault (see the error log)";

@@ -17,6 +17,9 @@ struct BatchOutcome {
   // Paths longer than an entry may be: never listed, each named on standard error and
   // counted among the failed.
   std::vector<Text> leftOut;
+  // Folders of a walked tree that could not be listed: each named on standard error and
+  // counted among the failed by the run.
+  int32_t unreadableFolders = 0;
 };
 
 // A relative path made absolute against the working folder: the pipeline needs a
@@ -24,8 +27,10 @@ struct BatchOutcome {
 Text AbsolutePath(TextView path, TextView workingFolder);
 
 // Every path through AddPath, in order, then one run on a std::thread worker
-// while this thread waits.
-BatchOutcome RunBatch(const std::vector<Text>& paths);
+// while this thread waits; or, dry, the run's plan printed on standard output.
+BatchOutcome RunBatch(const std::vector<Text>& paths, bool dryRun = false);
+// One line of a dry run: what would happen, the file, and where its output would go.
+std::string PlannedLine(const PlannedFile& file);
 
 // "Done: 3 converted, 1 skipped, 0 failed in 2.41 s", with the entries a stopped run
 // did not reach and the reason a run ended before its first file.

@@ -9,6 +9,8 @@
 #include "base/filesys.h"
 #include "base/utils.h"
 #include "engine/codecs/image.h"
+#include "engine/run/convert_files.h"
+#include "engine/run/done_record.h"
 #include "engine/workers/worker.h"
 #include "engine/workers/worker_process.h"
 #include "ui/main_dialog_win32.h"
@@ -85,6 +87,9 @@ bool IsWorkerStart(TextView tail) {
 
 int RunFirstInstance() {
   SetWorkerProgram(FsProgramPath());
+  // The window converts on every logical processor and keeps its record of what is done
+  // beside its settings.
+  SetRunOptions(RunOptions{0, true, 0, DoneRecordPathBeside(ConfigPath())});
   LoadSettings();
   SetToolTipSwitch();
   ShowMainDialog();

@@ -20,7 +20,35 @@ struct FolderEntry {
   bool isDirectory = false;
   bool isHidden = false;
   bool isSystem = false;
+  bool isLink = false;  // a symbolic link, junction or other reparse point
 };
+
+// What tells one file or folder from every other on the machine, whatever path leads
+// to it (links, junctions, other spellings).
+struct FileId {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator==(const FileId& other) const { return volume == other.volume && index == other.index; }
+};
+// The identity of what the path names, links followed; false when it cannot be reached.
+bool FsFileId(TextView path, FileId* id);
+// The same for a folder found in the listing of a folder of identity `parent` (entry as
+// the listing gave it), where that can be had for less: under Wine the volume alone costs
+// a millisecond a folder, and a folder that is no link lies on its parent's volume.
+bool FsFolderId(TextView path, const FolderEntry& entry, const FileId& parent, FileId* id);
+
+// Times are counted as Windows counts them: 100-nanosecond ticks since 1601-01-01 UTC,
+// so the same numbers mean the same moment in every build.
+struct FileFacts {
+  uint64_t size = 0;
+  int64_t modified = 0;
+  int64_t created = 0;  // 0 where the system keeps no creation time that can be set
+};
+// False when the path names no file (a folder included).
+bool FsFileFacts(TextView path, FileFacts* facts);
+// Gives an existing file these times; a time of 0 is left as it is. The creation time is
+// Windows' alone.
+bool FsSetFileTimes(TextView path, int64_t modified, int64_t created);
 
 bool FsIsDirectory(TextView path);
 // True when both paths name one existing file, whatever their spelling (letter case,
@@ -30,6 +58,8 @@ bool FsSameFile(TextView a, TextView b);
 bool FsFileExists(TextView path);
 // Creates one level; true when the folder exists afterwards.
 bool FsCreateDirectory(TextView path);
+// Creates every missing level of a folder path; true when it exists afterwards.
+bool FsCreateDirectories(TextView path);
 // Calls visit for every entry directly inside the folder ("." and ".." left out), in
 // the order the file system returns them. False when the folder cannot be listed.
 bool FsListFolder(TextView folder, const std::function<void(const FolderEntry&)>& visit);
@@ -48,6 +78,10 @@ struct PendingFile {
   Text target;
   Text temp;
   intptr_t handle = -1;  // the platform's handle of the open temporary
+  // Times the file is given before it takes the target's name (FsSetFileTimes); 0 leaves
+  // the time of writing.
+  int64_t modified = 0;
+  int64_t created = 0;
 };
 // Creates the temporary; false with the system's reason when the folder cannot take a
 // file (missing, not writable, full), before any work was spent on the bytes.

@@ -77,6 +77,7 @@ bool FsListFolder(TextView folder, const std::function<void(const FolderEntry&)>
     entry.name = TextFromUtf8(name);
     // Unix has no hidden attribute; a leading dot is the convention for it.
     entry.isHidden = name[0] == '.';
+    entry.isLink = e->d_type == DT_LNK;
     if (e->d_type == DT_DIR) {
       entry.isDirectory = true;
     } else if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
@@ -134,6 +135,26 @@ std::string TemporaryNameBeside(const std::string& target) {
 
 }  // namespace
 
+namespace {
+
+// Seconds from 1601-01-01 to 1970-01-01, and ticks of 100 ns in a second.
+constexpr int64_t kUnixEpochSeconds = 11644473600;
+constexpr int64_t kTicksPerSecond = 10000000;
+
+int64_t Ticks(const struct timespec& t) {
+  return (static_cast<int64_t>(t.tv_sec) + kUnixEpochSeconds) * kTicksPerSecond + t.tv_nsec / 100;
+}
+
+struct timespec Timespec(int64_t ticks) {
+  struct timespec t;
+  int64_t seconds = ticks / kTicksPerSecond;
+  t.tv_sec = static_cast<time_t>(seconds - kUnixEpochSeconds);
+  t.tv_nsec = static_cast<long>((ticks % kTicksPerSecond) * 100);
+  return t;
+}
+
+}  // namespace
+
 bool FsBeginReplace(TextView path, PendingFile* file, Text* reason) {
   file->target = Text(path);
   std::string temp = TemporaryNameBeside(Native(path));
@@ -150,6 +171,13 @@ bool FsCommitReplace(PendingFile* file, const void* data, size_t size, Text* rea
   if (fd < 0) return false;
   std::string temp = Native(file->temp);
   bool ok = WriteAll(fd, data, size) && ::fsync(fd) == 0;
+  if (ok && file->modified != 0) {
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1] = Timespec(file->modified);
+    ok = ::futimens(fd, times) == 0;
+  }
   int error = errno;
   if (::close(fd) != 0 && ok) ok = false, error = errno;
   if (ok && ::rename(temp.c_str(), Native(file->target).c_str()) != 0) ok = false, error = errno;
@@ -203,4 +231,36 @@ LocalTime FsLocalTime() {
   struct tm tm;
   ::localtime_r(&now, &tm);
   return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+
+bool FsFileId(TextView path, FileId* id) {
+  struct stat st;
+  if (path.empty() || ::stat(Native(path).c_str(), &st) != 0) return false;
+  id->volume = static_cast<uint64_t>(st.st_dev);
+  id->index = static_cast<uint64_t>(st.st_ino);
+  return true;
+}
+
+bool FsFolderId(TextView path, const FolderEntry&, const FileId&, FileId* id) {
+  // stat is cheap here, and a mount point's device is its own.
+  return FsFileId(path, id);
+}
+
+bool FsFileFacts(TextView path, FileFacts* facts) {
+  struct stat st;
+  if (path.empty() || ::stat(Native(path).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  facts->size = static_cast<uint64_t>(st.st_size);
+  facts->modified = Ticks(st.st_mtim);
+  facts->created = 0;
+  return true;
+}
+
+bool FsSetFileTimes(TextView path, int64_t modified, int64_t) {
+  if (modified == 0) return true;
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1] = Timespec(modified);
+  return ::utimensat(AT_FDCWD, Native(path).c_str(), times, 0) == 0;
 }

@@ -128,6 +128,92 @@ const char* Win32ErrorDescription(unsigned long code) {
   }
 }
 
+namespace {
+
+int64_t Ticks(const FILETIME& t) {
+  return static_cast<int64_t>((uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime);
+}
+
+FILETIME FileTime(int64_t ticks) {
+  FILETIME t;
+  t.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(ticks) & 0xFFFFFFFFu);
+  t.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32);
+  return t;
+}
+
+// A time of 0 stays as it is: SetFileTime leaves a time it gets no FILETIME for.
+bool SetTimes(HANDLE file, int64_t modified, int64_t created) {
+  if (modified == 0 && created == 0) return true;
+  FILETIME write = FileTime(modified), birth = FileTime(created);
+  return SetFileTime(file, created ? &birth : nullptr, nullptr, modified ? &write : nullptr) != 0;
+}
+
+}  // namespace
+
+bool FsFileId(TextView path, FileId* id) {
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!FileIdentity(path, &info)) return false;
+  id->volume = info.dwVolumeSerialNumber;
+  id->index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return true;
+}
+
+namespace {
+
+// FILE_INTERNAL_INFORMATION through ntdll: the file index without the volume serial,
+// which GetFileInformationByHandle also asks for and Wine takes a millisecond to find.
+struct StatusBlock {
+  union {
+    LONG status;
+    void* pointer;
+  };
+  ULONG_PTR information;
+};
+using QueryInformationFile = LONG(WINAPI*)(HANDLE, StatusBlock*, void*, ULONG, int);
+constexpr int kFileInternalInformation = 6;
+
+bool FileIndex(TextView path, uint64_t* index) {
+  static auto query = reinterpret_cast<QueryInformationFile>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+  if (!query) return false;
+  FileHandle file(CreateFileW(Wide(Win32FilePath(path)), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.valid()) return false;
+  StatusBlock status = {};
+  LARGE_INTEGER number = {};
+  if (query(file.get(), &status, &number, sizeof number, kFileInternalInformation) < 0) return false;
+  *index = static_cast<uint64_t>(number.QuadPart);
+  return true;
+}
+
+}  // namespace
+
+bool FsFolderId(TextView path, const FolderEntry& entry, const FileId& parent, FileId* id) {
+  // A junction or link may lead to another volume: only it needs the whole identity.
+  uint64_t index = 0;
+  if (entry.isLink || !FileIndex(path, &index)) return FsFileId(path, id);
+  id->volume = parent.volume;
+  id->index = index;
+  return true;
+}
+
+bool FsFileFacts(TextView path, FileFacts* facts) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (path.empty() || !GetFileAttributesExW(Wide(Win32FilePath(path)), GetFileExInfoStandard, &data)) return false;
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+  facts->size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  facts->modified = Ticks(data.ftLastWriteTime);
+  facts->created = Ticks(data.ftCreationTime);
+  return true;
+}
+
+bool FsSetFileTimes(TextView path, int64_t modified, int64_t created) {
+  FileHandle file(CreateFileW(Wide(Win32FilePath(path)), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.valid() && SetTimes(file.get(), modified, created);
+}
+
 bool FsIsDirectory(TextView path) {
   DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -160,7 +246,10 @@ bool FsListFolder(TextView folder, const std::function<void(const FolderEntry&)>
   pattern.push_back(u'*');
   Text full = Win32FilePath(pattern);
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(Wide(full), &found);
+  // No short 8.3 names (nothing here uses them, and making them costs per entry), in
+  // large reads: a walk over a tree lists thousands of folders.
+  HANDLE search = FindFirstFileExW(Wide(full), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH);
   if (search == INVALID_HANDLE_VALUE) {
     // A drive root holds no "." or "..", so an empty one finds nothing at all.
     return GetLastError() == ERROR_FILE_NOT_FOUND && FsIsDirectory(folder);
@@ -173,6 +262,7 @@ bool FsListFolder(TextView folder, const std::function<void(const FolderEntry&)>
     entry.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.isHidden = (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
     entry.isSystem = (found.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+    entry.isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     visit(entry);
   } while (FindNextFileW(search, &found));
   FindClose(search);
@@ -218,7 +308,8 @@ bool FsCommitReplace(PendingFile* file, const void* data, size_t size, Text* rea
   FileHandle handle(reinterpret_cast<HANDLE>(file->handle));
   file->handle = -1;
   Text tempFull = Win32FilePath(file->temp);
-  bool ok = WriteAll(handle.get(), data, size) && FlushFileBuffers(handle.get());
+  bool ok = WriteAll(handle.get(), data, size) && FlushFileBuffers(handle.get()) &&
+            SetTimes(handle.get(), file->modified, file->created);
   DWORD error = ok ? 0 : GetLastError();
   if (!handle.Close() && ok) ok = false, error = GetLastError();
   if (ok && !MoveFileExW(Wide(tempFull), Wide(Win32FilePath(file->target)),

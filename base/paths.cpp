@@ -27,6 +27,20 @@ PathParts SplitPath(TextView path) {
   return parts;
 }
 
+Text FoldersBelowRoot(TextView path, size_t rootUnits) {
+  if (rootUnits == 0 || rootUnits >= path.size()) return Text();
+  TextView below = path.substr(rootUnits);
+  while (!below.empty() && IsPathSeparator(below.front())) below.remove_prefix(1);
+  size_t cut = TextView::npos;
+  for (size_t i = below.size(); i-- > 0;) {
+    if (IsPathSeparator(below[i])) {
+      cut = i;
+      break;
+    }
+  }
+  return cut == TextView::npos ? Text() : Text(below.substr(0, cut + 1));
+}
+
 Text ProgramFolder() {
   return SplitPath(FsProgramPath()).folder;
 }

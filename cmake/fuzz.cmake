@@ -1,6 +1,7 @@
 # libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer) over the code
 # that takes outside bytes: the settings file, command-line and hand-over text, names,
-# the EXIF mender, the worker's messages, TIFFs read through libtiff. scripts/fuzz.sh runs them.
+# the EXIF mender, the worker's messages, the record of what is done (Converted.dat), TIFFs
+# read through libtiff. scripts/fuzz.sh runs them.
 find_library(FREEIMAGE_LIBRARY NAMES freeimage REQUIRED)
 find_path(FREEIMAGE_INCLUDE_DIR FreeImage.h REQUIRED)
 find_package(Threads REQUIRED)

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <unordered_set>
 
 #include "base/error_log.h"
 #include "base/filesys.h"
@@ -75,12 +76,24 @@ int64_t gAddedBeforeBatch = 0;
 
 // When the batch added files, the list ends scrolled to the last of them: they are
 // appended below the rows in view, where the user would not see them.
+// The filter as the test compares with it: lower case, a comma after the last item.
+Text FilterForTest() {
+  Text filter = Cut(UiFilterText(), kMaxFilterUnits);
+  if (filter.empty()) filter = kDefaultFilter;
+  return Cut(ToLower(filter) + u",", kMaxFilterUnits);
+}
+
+// Within a batch the filter box cannot change (the batch runs on the thread that serves
+// it), so it is read once rather than once per file of a tree.
+Text gBatchFilter;
+
 struct AddBatch {
   AddBatch() {
     if (gBatchDepth++ > 0) return;
     FileListHoldRedraw(true);
     gLastShown = std::chrono::steady_clock::now();
     gAddedBeforeBatch = gFilesAdded;
+    gBatchFilter = FilterForTest();
   }
   ~AddBatch() {
     if (--gBatchDepth > 0) return;
@@ -125,6 +138,89 @@ TextView WithoutQuotes(TextView token) {
   if (first == TextView::npos) return TextView();
   size_t last = token.find_last_not_of(u'"');
   return token.substr(first, last - first + 1);
+}
+
+// ---- Walking a folder tree ------------------------------------------------------------
+
+std::vector<Text> gUnreadable;  // under gLeftOutLock, as the left-out paths
+std::unordered_set<Text> gUnreadableKeys;
+
+void NoteUnreadable(TextView folder) {
+  std::lock_guard<std::mutex> hold(gLeftOutLock);
+  if (gUnreadableKeys.insert(FsPathKey(folder)).second) gUnreadable.emplace_back(folder);
+}
+
+void NoteLeftOut(TextView path) {
+  std::lock_guard<std::mutex> hold(gLeftOutLock);
+  gLeftOut.emplace_back(path);
+}
+
+struct FileIdHash {
+  size_t operator()(const FileId& id) const { return std::hash<uint64_t>()(id.index * 0x9E3779B97F4A7C15ull ^ id.volume); }
+};
+
+// Where this program writes, so that a walk does not take earlier results for sources.
+struct OutputPlaces {
+  Text subfolderKey;  // mode 1: the subfolder's name, as FsPathKey compares it
+  bool hasFolder = false;
+  FileId folder;  // mode 0: the output folder itself
+};
+
+OutputPlaces OutputPlacesNow() {
+  OutputPlaces places;
+  const AppSettings& s = gAppSettings;
+  if (s.OutputMode == 1) places.subfolderKey = FsPathKey(FieldView(s.SubfolderName));
+  if (s.OutputMode == 0) places.hasFolder = FsFileId(FieldView(s.OutputFolder), &places.folder);
+  return places;
+}
+
+bool IsOutputPlace(const OutputPlaces& places, TextView name, bool known, const FileId& id) {
+  if (!places.subfolderKey.empty() && FsPathKey(name) == places.subfolderKey) return true;
+  return places.hasFolder && known && id == places.folder;
+}
+
+// Depth first, each folder's files in the order the file system gives them and then its
+// subfolders in that order, as a user reads a tree. The folders already walked are known
+// by identity: a link or junction that leads back to one of them is not followed, so a
+// loop ends and nothing is listed twice.
+struct PendingFolder {
+  Text path;
+  bool known = false;  // its identity could be had
+  FileId id;
+};
+
+void WalkTree(TextView top, int32_t rootUnits) {
+  OutputPlaces places = OutputPlacesNow();
+  std::unordered_set<FileId, FileIdHash> walked;
+  std::vector<PendingFolder> pending(1);
+  pending[0].path = Text(top);
+  pending[0].known = FsFileId(top, &pending[0].id);
+  while (!pending.empty()) {
+    PendingFolder folder = std::move(pending.back());
+    pending.pop_back();
+    if (folder.known && !walked.insert(folder.id).second) continue;
+    Text prefix = folder.path + kPathSeparator;
+    std::vector<PendingFolder> below;
+    bool listed = FsListFolder(folder.path, [&](const FolderEntry& entry) {
+      if (entry.isHidden || entry.isSystem) return;
+      if (!entry.isDirectory) {
+        AddFileIfAccepted(prefix + entry.name, rootUnits);
+        return;
+      }
+      PendingFolder sub;
+      sub.path = prefix + entry.name;
+      sub.known = FsFolderId(sub.path, entry, folder.id, &sub.id);
+      if (IsOutputPlace(places, entry.name, sub.known, sub.id)) return;
+      // Nothing below a folder this long could be listed; it is named once instead.
+      if (sub.path.size() >= kMaxEntryUnits) {
+        NoteLeftOut(sub.path);
+        return;
+      }
+      below.push_back(std::move(sub));
+    });
+    if (!listed) NoteUnreadable(folder.path);
+    for (auto it = below.rbegin(); it != below.rend(); ++it) pending.push_back(std::move(*it));
+  }
 }
 
 // A folder contributes its top-level files; anything else is taken for a file, even a
@@ -228,15 +324,33 @@ int32_t AddDroppedPaths(const std::vector<Text>& paths) {
 
 void AddFolderFiles(TextView folder) {
   // The folder text is joined as given, trailing separator or not, so that entries read
-  // the same whichever way the folder arrived. A folder that cannot be listed adds nothing.
+  // the same whichever way the folder arrived.
   Text prefix = Text(folder) + kPathSeparator;
-  FsListFolder(folder, [&prefix](const FolderEntry& entry) {
-    if (entry.isHidden || entry.isSystem || entry.isDirectory) return;
-    AddFileIfAccepted(prefix + entry.name);
-  });
+  auto rootUnits = static_cast<int32_t>(prefix.size());
+  if (gAppSettings.Recursive == 0) {
+    bool listed = FsListFolder(folder, [&](const FolderEntry& entry) {
+      if (entry.isHidden || entry.isSystem || entry.isDirectory) return;
+      AddFileIfAccepted(prefix + entry.name, rootUnits);
+    });
+    if (!listed) NoteUnreadable(folder);
+    return;
+  }
+  WalkTree(folder, rootUnits);
+}
+
+std::vector<Text> TakeUnreadableFolders() {
+  std::lock_guard<std::mutex> hold(gLeftOutLock);
+  std::vector<Text> taken;
+  taken.swap(gUnreadable);
+  gUnreadableKeys.clear();
+  return taken;
 }
 
 int32_t AddFileIfAccepted(TextView path) {
+  return AddFileIfAccepted(path, 0);
+}
+
+int32_t AddFileIfAccepted(TextView path, int32_t rootUnits) {
   if (path.size() > kMaxEntryUnits) {
     std::lock_guard<std::mutex> hold(gLeftOutLock);
     gLeftOut.emplace_back(path);
@@ -245,12 +359,11 @@ int32_t AddFileIfAccepted(TextView path) {
   Text ext = FileExtension(path);
   if (ext.empty()) return 0;
   ext = ToLower(ext) + u",";
-  Text filter = Cut(UiFilterText(), kMaxFilterUnits);
-  if (filter.empty()) filter = kDefaultFilter;
-  filter = Cut(ToLower(filter) + u",", kMaxFilterUnits);
+  Text alone;
+  const Text& filter = gBatchDepth > 0 ? gBatchFilter : (alone = FilterForTest());
   // A plain substring test, so "peg," and "g," pass the default filter through "jpeg,"
   // and "jpg,"; users rely on the filter being forgiving, not exact.
-  if (filter.find(ext) != Text::npos && FileListFind(path) < 0 && FileListAppend(path) >= 0) NoteFileAdded();
+  if (filter.find(ext) != Text::npos && FileListFind(path) < 0 && FileListAppend(path, rootUnits) >= 0) NoteFileAdded();
   return 1;
 }
 

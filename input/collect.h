@@ -29,10 +29,21 @@ int32_t AddPath(TextView path);
 // A batch of dropped names (as DragQueryFileW gives them): one clear test for the whole
 // batch, names cut to 275 units, counters and scroll range refreshed once. Returns the count.
 int32_t AddDroppedPaths(const std::vector<Text>& paths);
+// The files directly inside the folder, or with Recursive on those of every folder below
+// it too, each folder's files before its subfolders. Left out as at the top level: hidden
+// and system files and folders; also a folder reached again through a link or junction
+// (a loop), and the folders this program writes into (the subfolder of output mode 1,
+// the output folder of mode 0), whose files are results, not sources. Every entry
+// remembers the folder it was found under (FileListRootUnits). A folder that cannot be
+// listed is noted for TakeUnreadableFolders and the walk goes on.
 void AddFolderFiles(TextView folder);
+// The folders that could not be listed since the last call, each once, oldest first.
+std::vector<Text> TakeUnreadableFolders();
 // 0 when the path has no extension, else 1 (whether or not it was added). A path longer
 // than an entry may be (260 units) is never added; it is noted for TakeLeftOutPaths.
 int32_t AddFileIfAccepted(TextView path);
+// The same for a file found under a folder: rootUnits as FileListAppend takes them.
+int32_t AddFileIfAccepted(TextView path, int32_t rootUnits);
 // The paths left out for their length since the last call, oldest first.
 std::vector<Text> TakeLeftOutPaths();
 void ClearFileList();

@@ -17,8 +17,15 @@ Text FileListText(int32_t index);
 // The conversion stamp: 0 when added, the run's signature after a save.
 uint32_t FileListStamp(int32_t index);
 void FileListSetStamp(int32_t index, uint32_t stamp);
-// Appends at the end with stamp 0; returns the new index.
-int32_t FileListAppend(TextView text);
+// Appends at the end with stamp 0; returns the new index. rootUnits: how many units at
+// the start of the text name the folder the file was found under, separator included
+// (0 for a file given by itself); its outputs mirror the path below that folder.
+int32_t FileListAppend(TextView text, int32_t rootUnits = 0);
+// The entry's rootUnits; 0 past the end of the list.
+int32_t FileListRootUnits(int32_t index);
+// The rootUnits an entry keeps: 0 unless a name is left below the root.
+constexpr int32_t kMaxRootUnits = 0xFFFF;
+int32_t RootUnitsFor(TextView text, int32_t rootUnits);
 // Case-insensitive exact match of the whole text; -1 when absent.
 int32_t FileListFind(TextView text);
 void FileListDelete(int32_t index);

@@ -12,6 +12,7 @@ namespace {
 struct Entry {
   Text text;
   uint32_t stamp = 0;
+  int32_t rootUnits = 0;
 };
 
 std::mutex gLock;
@@ -39,15 +40,20 @@ uint32_t FileListStamp(int32_t index) {
   return InRange(index) ? gEntries[index].stamp : 0;
 }
 
+int32_t FileListRootUnits(int32_t index) {
+  std::lock_guard<std::mutex> hold(gLock);
+  return InRange(index) ? gEntries[index].rootUnits : 0;
+}
+
 void FileListSetStamp(int32_t index, uint32_t stamp) {
   std::lock_guard<std::mutex> hold(gLock);
   if (InRange(index)) gEntries[index].stamp = stamp;
 }
 
-int32_t FileListAppend(TextView text) {
+int32_t FileListAppend(TextView text, int32_t rootUnits) {
   std::lock_guard<std::mutex> hold(gLock);
   int32_t index = static_cast<int32_t>(gEntries.size());
-  gEntries.push_back(Entry{Text(text), 0});
+  gEntries.push_back(Entry{Text(text), 0, RootUnitsFor(text, rootUnits)});
   gFirstIndex.Note(text, index);
   return index;
 }

@@ -60,17 +60,28 @@ uint32_t FileListStamp(int32_t index) {
   return data == LB_ERR ? 0 : static_cast<uint32_t>(data);
 }
 
-void FileListSetStamp(int32_t index, uint32_t stamp) {
-  ListMessage(LB_SETITEMDATA, index, static_cast<LPARAM>(stamp));
+int32_t FileListRootUnits(int32_t index) {
+  LRESULT data = ListMessage(LB_GETITEMDATA, index);
+  return data == LB_ERR ? 0 : static_cast<int32_t>((static_cast<uint64_t>(data) >> kEntryRootShift) & kMaxRootUnits);
 }
 
-int32_t FileListAppend(TextView text) {
+// A new stamp is written whole, which clears a failure mark kept beside it; the root
+// stays with the entry.
+void FileListSetStamp(int32_t index, uint32_t stamp) {
+  LRESULT data = ListMessage(LB_GETITEMDATA, index);
+  if (data == LB_ERR) return;
+  uint64_t root = static_cast<uint64_t>(data) & (uint64_t{kMaxRootUnits} << kEntryRootShift);
+  ListMessage(LB_SETITEMDATA, index, static_cast<LPARAM>(root | stamp));
+}
+
+int32_t FileListAppend(TextView text, int32_t rootUnits) {
   HWND list = gFileListBox.load();
   if (!list) return -1;
   Text entry(text);
   LRESULT index = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry)));
   if (index < 0) return -1;
-  SendMessageW(list, LB_SETITEMDATA, index, 0);
+  uint64_t root = static_cast<uint64_t>(RootUnitsFor(entry, rootUnits)) << kEntryRootShift;
+  SendMessageW(list, LB_SETITEMDATA, index, static_cast<LPARAM>(root));
   std::lock_guard<std::mutex> hold(gIndexLock);
   if (list == gIndexedList) gIndex.Note(entry, static_cast<int32_t>(index));
   return static_cast<int32_t>(index);

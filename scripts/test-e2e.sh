@@ -103,6 +103,18 @@ convert -size 200x150 -seed 7 plasma:fractal -quality 90 "$data/newformats/jpg/p
 mkdir -p "$data/cmyk" "$data/cmyk-shown"
 cp tests/data/corpus/jpeg-cmyk-profile.jpg tests/data/corpus/tiff-cmyk-profile.tif "$data/cmyk/"
 cp tests/data/corpus/jpeg-cmyk-profile-shown.png tests/data/corpus/cmyk-profile-shown.png "$data/cmyk-shown/"
+# A photo archive: three levels with the same names, a hidden file and folder, a link back
+# to the top; every source dated in the past.
+mkdir -p "$data/tree/2024/Trip" "$data/tree/2025" "$data/tree/.thumbs" "$data/counter"
+convert -size 64x48 gradient:red-blue "$data/tree/IMG_0001.jpg"
+convert -size 48x64 gradient:green-blue "$data/tree/2024/IMG_0001.jpg"
+convert -size 40x40 gradient:yellow-red "$data/tree/2024/Trip/IMG_0001.jpg"
+convert -size 30x20 gradient:white-blue "$data/tree/2025/IMG_0001.png"
+cp "$data/tree/IMG_0001.jpg" "$data/tree/.hidden.jpg"
+cp "$data/tree/IMG_0001.jpg" "$data/tree/.thumbs/t.jpg"
+find "$data/tree" -type f -exec touch -d '2020-05-06 07:08:09' {} +
+ln -s ../.. "$data/tree/2024/Trip/loop"
+convert -size 20x20 xc:teal "$data/counter/a.png"
 # Ten thousand small files: adding them must not freeze the window.
 mkdir -p "$data/many10k"
 (cd "$data/many10k" && seq -f 'photo_%05g.jpg' 1 10000 | xargs touch)
@@ -119,6 +131,34 @@ profiles="$data/batch-profiles.dat"
 # A profile with colour options of its own, while the settings in force have others.
 "$batch" --config "$data/colour-profiles.dat" --to-srgb off --background C03020 --add-profile "Фон C03020" --save >/dev/null
 "$batch" --config "$data/colour-profiles.dat" --to-srgb on --background 000000 --save >/dev/null
+
+# tessaly-batch --dry-run over the tree writes nothing, and the run that follows it counts
+# as it said; so does the pair after one source is touched and a foreign file put in place.
+dry_run_plans_the_real_run() {
+  local place="$tmp/dry" counts planned real round
+  mkdir -p "$place"
+  cp -r "$data/tree" "$place/tree"
+  counts() { sed -n 's/^Done: \(.*\) in .*/\1/p'; }
+  for round in first second; do
+    local before after
+    before=$(find "$place" -printf '%p %s %T@\n' | sort)
+    planned=$("$batch" --config "$place/Config.dat" --recursive --out-mode folder --out-dir "$place/out" --existing skip \
+      --on-error continue --dry-run "$place/tree" | counts)
+    after=$(find "$place" -printf '%p %s %T@\n' | sort)
+    [ "$before" = "$after" ] || { echo "e2e: tessaly-batch --dry-run changed files ($round round)" >&2; failed+=("dry run writes"); }
+    real=$("$batch" --config "$place/Config.dat" --recursive --out-mode folder --out-dir "$place/out" --existing skip \
+      --on-error continue "$place/tree" | counts)
+    if [ -n "$planned" ] && [ "$planned" = "$real" ]; then
+      echo "== e2e: tessaly-batch --dry-run ($round round) planned what the run did: $real"
+    else
+      echo "e2e: tessaly-batch --dry-run planned \"$planned\", the run did \"$real\" ($round round)" >&2
+      failed+=("dry run counts")
+    fi
+    touch "$place/tree/2025/IMG_0001.png"
+    echo "not ours" >"$place/out/2024/other.jpg"
+    cp "$place/tree/IMG_0001.jpg" "$place/tree/2024/other.png"
+  done
+}
 
 # Each program in a folder of its own, with a fresh copy of the test data.
 failed=()
@@ -230,6 +270,7 @@ profiles_read_back() { # name, the window's Config.dat
 }
 
 filter=("$@")
+if [[ "dry_run_plans_the_real_run" == *"${filter[0]:-}"* ]]; then dry_run_plans_the_real_run; fi
 for name in $programs; do
   case "$name" in
     winelib) run_checks winelib "$build/screenshots" "$build/Tessaly.exe.so" ;;

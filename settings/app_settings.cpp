@@ -41,6 +41,10 @@ int32_t StoredBackground(uint32_t rgb) {
   return static_cast<int32_t>(0x01000000u | (rgb & 0xFFFFFF));
 }
 
+int32_t ExistingFilesRule(const AppSettings& s) {
+  return s.ExistingFiles == kExistingSkip || s.ExistingFiles == kExistingCounter ? s.ExistingFiles : kExistingReplace;
+}
+
 int32_t NextCount(int32_t value) {
   if (value < 1) return 1;
   return value == INT32_MAX ? value : value + 1;

@@ -59,7 +59,16 @@ struct AppSettings {
   // colour transparency is laid on where the target has none, as 0x01RRGGBB (0: white).
   int32_t ToSrgb;
   int32_t Background;
-  uint8_t Reserved136[64];
+  // Folder trees and what becomes of existing files, 0 in an earlier release's file:
+  // folders walked to any depth (1); outputs given their source's times (1, on in a fresh
+  // file through the defaults); an existing file this program did not write replaced (0),
+  // left alone (1) or written beside with a counter (2); an output larger than its
+  // source of the same format and size gives way to the source (1).
+  int32_t Recursive;
+  int32_t KeepDates;
+  int32_t ExistingFiles;
+  int32_t KeepIfSmaller;
+  uint8_t Reserved152[48];
   int32_t SaveFlags[kSaveFlagCount];
   char16_t CurrentFilter[80];
   char16_t TargetFormat[6];
@@ -106,7 +115,11 @@ static_assert(offsetof(AppSettings, FormatId) == 116);
 static_assert(offsetof(AppSettings, ExtraFlags) == 120);
 static_assert(offsetof(AppSettings, ToSrgb) == 128);
 static_assert(offsetof(AppSettings, Background) == 132);
-static_assert(offsetof(AppSettings, Reserved136) == 136);
+static_assert(offsetof(AppSettings, Recursive) == 136);
+static_assert(offsetof(AppSettings, KeepDates) == 140);
+static_assert(offsetof(AppSettings, ExistingFiles) == 144);
+static_assert(offsetof(AppSettings, KeepIfSmaller) == 148);
+static_assert(offsetof(AppSettings, Reserved152) == 152);
 static_assert(offsetof(AppSettings, SaveFlags) == 200);
 static_assert(offsetof(AppSettings, CurrentFilter) == 348);
 static_assert(offsetof(AppSettings, TargetFormat) == 508);
@@ -148,6 +161,14 @@ int32_t* SaveFlagsSlot(AppSettings* settings, int32_t formatId);
 // stored form (a stored 0, as in an earlier release's file, reads as white).
 uint32_t BackgroundRgb(const AppSettings& settings);
 int32_t StoredBackground(uint32_t rgb);
+
+// What a run does with an existing output file that this program did not write.
+constexpr int32_t kExistingReplace = 0;
+constexpr int32_t kExistingSkip = 1;
+constexpr int32_t kExistingCounter = 2;
+// ExistingFiles as a run takes it: a value no release writes reads as "replace", as
+// before the choice existed.
+int32_t ExistingFilesRule(const AppSettings& settings);
 
 // The next value of a counter kept in Config.dat (LaunchCount, LastProfileId): at least
 // 1 and never past INT32_MAX. A stored 0 would mean "first start" or "not numbered", so a

@@ -17,6 +17,8 @@ void ApplyDefaultSettings(AppSettings* s, TextView picturesFolder) {
   for (int i = 0; i < count; ++i)
     if (formats[i].defaultWord != 0) *FormatWord(s, formats[i]) = formats[i].defaultWord;
   s->OutputMode = 1;
+  // A converted archive keeps its order by date; earlier files read 0 and keep today's.
+  s->KeepDates = 1;
   SetField(s->OutputFolder, WithTrailingBackslash(WithTrailingBackslash(picturesFolder) + kDefaultSubfolder));
   SetField(s->SubfolderName, kDefaultSubfolder);
   s->ReservedOption = 2;

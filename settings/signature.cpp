@@ -12,6 +12,11 @@ uint32_t SettingsSignature(const AppSettings& s, bool withText) {
   // were; set, they are spread over the word so as not to cancel a small field.
   if (s.ToSrgb) sig ^= 0x5A3C0000u;
   if (s.Background) sig ^= static_cast<uint32_t>(s.Background) * 0x9E3779B1u;
+  // The output's times and the choice of the source over a larger result are part of
+  // what an output is. Where it goes and whether an existing file is written over
+  // (Recursive, ExistingFiles) are not: a done output stays done when they change.
+  if (s.KeepDates) sig ^= 0x2D8F0000u;
+  if (s.KeepIfSmaller) sig ^= 0x4B170000u;
   if (withText) {
     if (s.OutputMode == 0) sig ^= TextChecksum(FieldView(s.OutputFolder));
     else if (s.OutputMode == 1) sig ^= TextChecksum(FieldView(s.SubfolderName));

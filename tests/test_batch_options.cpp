@@ -42,6 +42,38 @@ TEST(BatchOptions, OverridesChangeTheRecordAsThePagesWould) {
   EXPECT_EQ(o.paths[1], u"--odd.png");
 }
 
+// The folder-tree flags, the last one given winning, as the window's boxes would set them.
+TEST(BatchOptions, TreeFlags) {
+  struct Row {
+    std::vector<std::string> args;
+    int32_t recursive, keepDates, existing, keepIfSmaller = 0;
+  } rows[] = {
+      {{}, 0, 1, kExistingReplace},
+      {{"--recursive"}, 1, 1, kExistingReplace},
+      {{"--recursive", "--no-recursive"}, 0, 1, kExistingReplace},
+      {{"--no-recursive", "--recursive", "a"}, 1, 1, kExistingReplace},
+      {{"--keep-dates", "off", "--existing", "counter"}, 0, 0, kExistingCounter},
+      {{"--existing", "counter", "--existing", "skip", "--keep-dates", "on"}, 0, 1, kExistingSkip},
+      {{"--keep-if-smaller", "on"}, 0, 1, kExistingReplace, 1},
+      {{"--keep-if-smaller", "on", "--keep-if-smaller", "off"}, 0, 1, kExistingReplace, 0},
+  };
+  for (const Row& row : rows) {
+    BatchOptions o;
+    ASSERT_TRUE(Parse(row.args, &o));
+    AppSettings s = Defaults();
+    ApplyOverrides(o, &s);
+    EXPECT_EQ(s.Recursive, row.recursive) << row.args.size();
+    EXPECT_EQ(s.KeepDates, row.keepDates) << row.args.size();
+    EXPECT_EQ(s.ExistingFiles, row.existing) << row.args.size();
+    EXPECT_EQ(s.KeepIfSmaller, row.keepIfSmaller) << row.args.size();
+  }
+  std::string reason;
+  BatchOptions o;
+  EXPECT_FALSE(Parse({"--existing", "overwrite"}, &o, &reason));
+  EXPECT_EQ(reason, "wrong value for --existing: overwrite");
+  EXPECT_FALSE(Parse({"--keep-dates"}, &o, &reason));
+}
+
 TEST(BatchOptions, JpegAndPngBits) {
   BatchOptions o;
   ASSERT_TRUE(Parse({"--progressive", "off", "--strip", "on", "--quality", "60", "--format", "png", "--palette", "on"}, &o));
@@ -165,7 +197,10 @@ TEST(BatchOptions, ListingFollowsTheRecord) {
             std::string::npos);
   EXPECT_EQ(listing.find("Reserved"), listing.find("ReservedOption"));
   // The colour as --background takes it: a stored 0 (an earlier release's file) is white.
-  EXPECT_NE(listing.find("\nFormatId=2\nToSrgb=0\nBackground=FFFFFF\nSaveFlags[2]="), std::string::npos) << listing;
+  EXPECT_NE(listing.find("\nFormatId=2\nToSrgb=0\nBackground=FFFFFF\nRecursive=0\nKeepDates=1\nExistingFiles=0\n"
+                         "KeepIfSmaller=0\nSaveFlags[2]="),
+            std::string::npos)
+      << listing;
   s.ToSrgb = 1;
   s.Background = StoredBackground(0x00A0FF);
   listing = SettingsListing(s);

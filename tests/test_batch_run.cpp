@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/batch_run.h"
@@ -61,6 +62,24 @@ TEST(BatchRun, SummaryAndExitStatus) {
   }
 }
 
+// A folder that could not be read counts among the failed (the run names it), but it is
+// no entry the run did not reach.
+TEST(BatchRun, UnreadableFoldersAreFailedButNotUnreached) {
+  RunResult result{2, 0, 1, 0, false};
+  result.failures.push_back({u"/pics/locked", kErrorFolderUnreadable});
+  BatchOutcome outcome{result, 2, 1.5, {}};
+  outcome.unreadableFolders = 1;
+  EXPECT_EQ(SummaryLine(outcome), "Done: 2 converted, 0 skipped, 1 failed in 1.50 s");
+  EXPECT_EQ(ExitStatus(outcome.result), 1);
+}
+
+TEST(BatchRun, SourcesKeptAreSaidInTheSummary) {
+  RunResult result{4, 1, 0, 0, false};
+  result.keptSources = 3;
+  BatchOutcome outcome{result, 5, 1.5, {}};
+  EXPECT_EQ(SummaryLine(outcome), "Done: 4 converted (3 kept as the smaller source), 1 skipped, 0 failed in 1.50 s");
+}
+
 class BatchConvert : public testing::Test {
  protected:
   void SetUp() override {
@@ -92,6 +111,70 @@ TEST_F(BatchConvert, EveryPathInOrderThenOneRun) {
   EXPECT_TRUE(scratch.Exists("c_c.jpg"));
   EXPECT_EQ(gRunState.load(), kRunIdle);
   EXPECT_FALSE(WorkerActive());
+}
+
+// Every name under the scratch folder, so a dry run can be shown to leave it as it was.
+std::vector<std::string> Tree(const std::string& top) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(top)) names.push_back(e.path().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A dry run plans what the real run then does: a file to convert, one done by an earlier
+// run, one whose place a foreign file holds (kept), two sources of one name, an output path
+// too long. It writes nothing (not even a folder or the record) and counts as the real
+// run that follows it.
+TEST_F(BatchConvert, DryRunWritesNothingAndCountsAsTheRunThatFollows) {
+  std::string deep = "P/sub/" + std::string(200, 'd');
+  std::filesystem::create_directories(scratch.path() + "/" + deep);
+  for (const char* name : {"P/done.png", "P/a.png", "P/kept.png", "P/sub/b.png", "P/sub/b.bmp"})
+    WriteSample(scratch, name, 8, 8, SampleKind::Rgb24, std::string(name).ends_with("bmp") ? 0 : kFormatPng);
+  WriteSample(scratch, deep + "/far.png", 8, 8);
+  ASSERT_LE(scratch.Path(deep + "/far.png").size(), kMaxEntryUnits) << "the scratch folder is too long for this test";
+  gAppSettings.Recursive = 1;
+  gAppSettings.OutputMode = 0;
+  gAppSettings.ExistingFiles = kExistingSkip;
+  SetField(gAppSettings.OutputFolder, scratch.Path(std::string(60, 'o')) + u"/");
+  SetRunOptions(RunOptions{1, true, 0, scratch.Path("Converted.dat")});
+  ASSERT_EQ(RunBatch({scratch.Path("P/done.png")}).result.converted, 1);
+  FileListClear();
+  scratch.Write(std::string(60, 'o') + "/kept.jpg", "not ours");
+
+  std::vector<std::string> before = Tree(scratch.path());
+  BatchOutcome planned = RunBatch({scratch.Path("P")}, true);
+  EXPECT_EQ(Tree(scratch.path()), before) << "a dry run writes nothing";
+  FileListClear();
+  BatchOutcome ran = RunBatch({scratch.Path("P")});
+  SetRunOptions(RunOptions{1, true, 0});
+  EXPECT_EQ(planned.result.converted, 2);  // a.png, one of the b's
+  EXPECT_EQ(planned.result.skipped, 2);    // done.png, kept.png
+  EXPECT_EQ(planned.result.failed, 2);     // the other b, the far one
+  EXPECT_EQ(SummaryLine(planned).substr(0, 40), SummaryLine(ran).substr(0, 40));
+  EXPECT_EQ(ran.result.converted, planned.result.converted);
+  EXPECT_EQ(ran.result.skipped, planned.result.skipped);
+  EXPECT_EQ(ran.result.failed, planned.result.failed);
+  std::vector<int32_t> plannedCodes, ranCodes;
+  for (const FailedFile& f : planned.result.failures) plannedCodes.push_back(f.code);
+  for (const FailedFile& f : ran.result.failures) ranCodes.push_back(f.code);
+  EXPECT_EQ(plannedCodes, ranCodes);
+  EXPECT_EQ(plannedCodes, (std::vector<int32_t>{kErrorOutputTaken, kErrorOutputTooLong}));
+}
+
+TEST(BatchRun, PlannedLinesSayWhatWouldHappen) {
+  struct Row {
+    PlannedFile file;
+    const char* line;
+  } rows[] = {
+      {{u"/p/a.png", u"/o/a.jpg", PlannedAction::Convert, 0, {}}, "convert       /p/a.png -> /o/a.jpg"},
+      {{u"/p/a.png", u"/o/a.jpg", PlannedAction::SkipDone, 0, {}}, "skip, done    /p/a.png -> /o/a.jpg"},
+      {{u"/p/a.png", u"/o/a.jpg", PlannedAction::SkipExisting, 0, {}}, "skip, exists  /p/a.png -> /o/a.jpg"},
+      {{u"/p/a.gif", u"/o/a.jpg", PlannedAction::Collision, kErrorOutputTaken, u"/o/a.jpg — из файла /p/a.png"},
+       "collision     /p/a.gif -> /o/a.jpg (Результат с этим именем уже записан в этом запуске - Error: 15: /o/a.jpg — "
+       "из файла /p/a.png)"},
+      {{u"/p/x", u"", PlannedAction::Fails, kErrorFolderUnreadable, {}}, "fails         /p/x (Папка не читается - Error: 21)"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(PlannedLine(row.file), row.line);
 }
 
 }  // namespace

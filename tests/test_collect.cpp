@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -30,6 +33,7 @@ class Collect : public ::testing::Test {
   void SetUp() override {
     saved_ = gAppSettings;
     gAppSettings.ClearListOnAdd = 0;
+    gAppSettings.Recursive = 0;  // whatever an earlier test left
     ResetFakeUi();
     FileListClear();
   }
@@ -181,6 +185,142 @@ TEST_F(Collect, FolderTextIsJoinedUnchanged) {
 TEST_F(Collect, FolderThatCannotBeListedAddsNothing) {
   AddFolderFiles(dir.Path("missing"));
   EXPECT_EQ(FileListCount(), 0);
+}
+
+// --- folder trees ----------------------------------------------------------------------------
+
+class Tree : public Collect {
+ protected:
+  void SetUp() override {
+    Collect::SetUp();
+    gAppSettings.Recursive = 1;
+    gAppSettings.OutputMode = 2;
+    TakeUnreadableFolders();
+    TakeLeftOutPaths();
+  }
+  std::vector<int32_t> Roots() {
+    std::vector<int32_t> out;
+    for (int32_t i = 0; i < FileListCount(); ++i) out.push_back(FileListRootUnits(i));
+    return out;
+  }
+  void Link(const std::string& target, const std::string& name) {
+    std::filesystem::create_directory_symlink(target, dir.path() + "/" + name);
+  }
+};
+
+// Three levels with the same names at each; a folder's files come before its subfolders,
+// and every entry remembers the folder that was dropped, however deep it was found.
+TEST_F(Tree, WalksEveryLevelAndRemembersTheDroppedFolder) {
+  Text top = Folder("Photos", {"IMG_0001.jpg", "2024/IMG_0001.jpg", "2024/Trip/IMG_0001.jpg", "2024/Trip/b.png",
+                               "2025/IMG_0001.jpg", "2025/notes.txt"});
+  AddPath(top);
+  std::vector<Text> entries = Entries();
+  EXPECT_EQ(Sorted(entries), Sorted({top + u"/IMG_0001.jpg", top + u"/2024/IMG_0001.jpg", top + u"/2024/Trip/IMG_0001.jpg",
+                                     top + u"/2024/Trip/b.png", top + u"/2025/IMG_0001.jpg"}));
+  EXPECT_EQ(entries[0], top + u"/IMG_0001.jpg") << "the top's files first";
+  auto at = [&](const Text& path) { return std::find(entries.begin(), entries.end(), path) - entries.begin(); };
+  EXPECT_LT(at(top + u"/2024/IMG_0001.jpg"), at(top + u"/2024/Trip/IMG_0001.jpg"));
+  EXPECT_EQ(Roots(), std::vector<int32_t>(5, static_cast<int32_t>(top.size() + 1)));
+  ExpectCounters(5);
+  EXPECT_TRUE(TakeUnreadableFolders().empty());
+}
+
+TEST_F(Tree, HiddenFilesAndFoldersAreLeftOutAtEveryLevel) {
+  Text top = Folder("in", {"a.jpg", ".b.jpg", "sub/c.jpg", "sub/.d.jpg", ".secret/e.jpg", "sub/.deeper/f.jpg"});
+  AddPath(top);
+  EXPECT_EQ(Sorted(Entries()), Sorted({top + u"/a.jpg", top + u"/sub/c.jpg"}));
+}
+
+// A link back to the top (or to a folder between) would walk forever; it is passed over,
+// while a link that leads elsewhere is walked like any folder, once.
+TEST_F(Tree, LinksBackIntoTheWalkAreNotFollowed) {
+  Text top = Folder("in", {"a.jpg", "sub/b.jpg"});
+  Text other = Folder("other", {"o.jpg"});
+  Link(dir.path() + "/in", "in/sub/loop");
+  Link(dir.path() + "/in/sub", "in/sideways");
+  Link(dir.path() + "/other", "in/elsewhere");
+  Link(dir.path() + "/other", "in/sub/elsewhere-again");
+  AddPath(top);
+  std::vector<Text> entries = Sorted(Entries());
+  std::string seen;
+  for (const Text& e : entries) seen += TextToUtf8(e.substr(top.size())) + " ";
+  ASSERT_EQ(entries.size(), 3u) << seen;
+  // Which spelling reaches a folder first is the file system's order; each file once.
+  std::vector<Text> names;
+  for (const Text& e : entries) names.push_back(e.substr(e.rfind(u'/') + 1));
+  EXPECT_EQ(Sorted(names), (std::vector<Text>{u"a.jpg", u"b.jpg", u"o.jpg"})) << seen;
+  EXPECT_EQ(seen.find("loop"), std::string::npos) << seen;
+}
+
+// Earlier results are not sources: the subfolder of mode 1 and the output folder of mode
+// 0 are passed over wherever they lie in the tree; other modes walk them like any folder.
+TEST_F(Tree, TheFoldersThisProgramWritesIntoAreNotWalked) {
+  Text top = Folder("in", {"a.jpg", "TessalyOut/a.jpg", "x/TESSALYOUT/b.jpg", "x/y/Out/c.jpg"});
+  SetField(gAppSettings.SubfolderName, u"TessalyOut");
+  SetField(gAppSettings.OutputFolder, top + u"/x/y/Out/");
+  gAppSettings.OutputMode = 1;
+  AddPath(top);
+  // Letter case counts where the file system's does: natively TESSALYOUT is another folder.
+  EXPECT_EQ(Sorted(Entries()), Sorted({top + u"/a.jpg", top + u"/x/TESSALYOUT/b.jpg", top + u"/x/y/Out/c.jpg"}));
+  FileListClear();
+  gAppSettings.OutputMode = 0;
+  AddPath(top);
+  EXPECT_EQ(Sorted(Entries()), Sorted({top + u"/a.jpg", top + u"/TessalyOut/a.jpg", top + u"/x/TESSALYOUT/b.jpg"}));
+}
+
+TEST_F(Tree, OffTheSubfoldersAreNotEnteredAndTheFolderIsStillTheRoot) {
+  Text top = Folder("in", {"a.jpg", "sub/b.jpg"});
+  gAppSettings.Recursive = 0;
+  AddPath(top);
+  EXPECT_EQ(Entries(), std::vector<Text>{top + u"/a.jpg"});
+  EXPECT_EQ(Roots(), std::vector<int32_t>{static_cast<int32_t>(top.size() + 1)});
+  // A file given by itself has no root: its output follows today's rule.
+  AddPath(top + u"/sub/b.jpg");
+  EXPECT_EQ(FileListRootUnits(1), 0);
+}
+
+// Below a folder this long no file could be listed; the folder is named once, as a file
+// path too long is, instead of a silence.
+TEST_F(Tree, FoldersTooLongForAnyEntryAreNamed) {
+  std::string deep = "d";
+  Text top = Folder("in", {"a.jpg"});
+  while (top.size() + 1 + deep.size() < kMaxEntryUnits) deep += "/" + std::string(40, 'x');
+  Folder("in/" + deep, {"far.jpg"});
+  AddPath(top);
+  std::vector<Text> left = TakeLeftOutPaths();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_GE(left[0].size(), kMaxEntryUnits);
+  EXPECT_EQ(Entries(), std::vector<Text>{top + u"/a.jpg"});
+}
+
+// A folder that cannot be listed is named once, however often it was met, and the rest
+// of the tree is listed. Root reads every folder, so the walk then runs as nobody.
+TEST_F(Tree, UnreadableFolderIsNamedOnceAndTheRestGoesOn) {
+  Text top = Folder("in", {"a.jpg", "locked/b.jpg", "open/c.jpg"});
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+  std::filesystem::permissions(dir.path() + "/in/locked", std::filesystem::perms::none);
+  auto walk = [&]() -> int {
+    AddPath(top);
+    AddPath(top);
+    std::vector<Text> unreadable = TakeUnreadableFolders();
+    std::vector<Text> expected{top + u"/a.jpg", top + u"/open/c.jpg"};
+    if (unreadable != std::vector<Text>{top + u"/locked"}) return 1;
+    if (Sorted(Entries()) != expected) return 2;
+    return TakeUnreadableFolders().empty() ? 0 : 3;
+  };
+  int outcome = 0;
+  if (::geteuid() != 0) {
+    outcome = walk();
+  } else {
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) ::_exit(::setgid(65534) == 0 && ::setuid(65534) == 0 ? walk() : 9);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    outcome = WIFEXITED(status) ? WEXITSTATUS(status) : 10;
+  }
+  std::filesystem::permissions(dir.path() + "/in/locked", std::filesystem::perms::owner_all);
+  EXPECT_EQ(outcome, 0) << "1: not named once, 2: the rest not listed, 3: named again";
 }
 
 // --- command text --------------------------------------------------------------------------

@@ -221,6 +221,77 @@ TEST_F(ConfigFile, ProfilesCarryTheColourOptions) {
   EXPECT_EQ(BackgroundRgb(gAppSettings), 0xFFFFFFu);
 }
 
+// The folder-tree options lie in bytes 136..151, which an earlier release wrote as zeros
+// and never reads: its file reads every option off (keep-dates included, which only a
+// fresh file turns on) and is saved back unchanged; set, exactly those bytes change, and
+// a profile carries them.
+TEST_F(ConfigFile, EarlierReleaseFileReadsTheTreeOptionsOffAndKeepsItsBytes) {
+  std::string record = SampleRecord();
+  std::memcpy(&record[0], Int32(1).data(), 4);  // ProfileCount
+  std::memset(&record[136], 0, 16);
+  std::string profile = SampleProfile(3, u"старый");
+  std::memset(&profile[8 + 136 - kProfileBlockOffset], 0, 16);
+  std::string original = record + profile;
+  dir.Write("Config.dat", original);
+  MemoryProfileList profiles;
+  ASSERT_EQ(LoadStartupSettings(path()), ConfigResult::Ok);
+  ASSERT_EQ(LoadConfig(path(), &profiles), ConfigResult::Ok);
+  EXPECT_EQ(gAppSettings.Recursive, 0);
+  EXPECT_EQ(gAppSettings.KeepDates, 0);
+  EXPECT_EQ(ExistingFilesRule(gAppSettings), kExistingReplace);
+  EXPECT_EQ(gAppSettings.KeepIfSmaller, 0);
+  ASSERT_EQ(SaveShutdownSettings(path(), &profiles), ConfigResult::Ok);
+  std::string expected = original;
+  std::memcpy(&expected[48], Int32(6).data(), 4);  // LaunchCount 5 -> 6
+  EXPECT_EQ(dir.Read("Config.dat"), expected);
+
+  Reload();
+  MemoryProfileList again;
+  ASSERT_EQ(LoadConfig(path(), nullptr), ConfigResult::Ok);
+  ASSERT_EQ(LoadConfig(path(), &again), ConfigResult::Ok);
+  gAppSettings.Recursive = 1;
+  gAppSettings.KeepDates = 1;
+  gAppSettings.ExistingFiles = kExistingCounter;
+  gAppSettings.KeepIfSmaller = 1;
+  ASSERT_EQ(AddProfile(&again, u"деревья", &gAppSettings), 1);
+  ASSERT_EQ(SaveConfig(path(), &again), ConfigResult::Ok);
+  std::string changed = dir.Read("Config.dat");
+  ASSERT_EQ(changed.size(), kAppSettingsSize + 2 * kProfileRecordSize);
+  std::memcpy(&expected[0], Int32(2).data(), 4);   // ProfileCount
+  std::memcpy(&expected[12], Int32(8).data(), 4);  // LastProfileId
+  for (int i = 0; i < 4; ++i) std::memcpy(&expected[136 + 4 * i], Int32(i == 2 ? 2 : 1).data(), 4);
+  EXPECT_EQ(changed.substr(0, kAppSettingsSize), expected.substr(0, kAppSettingsSize));
+  EXPECT_EQ(changed.substr(kAppSettingsSize, kProfileRecordSize), profile);
+  std::string added = changed.substr(kAppSettingsSize + kProfileRecordSize);
+  EXPECT_EQ(added.substr(8 + 136 - kProfileBlockOffset, 16), changed.substr(136, 16));
+
+  Reload();
+  MemoryProfileList loaded;
+  ASSERT_EQ(LoadConfig(path(), nullptr), ConfigResult::Ok);
+  ASSERT_EQ(LoadConfig(path(), &loaded), ConfigResult::Ok);
+  ASSERT_TRUE(ActivateProfileRecord(loaded.At(0), &gAppSettings));
+  EXPECT_EQ(gAppSettings.Recursive, 0);
+  EXPECT_EQ(gAppSettings.KeepDates, 0);
+  EXPECT_EQ(gAppSettings.ExistingFiles, 0);
+  ASSERT_TRUE(ActivateProfileRecord(loaded.At(1), &gAppSettings));
+  EXPECT_EQ(gAppSettings.Recursive, 1);
+  EXPECT_EQ(gAppSettings.ExistingFiles, kExistingCounter);
+  EXPECT_EQ(gAppSettings.KeepIfSmaller, 1);
+}
+
+TEST_F(ConfigFile, FreshFileKeepsDatesAndLeavesTheOtherTreeOptionsOff) {
+  ASSERT_EQ(LoadStartupSettings(path()), ConfigResult::NoFile);
+  EXPECT_EQ(gAppSettings.KeepDates, 1);
+  EXPECT_EQ(gAppSettings.Recursive, 0);
+  EXPECT_EQ(gAppSettings.ExistingFiles, kExistingReplace);
+  EXPECT_EQ(gAppSettings.KeepIfSmaller, 0);
+  // A value no release writes is "replace", as before the choice existed.
+  for (int32_t stored : {-1, 3, 0x7FFFFFFF}) {
+    gAppSettings.ExistingFiles = stored;
+    EXPECT_EQ(ExistingFilesRule(gAppSettings), kExistingReplace) << stored;
+  }
+}
+
 TEST_F(ConfigFile, FailedSaveLeavesTheOldFileWhole) {
   std::string original = SampleRecord();
   dir.Write("Config.dat", original);

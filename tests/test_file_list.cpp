@@ -107,4 +107,23 @@ TEST_F(FileList, WorkerReadsWhileEntriesAreAdded) {
   EXPECT_EQ(FileListStamp(kCount - 1), static_cast<uint32_t>(kCount - 1));
 }
 
+// The root goes with its entry: past deletions above it and new stamps; a root that
+// leaves no name below it is no root (the file's output then follows the plain rule).
+TEST_F(FileList, RootsStayWithTheirEntries) {
+  FileListAppend(u"/p/a.jpg");
+  FileListAppend(u"/top/sub/b.jpg", 5);
+  FileListAppend(u"/top/c.jpg", 10);   // the whole text
+  FileListAppend(u"/top/d.jpg", 99);   // past it
+  FileListAppend(u"/top/e.jpg", -3);
+  EXPECT_EQ(FileListRootUnits(1), 5);
+  for (int32_t i : {0, 2, 3, 4, 5, -1}) EXPECT_EQ(FileListRootUnits(i), 0) << i;
+  FileListSetStamp(1, 0xFFFFFFFF);
+  FileListDelete(0);
+  EXPECT_EQ(FileListText(0), u"/top/sub/b.jpg");
+  EXPECT_EQ(FileListRootUnits(0), 5);
+  EXPECT_EQ(FileListStamp(0), 0xFFFFFFFFu);
+  FileListSetStamp(0, 7);
+  EXPECT_EQ(FileListRootUnits(0), 5) << "a new stamp keeps the root";
+}
+
 }  // namespace

@@ -95,6 +95,7 @@ class HostileSettings : public ConversionTest {};
 // carry as "not converted".
 TEST_F(HostileSettings, SettingsWhoseSignatureIsZeroStillConvertThenSkip) {
   gAppSettings.TargetSize = 8294;
+  gAppSettings.KeepDates = 0;  // the XOR of an earlier release's fields alone
   ASSERT_EQ(SettingsSignature(gAppSettings, true), 0u);
   WriteSample(scratch, "a.png", 8, 8);
   scratch.Write("a_c.jpg", "an older result");

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "base/paths.h"
 #include "tests/conversion_fixture.h"
 #include "engine/run/convert_errors.h"
 #include "settings/signature.h"
@@ -31,7 +32,11 @@ TEST(OutputPlan, ModesNamesAndBadPaths) {
       {2, u"JPG", u"a.png", u"", u"", kErrorEmptyInputName},
       {2, u"JPG", u"", u"", u"", kErrorEmptyInputName},
       {2, u"JPG", u"/" + Text(260, u'a'), u"", u"", kErrorEmptyInputName},
-      {2, u"JPG", u"/" + Text(259, u'a'), u"/" + Text(259, u'a') + u"_c.jpg", u"/", 0},
+      // An output may be as long as an entry, and no longer: one of 266 units could not be
+      // listed again, nor opened by programs without long-path support.
+      {2, u"JPG", u"/" + Text(253, u'a'), u"/" + Text(253, u'a') + u"_c.jpg", u"/", 0},
+      {2, u"JPG", u"/" + Text(254, u'a'), u"", u"", kErrorOutputTooLong},
+      {2, u"JPG", u"/" + Text(259, u'a'), u"", u"", kErrorOutputTooLong},
   };
   for (const Row& row : rows) {
     s.OutputMode = row.mode;
@@ -42,6 +47,59 @@ TEST(OutputPlan, ModesNamesAndBadPaths) {
     EXPECT_EQ(plan.outputPath, row.output) << TextToUtf8(row.input);
     EXPECT_EQ(plan.outputFolder, row.outputFolder) << TextToUtf8(row.input);
   }
+}
+
+// A file found under a dropped folder goes, in mode 0, to its path below that folder made
+// again below the output folder; given by itself, or in the other modes, it goes where it
+// always went. Length counts the whole output path.
+TEST(OutputPlan, TreeMirroredBelowTheOutputFolder) {
+  AppSettings s{};
+  SetField(s.SubfolderName, u"Out");
+  SetField(s.TargetFormat, u"JPG");
+  Text top = u"/Photos/";
+  auto root = static_cast<int32_t>(top.size());
+  struct Row {
+    int32_t mode;
+    Text input;
+    int32_t rootUnits;
+    Text output;
+    int32_t error;
+  } rows[] = {
+      {0, u"/Photos/2024/Trip/IMG_0001.png", root, u"/res/2024/Trip/IMG_0001.jpg", 0},
+      {0, u"/Photos/2025/IMG_0001.png", root, u"/res/2025/IMG_0001.jpg", 0},
+      {0, u"/Photos/IMG_0001.png", root, u"/res/IMG_0001.jpg", 0},
+      {0, u"/Photos/2024/Trip/IMG_0001.png", 0, u"/res/IMG_0001.jpg", 0},  // given by itself
+      {1, u"/Photos/2024/Trip/IMG_0001.png", root, u"/Photos/2024/Trip/Out/IMG_0001.jpg", 0},
+      {2, u"/Photos/2024/Trip/IMG_0001.png", root, u"/Photos/2024/Trip/IMG_0001_c.jpg", 0},
+      // A dropped "/" joins with a doubled separator; the mirror starts below it.
+      {0, u"//a/b.png", 2, u"/res/a/b.jpg", 0},
+      // Below an output folder of 23 units: 231 units of folders fill 260 exactly.
+      {0, u"/Photos/" + Text(231, u'd') + u"/a.png", root, u"/results/of/a/long/run/" + Text(231, u'd') + u"/a.jpg", 0},
+      {0, u"/Photos/" + Text(232, u'd') + u"/a.png", root, u"", kErrorOutputTooLong},
+  };
+  for (const Row& row : rows) {
+    s.OutputMode = row.mode;
+    bool far = row.input.size() > 200;
+    OutputPlan plan = PlanOutput(s, row.input, far ? u"/results/of/a/long/run/" : u"/res/", row.rootUnits);
+    EXPECT_EQ(plan.error, row.error) << TextToUtf8(row.input);
+    if (row.error == 0) EXPECT_EQ(plan.outputPath, row.output) << TextToUtf8(row.input);
+  }
+}
+
+TEST(FoldersBelowRoot, Table) {
+  struct Row {
+    Text path;
+    size_t rootUnits;
+    Text folders;
+  } rows[] = {
+      {u"/Photos/2024/Trip/a.jpg", 8, u"2024/Trip/"},
+      {u"/Photos/a.jpg", 8, u""},
+      {u"/Photos/2024/a.jpg", 0, u""},       // no root
+      {u"/Photos/2024/a.jpg", 18, u""},      // a root over the whole path is none
+      {u"//2024/a.jpg", 1, u"2024/"},        // separators left at the start are no folder
+      {u"/" + Text(258, u'x') + u"/a", 1, Text(258, u'x') + u"/"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(FoldersBelowRoot(row.path, row.rootUnits), row.folders) << TextToUtf8(row.path);
 }
 
 TEST(OutputPlan, ModeWithoutFolderNeverWritesBesideTheWorkingDirectory) {

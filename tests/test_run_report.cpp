@@ -24,6 +24,16 @@ TEST(RunReport, SummaryAndBalloonSayHowTheRunEnded) {
   EXPECT_EQ(RunSummaryText(notStarted, 0), u"Не выполнено: Не указана выходная директория - Error: 2");
 }
 
+// Sources kept in place of larger results are among the converted, and the summary says
+// how many; none kept, nothing is said.
+TEST(RunReport, SourcesKeptAreCountedAmongTheConverted) {
+  RunResult result;
+  result.converted = 5;
+  result.keptSources = 2;
+  EXPECT_EQ(RunSummaryText(result, 1), u"Готово: преобразовано 5 (оставлено исходных: 2), пропущено 0, ошибок 0 (00:00:01)");
+  EXPECT_EQ(RunBalloonText(result, u""), u"Задача завершена\r\nпреобразовано 5 (оставлено исходных: 2), пропущено 0, ошибок 0");
+}
+
 TEST(RunReport, FailureListIsWrittenAndRemovedByACleanRun) {
   ScratchFolder scratch;
   Text path = scratch.Path("LOGFILE/FAILED.TXT");

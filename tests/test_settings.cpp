@@ -105,6 +105,7 @@ TEST(TextChecksum, IsCrc16ArcOverUtf16LeBytes) {
 
 TEST(SettingsSignature, XorOfTheConversionFields) {
   AppSettings s = Defaults();
+  s.KeepDates = 0;  // as in every file of an earlier release
   uint32_t expected = 1 ^ 1 ^ 2000 ^ 50 ^ 0 ^ 1 ^ 2 ^ 8276;
   EXPECT_EQ(SettingsSignature(s, false), expected);
   EXPECT_EQ(SettingsSignature(s, true), expected ^ TextChecksum(u"TessalyOut"));
@@ -140,6 +141,26 @@ TEST(SettingsSignature, QualityOfTheTargetFormatCounts) {
   before = SettingsSignature(s, true);
   s.SaveFlags[35] = 50;
   EXPECT_EQ(SettingsSignature(s, true), before);
+}
+
+// An option that changes what an output is changes the signature, and each one alone
+// does (none cancels another); the ones that only decide where outputs go or whether an
+// existing file is written over leave it as it is, so done outputs stay done.
+TEST(SettingsSignature, TreeOptionsThatChangeAnOutput) {
+  AppSettings s = Defaults();
+  s.KeepDates = 0;
+  uint32_t base = SettingsSignature(s, true);
+  AppSettings dates = s, smaller = s, both = s;
+  dates.KeepDates = 1;
+  smaller.KeepIfSmaller = 1;
+  both.KeepDates = both.KeepIfSmaller = 1;
+  uint32_t seen[] = {base, SettingsSignature(dates, true), SettingsSignature(smaller, true), SettingsSignature(both, true)};
+  for (int i = 0; i < 4; ++i)
+    for (int k = i + 1; k < 4; ++k) EXPECT_NE(seen[i], seen[k]) << i << " " << k;
+  AppSettings placing = s;
+  placing.Recursive = 1;
+  placing.ExistingFiles = kExistingCounter;
+  EXPECT_EQ(SettingsSignature(placing, true), base);
 }
 
 }  // namespace

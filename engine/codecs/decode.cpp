@@ -428,6 +428,7 @@ void ReadPictureHeader(const uint8_t* data, uint32_t size, PictureHeader* header
   FIMEMORY* stream = FreeImage_OpenMemory(const_cast<BYTE*>(data), size);
   if (!stream) return;
   FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(stream, 0);
+  header->format = format;
   // Without header-only support the flag is ignored and the reader would decode it all.
   bool headerOnly = format != FIF_UNKNOWN && FreeImage_FIFSupportsReading(format) &&
                     FreeImage_FIFSupportsNoPixels(format);

@@ -30,7 +30,9 @@ Image LoadImageFromBuffer(const uint8_t* data, uint32_t size, int32_t* errorCode
 // cost memory or time.
 struct PictureHeader {
   bool known = false;  // false: the format's reader cannot load a header alone
-  int32_t format = -1;  // the program's id of the detected format (FreeImage's for its own)
+  // The program's id of the detected format (FreeImage's for its own), also when the
+  // header itself could not be read; -1 when the bytes are of no known format.
+  int32_t format = -1;
   uint32_t width = 0;   // as stored, before any EXIF turn
   uint32_t height = 0;
   uint32_t bitsPerPixel = 0;  // of the decoded image, all channels

@@ -203,11 +203,13 @@ bool TranscodedAsIs(const std::vector<uint8_t>& buffer, const DecodePlan& plan, 
 // the decoded picture, as the header may not know every turn the readers make, unless
 // it was decoded smaller: then from the full size the header gave.
 int32_t ReadAndDecode(TextView path, const Target& target, const FileWorkOptions& options,
-                      const FileWorkEvents& events, Image* image, ResizePlan* size, FileWork* work) {
+                      const FileWorkEvents& events, Image* image, ResizePlan* size, FileWork* work,
+                      DecodePlan* decodePlan) {
   std::vector<uint8_t> buffer;
   if (int32_t error = ReadSource(path, &buffer, &work->detail)) return error;
   work->bytesRead = static_cast<uint32_t>(buffer.size());
-  DecodePlan plan = PlanDecode(buffer, target, options);
+  DecodePlan& plan = *decodePlan;
+  plan = PlanDecode(buffer, target, options);
   if (int32_t error = CheckHeader(plan, work->bytesRead, events, &work->detail)) return error;
   if (TranscodedAsIs(buffer, plan, target, &work->encoded)) return 0;
   int32_t error = 0;
@@ -220,7 +222,23 @@ int32_t ReadAndDecode(TextView path, const Target& target, const FileWorkOptions
   return 0;
 }
 
+// The source's upright size: the decoded picture's, unless it was decoded smaller; then
+// the header's, turned as the reader turns it.
+bool SameSizeAsSource(const DecodePlan& plan, const FileWork& work, uint32_t decodedWidth, uint32_t decodedHeight,
+                      const Image& result) {
+  uint32_t w = decodedWidth, h = decodedHeight;
+  if (work.decodeScale > 1) {
+    w = plan.header.sidesSwapped ? plan.header.height : plan.header.width;
+    h = plan.header.sidesSwapped ? plan.header.width : plan.header.height;
+  }
+  return ImageWidth(result) == w && ImageHeight(result) == h;
+}
+
 }  // namespace
+
+bool SourceIsBetter(bool keepIfSmaller, const FileWork& work) {
+  return keepIfSmaller && work.error == 0 && work.sourceLike && work.encoded.size() > work.bytesRead;
+}
 
 uint32_t ReadFileToBuffer(TextView path, std::vector<uint8_t>* buffer) {
   if (FsReadWholeFile(path, buffer) != ReadResult::Ok) {
@@ -236,8 +254,10 @@ FileWork ConvertFileToMemory(const AppSettings& settings, TextView inputPath, co
   Target target = TargetFrom(settings);
   Image decoded;
   ResizePlan size;
-  work.error = ReadAndDecode(inputPath, target, options, events, &decoded, &size, &work);
+  DecodePlan plan;
+  work.error = ReadAndDecode(inputPath, target, options, events, &decoded, &size, &work, &plan);
   if (work.error != 0) return work;
+  uint32_t decodedWidth = ImageWidth(decoded), decodedHeight = ImageHeight(decoded);
   if (events.onDecoded) events.onDecoded(work.bytesRead);
   if (!work.encoded.empty()) return work;  // kept as it was (a JPEG into JPEG XL)
   // A PNG result keeps the samples and the gamma they were stored with; other formats
@@ -252,6 +272,8 @@ FileWork ConvertFileToMemory(const AppSettings& settings, TextView inputPath, co
     work.detail = u"Цветовой профиль файла не читается";
     return work;
   }
+  work.sourceLike = plan.header.format == target.format.formatId &&
+                    SameSizeAsSource(plan, work, decodedWidth, decodedHeight, prepared);
   work.error = CheckTargetSides(ImageWidth(prepared), ImageHeight(prepared), target.format, &work.detail);
   if (work.error == 0) work.error = EncodeToMemory(std::move(prepared), target, &work.encoded);
   if (work.error == 0 && keepsGamma) AddPngGamma(&work.encoded, gamma);

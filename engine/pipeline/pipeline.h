@@ -46,6 +46,14 @@ constexpr int32_t kErrorOutputIsSource = 14;  // the output would replace the fi
 constexpr int32_t kErrorOutputTaken = 15;
 constexpr int32_t kErrorWorkerCrashed = 16;
 constexpr int32_t kErrorTimeLimit = 17;
+// 21: a folder of a walked tree could not be listed; the run names it among its
+//     failures (no question: nothing was tried) and the rest of the tree was listed.
+constexpr int32_t kErrorFolderUnreadable = 21;
+// 22: the output path would be longer than kMaxOutputUnits: a file no program without
+//     long-path support opens, and one this program could not list again. Nothing is
+//     written; the path is named.
+constexpr int32_t kErrorOutputTooLong = 22;
+constexpr size_t kMaxOutputUnits = 260;
 
 // The metadata value every converted image carries under the IPTC key "Software".
 constexpr char kSoftwareTag[] = "KRV-Delmo-Tessaly-V1.X";
@@ -57,8 +65,14 @@ struct FileWork {
   Text detail;             // the particulars of a failure, for the question
   uint32_t bytesRead = 0;
   uint32_t decodeScale = 1;  // 2, 4 or 8 when the JPEG was decoded that much smaller
+  // The result is of the source's own format and pixel size (upright): only then may
+  // the source stand in for a larger result (keep if smaller).
+  bool sourceLike = false;
   std::vector<uint8_t> encoded;
 };
+// Keep if smaller: the source itself is the better result when the option is on, the
+// result is of its format and size, and the result came out larger than the file.
+bool SourceIsBetter(bool keepIfSmaller, const FileWork& work);
 struct FileWorkOptions {
   bool shrinkOnLoad = true;  // engine/pipeline/shrink_on_load.h
 };
@@ -98,8 +112,12 @@ struct OutputPlan {
   int32_t error = 0;
 };
 // runOutputFolder is the run's folder for mode 0 (already with its separator) and is
-// ignored by modes 1 and 2. Creates nothing.
-OutputPlan PlanOutput(const AppSettings& settings, TextView inputPath, TextView runOutputFolder);
+// ignored by modes 1 and 2. rootUnits: the entry's root (FileListRootUnits); in mode 0 a
+// file found under a folder goes to its path below that folder, made again below the
+// output folder (Out\2024\Trip\a.jpg), a file given by itself straight into it. An
+// output path longer than kMaxOutputUnits is error 22. Creates nothing.
+OutputPlan PlanOutput(const AppSettings& settings, TextView inputPath, TextView runOutputFolder,
+                      int32_t rootUnits = 0);
 // The file name up to its last '.', or the whole name when it has none.
 Text BaseName(TextView fileName);
 

@@ -34,7 +34,8 @@ Text BaseName(TextView fileName) {
   return Text(dot == TextView::npos ? fileName : fileName.substr(0, dot));
 }
 
-OutputPlan PlanOutput(const AppSettings& settings, TextView inputPath, TextView runOutputFolder) {
+OutputPlan PlanOutput(const AppSettings& settings, TextView inputPath, TextView runOutputFolder,
+                      int32_t rootUnits) {
   OutputPlan plan;
   plan.inputPath = Text(inputPath);
   PathParts parts = SplitPath(inputPath);
@@ -52,13 +53,14 @@ OutputPlan PlanOutput(const AppSettings& settings, TextView inputPath, TextView 
     outputName = base + u"_c." + extension;
   } else if (settings.OutputMode == 1) {
     plan.outputFolder = WithTrailingBackslash(plan.sourceFolder + Text(FieldView(settings.SubfolderName)));
-  } else {
-    plan.outputFolder = Text(runOutputFolder);
+  } else if (!runOutputFolder.empty()) {
+    plan.outputFolder = Text(runOutputFolder) + FoldersBelowRoot(inputPath, rootUnits > 0 ? rootUnits : 0);
   }
   // Only a damaged settings file has a mode without a folder; never write beside the
   // current directory instead.
   if (plan.outputFolder.empty()) plan.error = kErrorNoOutputFolder;
   plan.outputPath = plan.outputFolder + outputName;
+  if (plan.error == 0 && plan.outputPath.size() > kMaxOutputUnits) plan.error = kErrorOutputTooLong;
   return plan;
 }
 

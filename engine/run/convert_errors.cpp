@@ -35,6 +35,8 @@ const Reason kReasons[] = {
     {kErrorTooLarge, u"Изображение слишком велико", u" - Error: 18"},
     {kErrorDamaged, u"Файл повреждён", u" - Error: 19"},
     {kErrorHdr, u"Изображение HDR: без тональной компрессии не преобразуется", u" - Error: 20"},
+    {kErrorFolderUnreadable, u"Папка не читается", u" - Error: 21"},
+    {kErrorOutputTooLong, u"Путь результата длиннее 260 символов", u" - Error: 22"},
 };
 
 }  // namespace

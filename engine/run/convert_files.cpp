@@ -20,8 +20,11 @@
 #include "engine/codecs/image.h"
 #include "engine/codecs/encode.h"
 #include "engine/workers/job_pool.h"
+#include "engine/run/done_record.h"
+#include "engine/run/existing_outputs.h"
 #include "engine/run/progress.h"
 #include "base/run_state.h"
+#include "input/collect.h"
 #include "input/file_list.h"
 #include "settings/signature.h"
 
@@ -32,7 +35,7 @@ constexpr int32_t kDirectoryAttribute = 16;  // what IsDirectory answers for a f
 constexpr uint32_t kWaitMs = 1000;
 
 std::mutex gOptionsLock;
-RunOptions gOptions = {0, true, 0};
+RunOptions gOptions = {0, true, 0, Text()};
 
 enum class Kind { Skipped, Failed, Converting };
 
@@ -46,6 +49,8 @@ struct Entry {
   uint64_t tag = 0;
   int32_t index = 0;  // where it was last seen in the list
   OutputPlan plan;
+  Text plannedPath;  // the output path the plan gave, before a counter was added
+  FileFacts source;  // size and times of the input when it was planned
   Kind kind = Kind::Converting;
   int32_t error = 0;
   Text detail;
@@ -53,6 +58,9 @@ struct Entry {
   bool done = false;       // its conversion has answered
   uint32_t bytesRead = 0;  // set once decoded
   bool shown = false;      // its progress line is up
+  bool skippedAsDone = false;  // skipped: done, rather than a file not ours kept
+  bool sourceKept = false;  // keep if smaller: the source stood in for its larger result
+  bool nothingWritten = false;  // ... and, beside the source, nothing was written
   FileWork work;
 };
 
@@ -61,11 +69,15 @@ struct RunContext {
       : settings(runSettings),
         jobs(std::max(options.jobs, 1)),
         pool(jobs, options.memoryBudget ? options.memoryBudget : DefaultMemoryBudget(),
-             FileWorkOptions{options.shrinkOnLoad}) {}
+             FileWorkOptions{options.shrinkOnLoad}),
+        recordPath(options.recordPath) {}
 
   const AppSettings& settings;
   int32_t jobs;
   JobPool pool;
+  // What earlier runs wrote, beside the settings; none when the front end keeps no record.
+  Text recordPath;
+  DoneRecord record;
   uint32_t stamp = 0;  // what converted entries carry: ConversionStamp of the signature
   Text outputFolder;   // mode 0 only
   // The outputs this run has written or found up to date (FsPathKey), with the input
@@ -78,6 +90,7 @@ struct RunContext {
   std::deque<std::unique_ptr<Entry>> queue;
   bool ending = false;
   RunEnd end = RunEnd::Finished;
+  bool dry = false;  // a dry run: plans, and creates nothing
 };
 
 RunOptions Resolved(RunOptions options) {
@@ -90,6 +103,7 @@ RunOptions Resolved(RunOptions options) {
 int32_t PrepareRun(RunContext* run) {
   const AppSettings& settings = run->settings;
   run->stamp = ConversionStamp(SettingsSignature(settings, true));
+  if (!run->recordPath.empty()) run->record.Load(run->recordPath);
   if (FileListCount() == 0) return kErrorEmptyList;
   if (settings.OutputMode == 0) {
     TextView folder = FieldView(settings.OutputFolder);
@@ -97,7 +111,7 @@ int32_t PrepareRun(RunContext* run) {
     run->outputFolder = WithTrailingBackslash(folder);
   }
   if (!CanWriteFormat(TargetFormatOf(settings))) return kErrorUnknownTarget;
-  if (settings.OutputMode == 0) FsCreateDirectory(run->outputFolder);
+  if (settings.OutputMode == 0 && !run->dry) FsCreateDirectory(run->outputFolder);
   return 0;
 }
 
@@ -131,29 +145,71 @@ int32_t Locate(Entry& entry) {
 // ---- Planning an entry ----------------------------------------------------------------
 
 // The output another entry of this run already wrote or holds up to date, if any:
-// within one run, a second source never replaces the first one's result.
+// within one run, a second source never replaces the first one's result. An entry that
+// went to a counter name holds the name it was planned with as well: a second source of
+// that name collides with it rather than taking the next counter.
 const Text* EarlierSource(const RunContext& run, const OutputPlan& plan) {
   auto found = run.outputs.find(FsPathKey(plan.outputPath));
   return found == run.outputs.end() || found->second == plan.inputPath ? nullptr : &found->second;
+}
+
+bool Holds(const Entry& e, const Text& key) {
+  return e.plan.error == 0 && (FsPathKey(e.plan.outputPath) == key || FsPathKey(e.plannedPath) == key);
 }
 
 // An earlier entry not finished yet may still write that output, or fail to: the
 // entry waits until that is known.
 bool OutputUndecided(const RunContext& run, const OutputPlan& plan) {
   Text key = FsPathKey(plan.outputPath);
-  return std::any_of(run.queue.begin(), run.queue.end(),
-                     [&key](const auto& e) { return e->plan.error == 0 && FsPathKey(e->plan.outputPath) == key; });
+  return std::any_of(run.queue.begin(), run.queue.end(), [&key](const auto& e) { return Holds(*e, key); });
 }
 
-bool IsUpToDate(const RunContext& run, int32_t index, const OutputPlan& plan) {
-  return FileListStamp(index) == run.stamp && FsFileExists(plan.outputPath);
+bool TakenInRun(const RunContext& run, TextView path) {
+  Text key = FsPathKey(path);
+  return run.outputs.count(key) != 0 ||
+         std::any_of(run.queue.begin(), run.queue.end(), [&key](const auto& e) { return Holds(*e, key); });
+}
+
+void KeepOutput(RunContext& run, const Entry& entry) {
+  run.outputs.emplace(FsPathKey(entry.plan.outputPath), entry.plan.inputPath);
+  run.outputs.emplace(FsPathKey(entry.plannedPath), entry.plan.inputPath);
+}
+
+// Done, ours, or someone else's: what becomes of the file at the output's path.
+int32_t DecideExisting(const RunContext& run, Entry* entry) {
+  OutputQuery query;
+  query.inputPath = entry->plan.inputPath;
+  query.source = entry->source;
+  query.outputPath = entry->plan.outputPath;
+  query.existingRule = ExistingFilesRule(run.settings);
+  query.record = run.recordPath.empty() ? nullptr : &run.record;
+  query.signature = run.stamp;
+  query.stampSaysDone = FileListStamp(entry->index) == run.stamp;
+  OutputChoice choice = ChooseOutput(query, [&run](TextView path) { return TakenInRun(run, path); });
+  entry->plan.outputPath = choice.path;
+  if (choice.action == OutputAction::SkipDone || choice.action == OutputAction::SkipExisting) entry->kind = Kind::Skipped;
+  entry->skippedAsDone = choice.action == OutputAction::SkipDone;
+  if (choice.action == OutputAction::Refused) entry->detail = DisplayText(choice.path);
+  return choice.error;
+}
+
+// The folder an output goes to: mode 1's subfolder is one level in the source's folder;
+// a tree mirrored below the output folder of mode 0 may need every level.
+void MakeOutputFolder(const RunContext& run, const OutputPlan& plan) {
+  if (run.settings.OutputMode == 1 && IsDirectory(plan.outputFolder) != kDirectoryAttribute)
+    FsCreateDirectory(plan.outputFolder);
+  if (run.settings.OutputMode == 0 && plan.outputFolder.size() > run.outputFolder.size() &&
+      !FsIsDirectory(plan.outputFolder))
+    FsCreateDirectories(plan.outputFolder);
 }
 
 int32_t Classify(const RunContext& run, Entry* entry) {
   const OutputPlan& plan = entry->plan;
+  entry->plannedPath = plan.outputPath;
+  if (plan.error == kErrorOutputTooLong) entry->detail = DisplayText(plan.outputPath);
   if (plan.error != 0) return plan.error;
-  bool needsFolder = run.settings.OutputMode == 1 && IsDirectory(plan.outputFolder) != kDirectoryAttribute;
-  if (needsFolder) FsCreateDirectory(plan.outputFolder);
+  FsFileFacts(plan.inputPath, &entry->source);
+  if (!run.dry) MakeOutputFolder(run, plan);
   // An output folder that is the source folder and a target of the source's own type
   // (IMG.JPG to IMG.jpg is one file on Windows) would put the converted picture in
   // place of the original.
@@ -162,8 +218,7 @@ int32_t Classify(const RunContext& run, Entry* entry) {
     entry->detail = DisplayText(plan.outputPath) + u" — из файла " + DisplayText(*earlier);
     return kErrorOutputTaken;
   }
-  if (IsUpToDate(run, entry->index, plan)) entry->kind = Kind::Skipped;
-  return 0;
+  return DecideExisting(run, entry);
 }
 
 // A stop asked for while files are under way lets them finish and begins no more; the
@@ -179,6 +234,12 @@ bool MayBegin(RunContext& run) {
 // reported at once, with the system's reason.
 void Begin(RunContext& run, Entry& entry) {
   Text reason;
+  // The output takes the source's times before it takes its name: a sorted archive
+  // stays in the order its pictures were made.
+  if (run.settings.KeepDates) {
+    entry.output.modified = entry.source.modified;
+    entry.output.created = entry.source.created;
+  }
   if (!FsBeginReplace(entry.plan.outputPath, &entry.output, &reason)) {
     entry.kind = Kind::Failed;
     entry.error = kErrorWriteFile;
@@ -201,7 +262,7 @@ void PlanAhead(RunContext& run) {
     int32_t index = NextEntry(run, &text);
     if (index < 0) return;
     auto entry = std::make_unique<Entry>();
-    entry->plan = PlanOutput(run.settings, text, run.outputFolder);
+    entry->plan = PlanOutput(run.settings, text, run.outputFolder, FileListRootUnits(index));
     if (entry->plan.error == 0 && OutputUndecided(run, entry->plan)) return;
     entry->index = index;
     entry->tag = run.nextTag++;
@@ -230,16 +291,57 @@ void ShowDecoded(Entry& entry) {
 
 // The result goes over the output only now, in list order: an entry deleted while its
 // file converted leaves nothing behind.
-int32_t Write(Entry& entry) {
+// Keep if smaller: a result larger than its source, of its format and size, gives way to
+// the source. Beside the source (mode 2) nothing is written, true: the source is the
+// result; elsewhere the output becomes the source's very bytes.
+bool KeepSourceInstead(const RunContext& run, Entry& entry) {
+  if (run.settings.OutputMode == 2) {
+    FsAbandonReplace(&entry.output);
+    entry.sourceKept = entry.nothingWritten = true;
+    return true;
+  }
+  std::vector<uint8_t> source;
+  // A source that changed under the run keeps its result.
+  if (FsReadWholeFile(entry.plan.inputPath, &source) != ReadResult::Ok || source.size() != entry.work.bytesRead)
+    return false;
+  entry.work.encoded.swap(source);
+  entry.sourceKept = true;
+  return false;
+}
+
+int32_t Write(const RunContext& run, Entry& entry) {
   if (entry.work.error != 0) {
     FsAbandonReplace(&entry.output);
     entry.detail = std::move(entry.work.detail);
     return entry.work.error;
   }
+  if (SourceIsBetter(run.settings.KeepIfSmaller != 0, entry.work) && KeepSourceInstead(run, entry)) return 0;
   Text reason;
   if (FsCommitReplace(&entry.output, entry.work.encoded.data(), entry.work.encoded.size(), &reason)) return 0;
   entry.detail = DisplayText(entry.plan.outputPath) + u": " + reason;
   return kErrorWriteFile;
+}
+
+// The output as it now is goes into the record: the next run, in this session or after a
+// restart, knows it for ours and, while its source stays as it is, for done.
+void NoteDone(RunContext& run, const Entry& entry) {
+  if (run.recordPath.empty()) return;
+  DoneMark mark;
+  mark.output = PathHash(entry.plan.outputPath);
+  mark.source = PathHash(entry.plan.inputPath);
+  mark.sourceSize = entry.source.size;
+  mark.sourceTime = entry.source.modified;
+  mark.signature = run.stamp;
+  FileFacts written;
+  if (entry.nothingWritten) {
+    mark.outputSize = kNothingWritten;
+    run.record.Note(mark);
+    return;
+  }
+  if (!FsFileFacts(entry.plan.outputPath, &written)) return;
+  mark.outputSize = written.size;
+  mark.outputTime = written.modified;
+  run.record.Note(mark);
 }
 
 // A failure once the run is ending is counted and listed, but asks nothing more.
@@ -252,11 +354,13 @@ int32_t Fail(const RunContext& run, const Entry& entry, int32_t error, RunResult
 // A file that went through the steps: written and stamped, or asked about.
 int32_t FinishProcessed(RunContext& run, Entry& entry, int32_t index, RunResult* result) {
   ShowDecoded(entry);
-  int32_t error = entry.kind == Kind::Failed ? entry.error : Write(entry);
+  int32_t error = entry.kind == Kind::Failed ? entry.error : Write(run, entry);
   if (error != 0) return Fail(run, entry, error, result);
   FileListSetStamp(index, run.stamp);
-  run.outputs.emplace(FsPathKey(entry.plan.outputPath), entry.plan.inputPath);
+  KeepOutput(run, entry);
+  NoteDone(run, entry);
   ++result->converted;
+  if (entry.sourceKept) ++result->keptSources;
   return 0;
 }
 
@@ -266,7 +370,7 @@ void Finish(RunContext& run, Entry& entry, RunResult* result) {
   if (index < 0 || (run.ending && entry.kind != Kind::Converting)) return;
   if (entry.kind == Kind::Skipped) {
     ShowProgress(index, FileListCount(), 0, entry.plan.fileName);
-    run.outputs.emplace(FsPathKey(entry.plan.outputPath), entry.plan.inputPath);
+    KeepOutput(run, entry);
     ++result->skipped;
     return;  // a skipped file is no processed file
   }
@@ -305,6 +409,15 @@ void Receive(RunContext& run, std::vector<PoolNews> news) {
   }
 }
 
+// The folders that could not be read while the list was gathered are this run's to
+// name: listed among its failures, once, without a question (nothing was tried in them).
+void NameUnreadableFolders(RunResult* result) {
+  for (Text& folder : TakeUnreadableFolders()) {
+    ++result->failed;
+    result->failures.push_back({std::move(folder), kErrorFolderUnreadable});
+  }
+}
+
 }  // namespace
 
 void SetRunOptions(const RunOptions& options) {
@@ -326,7 +439,50 @@ uint64_t DefaultMemoryBudget() {
   return PhysicalMemoryBytes() / 4;
 }
 
+namespace {
+
+PlannedAction ActionOf(const Entry& entry, bool skippedAsDone) {
+  if (entry.kind == Kind::Converting) return PlannedAction::Convert;
+  if (entry.kind == Kind::Skipped) return skippedAsDone ? PlannedAction::SkipDone : PlannedAction::SkipExisting;
+  if (entry.error == kErrorOutputTaken) return PlannedAction::Collision;
+  if (entry.error == kErrorOutputTooLong) return PlannedAction::TooLong;
+  return PlannedAction::Fails;
+}
+
+}  // namespace
+
+void PlanFiles(const AppSettings& settings, RunResult* result, const std::function<void(const PlannedFile&)>& tell) {
+  NameUnreadableFolders(result);
+  for (const FailedFile& folder : result->failures) tell({folder.path, Text(), PlannedAction::Fails, folder.code, {}});
+  RunContext run(CurrentRunOptions(), settings);
+  run.dry = true;
+  if (int32_t error = PrepareRun(&run)) {
+    result->runError = error;
+    return;
+  }
+  int32_t count = FileListCount();
+  for (int32_t i = 0; i < count; ++i) {
+    Entry entry;
+    entry.index = i;
+    entry.plan = PlanOutput(settings, FileListText(i), run.outputFolder, FileListRootUnits(i));
+    entry.error = Classify(run, &entry);
+    if (entry.error != 0) entry.kind = Kind::Failed;
+    // What the record or the session says is done, against a foreign file kept.
+    bool done = entry.kind == Kind::Skipped && entry.skippedAsDone;
+    PlannedFile told{entry.plan.inputPath, entry.plan.outputPath, ActionOf(entry, done), entry.error, entry.detail};
+    if (entry.kind == Kind::Failed) {
+      ++result->failed;
+      result->failures.push_back({entry.plan.inputPath, entry.error});
+    } else {
+      KeepOutput(run, entry);
+      ++(entry.kind == Kind::Skipped ? result->skipped : result->converted);
+    }
+    tell(told);
+  }
+}
+
 void ConvertFiles(const AppSettings& settings, RunResult* result) {
+  NameUnreadableFolders(result);
   RunContext run(CurrentRunOptions(), settings);
   if (int32_t error = PrepareRun(&run)) {
     result->runError = error;
@@ -342,4 +498,6 @@ void ConvertFiles(const AppSettings& settings, RunResult* result) {
     if (HeadWaits(run)) Receive(run, run.pool.Wait(kWaitMs));
   }
   result->end = run.end;
+  // A record that cannot be written only costs the next run its skips.
+  if (!run.recordPath.empty()) run.record.Save(run.recordPath);
 }

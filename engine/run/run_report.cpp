@@ -8,7 +8,8 @@
 namespace {
 
 Text Counts(const RunResult& result) {
-  return u"преобразовано " + NumberText(result.converted) + u", пропущено " + NumberText(result.skipped) +
+  Text kept = result.keptSources > 0 ? u" (оставлено исходных: " + NumberText(result.keptSources) + u")" : Text();
+  return u"преобразовано " + NumberText(result.converted) + kept + u", пропущено " + NumberText(result.skipped) +
          u", ошибок " + NumberText(result.failed);
 }
 

@@ -112,6 +112,7 @@ std::vector<uint8_t> ResultFrame(const FileWork& work) {
   w.U32(static_cast<uint32_t>(work.error));
   w.U32(work.bytesRead);
   w.U32(work.decodeScale);
+  w.U32(work.sourceLike ? 1 : 0);
   w.Units(work.detail);
   w.Bytes(work.encoded.data(), work.encoded.size());
   return w.Done();
@@ -166,6 +167,7 @@ bool ParseResult(const uint8_t* frame, size_t size, FileWork* work) {
   work->error = static_cast<int32_t>(r.U32());
   work->bytesRead = r.U32();
   work->decodeScale = r.U32();
+  work->sourceLike = r.U32() != 0;
   work->detail = r.Units();
   size_t count = 0;
   const uint8_t* encoded = r.Bytes(&count);

@@ -16,7 +16,8 @@ enum class WorkerMessage : uint8_t {
                   // picture and its result, the bytes the conversion will hold
   Go = 'G',       // run -> worker: the memory is there, decode
   Decoded = 'D',  // worker -> run: the picture is decoded; the bytes read
-  Result = 'R',   // worker -> run: error, detail, bytes read, decode scale, encoded bytes
+  Result = 'R',   // worker -> run: error, bytes read, decode scale, whether the result is of
+                  // the source's format and size, detail, encoded bytes
 };
 
 // A frame larger than this is a broken worker, not a picture.

@@ -65,6 +65,10 @@ bool CmykPicturesComeOutRight();
 bool AvifAndJxlPanelsSetTheirWords();
 bool AvifProfileOfTessalyBatchSurvivesARestart();
 
+// Folder trees.
+bool DroppedTreeIsMirroredDatedAndDoneAcrossRestarts();
+bool CounterWritesBesideAForeignFile();
+
 // A new user's first minutes.
 bool HandOverAndDropOfSeveralPathsKeepEveryPath();
 bool FailuresAreShownWhereTheUserLooks();

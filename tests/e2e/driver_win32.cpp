@@ -91,6 +91,8 @@ const Check kChecks[] = {
     {"browse_stores_the_chosen_folder", BrowseStoresTheChosenFolder},
     {"option_boxes_show_and_set_their_settings", OptionBoxesShowAndSetTheirSettings},
     {"colour_options_are_saved_and_follow_profiles", ColourOptionsAreSavedAndFollowProfiles},
+    {"dropped_tree_is_mirrored_dated_and_done_across_restarts", DroppedTreeIsMirroredDatedAndDoneAcrossRestarts},
+    {"counter_writes_beside_a_foreign_file", CounterWritesBesideAForeignFile},
     {"program_logged_no_faults", ProgramLoggedNoFaults},
 };
 

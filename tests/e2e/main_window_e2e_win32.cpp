@@ -2,6 +2,8 @@
 #include "settings/defaults.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstring>
@@ -122,6 +124,30 @@ bool ExpectSummary(const MainWindow& main, TextView start) {
 
 void PressButton(const MainWindow& main, int id, HWND button) {
   PostMessageW(main.dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+// A drop as the shell delivers it: a DROPFILES block with the names, double-zero ended.
+// The block is written into the program's own memory, where DragQueryFileW reads it.
+bool DropPaths(const Program& program, const MainWindow& main, const std::vector<Text>& paths) {
+  std::vector<uint8_t> block(sizeof(DROPFILES), 0);
+  auto* head = reinterpret_cast<DROPFILES*>(block.data());
+  head->pFiles = sizeof(DROPFILES);
+  head->fWide = TRUE;
+  for (const Text& path : paths) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(path.c_str());
+    block.insert(block.end(), bytes, bytes + (path.size() + 1) * sizeof(char16_t));
+  }
+  block.insert(block.end(), {0, 0});
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, program.pid());
+  if (!process) return Fail("the program's memory cannot be written for a drop");
+  void* remote = VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  SIZE_T written = 0;
+  bool ok = remote && WriteProcessMemory(process, remote, block.data(), block.size(), &written) &&
+            written == block.size();
+  CloseHandle(process);
+  if (!ok) return Fail("the drop's names could not be written into the program");
+  PostMessageW(main.dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
+  return true;
 }
 
 HWND MainDialogOf(DWORD pid) {

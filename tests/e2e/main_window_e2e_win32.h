@@ -59,6 +59,8 @@ bool WaitRunEnd(const MainWindow& main, DWORD timeoutMs, std::vector<Text>* seen
 bool ExpectSummary(const MainWindow& main, TextView start);
 // Posted: Start returns only when the run has ended.
 void PressButton(const MainWindow& main, int id, HWND button);
+// A drop of these paths on the main window, as the shell delivers one.
+bool DropPaths(const Program& program, const MainWindow& main, const std::vector<Text>& paths);
 // The program's main dialog whether shown or not.
 HWND MainDialogOf(DWORD pid);
 // A start meant for the tray: the main dialog is made but stays hidden, until a later

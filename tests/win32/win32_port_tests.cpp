@@ -26,6 +26,7 @@
 #include "engine/codecs/decode.h"
 #include "engine/codecs/encode.h"
 #include "tests/sample_images.h"
+#include "engine/pipeline/pipeline.h"
 #include "engine/workers/job_pool.h"
 #include "engine/workers/worker.h"
 #include "input/file_list.h"
@@ -476,6 +477,86 @@ void TestFileListIndex() {
   DestroyWindow(list);
 }
 
+// The mirror of a tree below a root in Windows' own spellings: a dropped drive root (joined
+// as "C:\\"), a share, and a path as long as an entry may be; the output path of mode 0.
+void TestTreeRules() {
+  struct Row {
+    Text path;
+    size_t rootUnits;
+    Text folders;
+  } rows[] = {
+      {u"D:\\Photos\\2024\\Trip\\IMG_0001.jpg", 10, u"2024\\Trip\\"},
+      {u"C:\\\\2024\\a.jpg", 4, u"2024\\"},  // "C:\" dropped
+      {u"C:\\a.jpg", 3, u""},
+      {u"\\\\server\\share\\x\\y\\a.jpg", 15, u"x\\y\\"},
+      {u"\\\\server\\share\\a.jpg", 15, u""},
+      {u"C:\\t\\" + Text(240, u'x') + u"\\" + Text(10, u'y') + u"\\a.jpg", 5,
+       Text(240, u'x') + u"\\" + Text(10, u'y') + u"\\"},
+  };
+  bool all = true;
+  for (const Row& row : rows) all = all && FoldersBelowRoot(row.path, row.rootUnits) == row.folders;
+  Check(all, "the folders below a root, drive roots and shares included");
+  AppSettings s{};
+  s.OutputMode = 0;
+  SetField(s.TargetFormat, u"JPG");
+  OutputPlan plan = PlanOutput(s, u"\\\\nas\\photos\\2024\\Trip\\IMG.png", u"E:\\Out\\", 13);
+  Check(plan.error == 0 && plan.outputPath == u"E:\\Out\\2024\\Trip\\IMG.jpg",
+        "a file of a share goes below the output folder (" + Utf8(plan.outputPath) + ")");
+  plan = PlanOutput(s, u"C:\\p\\" + Text(245, u'x') + u"\\a.png", u"E:\\Results\\Long\\", 5);
+  Check(plan.error == kErrorOutputTooLong, "an output path past 260 units is refused");
+}
+
+// Identities see through spellings, times go on a file and come back, and every missing
+// level of a folder path is made.
+void TestIdsTimesAndFolders(const Text& folder) {
+  Text deep = folder + u"\\made\\a\\b";
+  Check(FsCreateDirectories(deep + u"\\") && FsIsDirectory(deep), "every missing level is made");
+  Check(FsCreateDirectories(deep), "making an existing folder succeeds");
+  FileId one, two;
+  Check(FsFileId(deep, &one) && FsFileId(folder + u"\\MADE\\a\\.\\b", &two) && one == two,
+        "one folder has one identity in any spelling");
+  Check(FsFileId(folder + u"\\made\\a", &two) && !(one == two), "two folders have two identities");
+  Text file = deep + u"\\t.bin";
+  Check(Write(file, "times"), "a file to date is written");
+  constexpr int64_t kModified = 132000000000000000;  // 2019-04-17
+  constexpr int64_t kCreated = 131000000000000000;
+  FileFacts facts;
+  Check(FsSetFileTimes(file, kModified, kCreated) && FsFileFacts(file, &facts) && facts.modified == kModified &&
+            facts.size == 5,
+        "a file takes a modification time (" + std::to_string(facts.modified) + ")");
+  // Wine keeps its files on a Unix file system, where no creation time can be set.
+  bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  if (!wine) Check(facts.created == kCreated, "a file takes a creation time");
+  PendingFile pending;
+  pending.modified = kModified + 10000000;
+  Text reason;
+  Check(FsBeginReplace(file, &pending, &reason) && FsCommitReplace(&pending, "new", 3, &reason) &&
+            FsFileFacts(file, &facts) && facts.modified == kModified + 10000000,
+        "a replaced file comes with the time it was given");
+  Check(!FsFileFacts(deep, &facts), "a folder has no file facts");
+  FsDeleteFile(file);
+  for (const Text& level : {deep, folder + u"\\made\\a", folder + u"\\made"}) RemoveDirectoryW(Wide(level));
+}
+
+// Each entry's root rides in its item data beside the stamp and the failure mark.
+void TestFileListRoots() {
+  HWND list = CreateWindowExW(0, L"LISTBOX", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+  gFileListBox.store(list);
+  FileListClear();
+  FileListAppend(u"C:\\one.jpg");
+  FileListAppend(u"D:\\Photos\\2024\\a.jpg", 10);
+  FileListSetStamp(1, 0xFFFFFFFF);
+  FileListDelete(0);
+  auto data = static_cast<uint64_t>(SendMessageW(list, LB_GETITEMDATA, 0, 0));
+  Check(FileListRootUnits(0) == 10 && FileListStamp(0) == 0xFFFFFFFFu && (data >> kEntryRootShift) == 10,
+        "the root and the stamp stay with their entry");
+  FileListSetStamp(0, 5);
+  Check(FileListRootUnits(0) == 10 && FileListStamp(0) == 5, "a new stamp keeps the root");
+  FileListClear();
+  gFileListBox.store(nullptr);
+  DestroyWindow(list);
+}
+
 int gPumped = 0;
 
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -794,6 +875,7 @@ int main() {
     TestListingFlags(folder);
     TestUnicodeNames(folder);
     TestLongPaths(folder);
+    TestIdsTimesAndFolders(folder);
     TestMWriteFile(folder);
     TestBrowseForFolder(folder);
     TestWorkerProcesses(folder);
@@ -803,6 +885,8 @@ int main() {
   TestSpecialFolder();
   TestPumpMessages();
   TestFileListIndex();
+  TestFileListRoots();
+  TestTreeRules();
   TestExportTable();
   TestCutJpegOnWorker();
   TestWebpOnWorker();

@@ -99,6 +99,22 @@ void ApplyPageFonts(HWND page, HWND list) {
   FitFileListRows(list);
 }
 
+// ---- Subfolders -------------------------------------------------------------------------
+
+constexpr char16_t kSubfoldersTip[] =
+    u"Добавлять файлы из всех вложенных папок. В режиме «указанная директория» результаты "
+    u"сохраняются с тем же деревом папок. Скрытые и системные папки пропускаются.";
+
+// The box shows the stored choice; a profile brings its own.
+void ShowSubfolderChoice(HWND page) {
+  SendDlgItemMessageW(page, kIdSubfolders, BM_SETCHECK, gAppSettings.Recursive ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+// Read when files arrive: a folder dropped after the click is walked as it says.
+void OnSubfoldersClicked(HWND page) {
+  gAppSettings.Recursive = SendDlgItemMessageW(page, kIdSubfolders, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+}
+
 void InitFileListPage(HWND page) {
   gFileListPage.store(page);
   CreateChild(page, u"Static", u"Список файлов для обработки:", WS_CHILD | WS_VISIBLE, 0, -1, 6, 8, 280, 16);
@@ -110,8 +126,9 @@ void InitFileListPage(HWND page) {
   ApplyFilterChoices(box);
   HWND list = CreateChild(page, u"ListBox", u"", kListStyle, WS_EX_CLIENTEDGE, kIdFileListBox, 6, 28, 760, 300);
   gFileListBox.store(list);
-  CreateChild(page, u"Button", u"Просматривать вложенные папки", WS_CHILD | WS_VISIBLE | WS_DISABLED | BS_AUTOCHECKBOX,
+  CreateChild(page, u"Button", u"Просматривать вложенные папки", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
               0, kIdSubfolders, 7, 336, 228, 20);
+  ShowSubfolderChoice(page);
   CreateChild(page, u"Static", u"Всего: 0", WS_CHILD | WS_VISIBLE | SS_RIGHT, 0, kIdPageCount, 600, 339, 165, 20);
   SetWindowPos(list, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
   SetFocus(list);
@@ -123,6 +140,7 @@ void SetFileListToolTips(HWND page) {
   if (gFileListToolTipsDone) return;
   gFileListToolTipsDone = true;
   AddToolTip(page, nullptr, u"");
+  AddToolTip(page, GetDlgItem(page, kIdSubfolders), kSubfoldersTip);
 }
 
 Text SelectedEntry(HWND list) {
@@ -238,6 +256,7 @@ INT_PTR OnFileListCommand(HWND page, WPARAM wParam, LPARAM lParam) {
   if (id == kIdFileListBox && code == LBN_SELCHANGE) ShowSelectedFailure(control);
   if (id == kIdFilterBox && code == CBN_SELENDCANCEL) ApplyNormalisedFilter(control);
   if (id == kIdFilterBox && code == CBN_CLOSEUP) ClearFilterSelection(control);
+  if (id == kIdSubfolders && code == BN_CLICKED) OnSubfoldersClicked(page);
   return FALSE;
 }
 
@@ -275,7 +294,8 @@ INT_PTR OnFileListContextMenu(WPARAM wParam, LPARAM lParam) {
 
 // A profile brings its own filter; one without any shows the built-in filter, as the box
 // does at start (an empty box would read as "no files").
-INT_PTR OnFileListSettingsApplied() {
+INT_PTR OnFileListSettingsApplied(HWND page) {
+  ShowSubfolderChoice(page);
   HWND filter = gFilterBox.load();
   if (!filter) return FALSE;
   TextView current = FieldView(gAppSettings.CurrentFilter);
@@ -318,7 +338,7 @@ INT_PTR DispatchFileListMessage(HWND page, UINT message, WPARAM wParam, LPARAM l
     case WM_CONTEXTMENU: return OnFileListContextMenu(wParam, lParam);
     case WM_DESTROY: return OnFileListDestroy();
     case WM_NCDESTROY: return OnFileListFinalDestroy();
-    case kMsgSettingsApplied: return OnFileListSettingsApplied();
+    case kMsgSettingsApplied: return OnFileListSettingsApplied(page);
     case WM_DRAWITEM: return OnFileListDrawItem(lParam);
     default: return FALSE;
   }

@@ -33,8 +33,9 @@ int32_t FailureOf(LPARAM data) {
 }
 
 void SetFailure(HWND list, int32_t index, int32_t code) {
-  uint64_t stamp = static_cast<uint64_t>(ItemData(list, index)) & 0xFFFFFFFFu;
-  uint64_t data = stamp | (static_cast<uint64_t>(code & 0xFFFF) << kFailureShift);
+  // The stamp below the mark and the root above it stay as they are.
+  uint64_t kept = static_cast<uint64_t>(ItemData(list, index)) & ~(uint64_t{0xFFFF} << kFailureShift);
+  uint64_t data = kept | (static_cast<uint64_t>(code & 0xFFFF) << kFailureShift);
   SendMessageW(list, LB_SETITEMDATA, index, static_cast<LPARAM>(data));
 }
 

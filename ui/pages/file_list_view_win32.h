@@ -13,7 +13,8 @@
 // Where the failure of an entry is kept: the upper half of its item data, whose lower half
 // is the conversion stamp (input/file_list.h), so the mark goes with the entry when
 // entries above it are deleted, goes away with it, and is gone once it converts (a new
-// stamp is written whole). Read back by LB_GETITEMDATA >> kFailureShift: the error code.
+// stamp is written whole). Read back by (LB_GETITEMDATA >> kFailureShift) & 0xFFFF: the error
+// code (the root length lies above it, input/file_list_win32.h).
 constexpr int kFailureShift = 32;
 static_assert(sizeof(LPARAM) == 8, "the item data holds the stamp and the failure side by side");
 

@@ -24,3 +24,7 @@ constexpr int kIdBackgroundButton = 5092;
 constexpr int kIdOutputModeFirst = 5100;
 constexpr int kIdOutputModeLast = 5102;
 constexpr int kIdSubfolder = 5105;
+// What becomes of the outputs, beside the output modes.
+constexpr int kIdKeepDatesBox = 5110;
+constexpr int kIdKeepIfSmallerBox = 5111;
+constexpr int kIdExistingFilesBox = 5112;

@@ -78,6 +78,23 @@ constexpr char16_t kToSrgbTip[] =
 constexpr char16_t kBackgroundTip[] =
     u"Этим цветом заполняются прозрачные места, если результат не хранит прозрачность (JPG, PNG 256 цветов). "
     u"Нажмите, чтобы выбрать цвет.";
+// Beside the output modes, in the folder frame: what becomes of each output.
+const Placed kKeepDatesBox = {kIdKeepDatesBox, u"Сохранять дату и время исходных файлов", 462, 52, 296, 18};
+const Placed kKeepIfSmallerBox = {kIdKeepIfSmallerBox, u"Оставлять исходный файл, если результат больше", 462, 72, 296, 18};
+const Placed kExistingLabel = {-1, u"Если файл уже есть:", 462, 95, 110, 14};
+const Placed kExistingFilesBox = {kIdExistingFilesBox, u"", 574, 91, 184, 120};
+// In ExistingFiles order: replace, skip, counter.
+const char16_t* const kExistingChoices[] = {u"Заменять", u"Пропускать", u"Сохранять рядом: имя (2)"};
+
+constexpr char16_t kKeepDatesTip[] =
+    u"Результат получает дату изменения исходного файла (в Windows и дату создания): "
+    u"сортировка по дате остаётся прежней.";
+constexpr char16_t kKeepIfSmallerTip[] =
+    u"Если результат того же формата и размера в пикселях, что и исходный файл, получился "
+    u"больше него, вместо результата копируется исходный файл (рядом с исходным ничего не пишется).";
+constexpr char16_t kExistingFilesTip[] =
+    u"Что делать с файлом, который уже лежит на месте результата и записан не этой программой. "
+    u"Свои прежние результаты программа узнаёт и не преобразует повторно без изменений.";
 
 HWND gSettingsPage = nullptr;
 bool gSettingsToolTipsDone = false;
@@ -178,6 +195,42 @@ void ShowColourOptions(HWND page) {
   SetControlText(button, HexText(rgb));
 }
 
+// ---- What becomes of the outputs ----------------------------------------------------------
+
+void CreateOutputControls(HWND page) {
+  CreateChild(page, u"Button", kOptionBoxStyle, 0, kKeepDatesBox);
+  CreateChild(page, u"Button", kOptionBoxStyle, 0, kKeepIfSmallerBox);
+  CreateChild(page, u"Static", WS_CHILD | WS_VISIBLE, 0, kExistingLabel);
+  HWND box = CreateChild(page, u"ComboBox", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0,
+                         kExistingFilesBox);
+  for (const char16_t* choice : kExistingChoices) {
+    Text item(choice);
+    SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item)));
+  }
+}
+
+// The boxes as the record says; a profile brings its own.
+void ShowOutputOptions(HWND page) {
+  SetCheck(page, kIdKeepDatesBox, gAppSettings.KeepDates != 0);
+  SetCheck(page, kIdKeepIfSmallerBox, gAppSettings.KeepIfSmaller != 0);
+  SendDlgItemMessageW(page, kIdExistingFilesBox, CB_SETCURSEL, ExistingFilesRule(gAppSettings), 0);
+}
+
+void SetOutputToolTips(HWND page) {
+  AddToolTip(page, GetDlgItem(page, kIdKeepDatesBox), kKeepDatesTip);
+  AddToolTip(page, GetDlgItem(page, kIdKeepIfSmallerBox), kKeepIfSmallerTip);
+  AddToolTip(page, GetDlgItem(page, kIdExistingFilesBox), kExistingFilesTip);
+}
+
+void OnOutputCommand(HWND page, int id, int code) {
+  if (id == kIdKeepDatesBox && code == BN_CLICKED) gAppSettings.KeepDates = IsTicked(page, id) ? 1 : 0;
+  if (id == kIdKeepIfSmallerBox && code == BN_CLICKED) gAppSettings.KeepIfSmaller = IsTicked(page, id) ? 1 : 0;
+  if (id == kIdExistingFilesBox && code == CBN_SELCHANGE) {
+    LRESULT chosen = SendDlgItemMessageW(page, id, CB_GETCURSEL, 0, 0);
+    if (chosen >= kExistingReplace && chosen <= kExistingCounter) gAppSettings.ExistingFiles = static_cast<int32_t>(chosen);
+  }
+}
+
 // ---- Building -------------------------------------------------------------------------
 
 void CreateFolderControls(HWND page) {
@@ -239,17 +292,20 @@ void InitAppSettingsPage(HWND page) {
   ShowOutputMode(gAppSettings.OutputMode);
   CreateOptionControls(page);
   CreateColourControls(page);
+  CreateOutputControls(page);
   ApplyPageFonts(page);
   ShowColourOptions(page);
+  ShowOutputOptions(page);
 }
 
-// The first call only makes sure the shared tooltip window exists.
+// The first call also makes sure the shared tooltip window exists.
 void SetSettingsToolTips(HWND page) {
   if (gSettingsToolTipsDone) return;
   gSettingsToolTipsDone = true;
   AddToolTip(page, nullptr, u"");
   AddToolTip(page, GetDlgItem(page, kIdToSrgbBox), kToSrgbTip);
   AddToolTip(page, GetDlgItem(page, kIdBackgroundButton), kBackgroundTip);
+  SetOutputToolTips(page);
 }
 
 // ---- Commands -------------------------------------------------------------------------
@@ -342,6 +398,7 @@ void OnSettingsCommand(HWND page, WPARAM wParam, LPARAM lParam) {
     if (id == kContextBoxes[i].id && code == 0) OnContextBox(page, i);
   if (id == kIdPresets && code == EN_CHANGE) OnPresetsChanged(control);
   if (id == kIdSubfolder && code == EN_CHANGE) OnSubfolderChanged(control);
+  OnOutputCommand(page, id, code);
   if (!click) return;
   if (id == kIdBrowse) OnBrowse(page);
   if (id == kIdBackgroundButton) OnBackgroundButton(page);
@@ -379,6 +436,7 @@ INT_PTR DispatchSettingsMessage(HWND page, UINT message, WPARAM wParam, LPARAM l
     case kMsgSettingsApplied:
       ShowOutputMode(gAppSettings.OutputMode);
       ShowColourOptions(page);
+      ShowOutputOptions(page);
       break;
     default: break;
   }
