@@ -167,10 +167,12 @@ bool ParseResult(const uint8_t* frame, size_t size, FileWork* work) {
   work->error = static_cast<int32_t>(r.U32());
   work->bytesRead = r.U32();
   work->decodeScale = r.U32();
-  work->sourceLike = r.U32() != 0;
+  // A flag is 0 or 1; anything else is a worker gone wrong.
+  uint32_t sourceLike = r.U32();
+  work->sourceLike = sourceLike == 1;
   work->detail = r.Units();
   size_t count = 0;
   const uint8_t* encoded = r.Bytes(&count);
   if (encoded) work->encoded.assign(encoded, encoded + count);
-  return r.Finished();
+  return r.Finished() && sourceLike <= 1;
 }
