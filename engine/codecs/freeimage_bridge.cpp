@@ -1,7 +1,7 @@
 // The image handle's own life and the bridge's shared helpers.
 #include "engine/codecs/freeimage_bridge.h"
 
-#include <cstring>
+#include "engine/codecs/colour_transform.h"
 
 PixelRows RowsOf(FIBITMAP* dib) {
   PixelRows rows;
@@ -18,11 +18,9 @@ namespace {
 // Whether an ICC profile's colour space (RGB, grey, CMYK...) is that of the image's pixels:
 // a CMYK JPEG's pixels are RGB once decoded, and its profile describes them no more.
 bool DescribesPixels(const FIICCPROFILE* profile, FIBITMAP* dib) {
-  constexpr size_t kSpaceAt = 16;
-  if (profile->size < 128) return false;
-  const char* space = static_cast<const char*>(profile->data) + kSpaceAt;
+  ByteSpan icc{static_cast<const uint8_t*>(profile->data), static_cast<size_t>(profile->size)};
   bool grey = FreeImage_GetColorType(dib) == FIC_MINISBLACK;
-  return std::memcmp(space, grey ? "GRAY" : "RGB ", 4) == 0;
+  return SpaceOfProfile(icc) == (grey ? ProfileSpace::Grey : ProfileSpace::Rgb);
 }
 
 }  // namespace
