@@ -21,6 +21,7 @@ struct FolderEntry {
   bool isHidden = false;
   bool isSystem = false;
   bool isLink = false;  // a symbolic link, junction or other reparse point
+  uint64_t index = 0;   // the file index the listing gave with it; 0 when it gives none
 };
 
 // What tells one file or folder from every other on the machine, whatever path leads
