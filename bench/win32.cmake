@@ -1,5 +1,6 @@
 # The benchmarks the Win32 presets build, beside Tessaly.exe and its DLLs so they run as
-# they are: the bare loop's stages against the FreeImage and libwebp each program uses.
+# they are: the bare loop's stages against the FreeImage and libwebp each program uses,
+# and the worker start with that program as the worker.
 
 # Winelib links the host's FreeImage and libwebp, as Tessaly.exe.so does; MinGW links
 # FreeImage.dll (through the import library its own build made, which names every
@@ -23,8 +24,13 @@ if(LOOP_LIBS)
   set_target_properties(bench_freeimage_loop PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()
 
+add_executable(bench_worker_start bench_worker_start.cpp ${WIN32_UI_PORT})
+target_link_libraries(bench_worker_start PRIVATE tessaly_core)
+target_link_options(bench_worker_start PRIVATE -mconsole)
+set_target_properties(bench_worker_start PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
 if(TESSALY_PLATFORM STREQUAL "windows")
-  foreach(target bench_freeimage_loop)
+  foreach(target bench_freeimage_loop bench_worker_start)
     if(TARGET ${target})
       target_link_options(${target} PRIVATE -static)
     endif()
