@@ -1,6 +1,6 @@
 # The benchmarks the Win32 presets build, beside Tessaly.exe and its DLLs so they run as
 # they are: the bare loop's stages against the FreeImage and libwebp each program uses,
-# and the worker start with that program as the worker.
+# and the worker start with that program as the worker. bench_builds (native) runs them.
 
 # Winelib links the host's FreeImage and libwebp, as Tessaly.exe.so does; MinGW links
 # FreeImage.dll (through the import library its own build made, which names every
