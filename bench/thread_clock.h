@@ -5,6 +5,9 @@
 
 // Processor time (user and system) this thread has used, in milliseconds.
 double ThreadCpuMs();
+// The system's share of it: page faults and the other work of the kernel (Windows' or,
+// under Wine, Linux's) done for the thread.
+double ThreadSystemMs();
 // A monotonic wall clock, in milliseconds.
 double WallMs();
 // The smallest step ThreadCpuMs was seen to take while this thread spun: a few

@@ -1,5 +1,6 @@
 #include "bench/thread_clock.h"
 
+#include <sys/resource.h>
 #include <time.h>
 
 namespace {
@@ -14,6 +15,12 @@ double Ms(clockid_t clock) {
 
 double ThreadCpuMs() {
   return Ms(CLOCK_THREAD_CPUTIME_ID);
+}
+
+double ThreadSystemMs() {
+  rusage usage{};
+  getrusage(RUSAGE_THREAD, &usage);
+  return usage.ru_stime.tv_sec * 1e3 + usage.ru_stime.tv_usec / 1e3;
 }
 
 double WallMs() {

@@ -19,6 +19,12 @@ double ThreadCpuMs() {
   return FiletimeMs(kernel) + FiletimeMs(user);
 }
 
+double ThreadSystemMs() {
+  FILETIME created, ended, kernel, user;
+  if (!GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user)) return 0;
+  return FiletimeMs(kernel);
+}
+
 double WallMs() {
   LARGE_INTEGER now, frequency;
   QueryPerformanceCounter(&now);
