@@ -10,8 +10,8 @@
 //   bench_builds [--count N] [--repeat R] [--starts N] [--job jpg2jpg|jpg2webp|png2jpg]
 //                [--wine-build DIR] [--windows-build DIR] [--no-simd-check]
 //
-// Defaults: the 20 photos of bench_convert (drawn into its cache if missing), each taken
-// once per job; 50 worker starts; the Win32 programs from build/wine and build/windows
+// Defaults: the 20 photos of bench_convert (drawn into its cache if missing), taken in 2
+// rounds (--repeat) of which the least disturbed counts; 50 worker starts; the Win32 programs from build/wine and build/windows
 // (a build that is missing is left out and said so). The Wine prefix is made once, under
 // the build folder, and kept. --no-simd-check leaves out JPG->JPG run again with
 // libjpeg-turbo's SIMD turned off (JSIMD_FORCENONE=1), natively and as PE.
@@ -43,7 +43,7 @@ namespace {
 
 struct Options {
   int count = 20;
-  int repeat = 1;
+  int repeat = 2;
   int starts = 50;
   std::string only;
   std::string wineBuild = TESSALY_SOURCE_DIR "/build/wine";
@@ -232,21 +232,102 @@ std::vector<Job> Jobs() {
   };
 }
 
-using StageFigures = std::map<std::string, std::vector<double>>;
+// A column of the tables: one build's loop, perhaps with libjpeg-turbo's SIMD turned off
+// (JSIMD_FORCENONE=1, which it reads through getenv, on Windows too).
+struct Column {
+  size_t build = 0;
+  bool noSimd = false;
+  bool failed = false;
+  double clockStep = -1;
+  // Per round: each stage's processor ms and their system part summed over the photos,
+  // and the photos.
+  std::vector<std::map<std::string, double>> cpu, system;
+  std::vector<int> photos;
+  double wallSum = 0, cpuSum = 0, bytesSum = 0;
+  int photosSum = 0;
 
-// One build's stages of one job over the photos; empty when it failed.
-StageFigures TimeStages(const Options& o, const Build& b, const Job& job, const std::vector<std::string>& files,
-                        const std::vector<std::string>& extraEnv = {}) {
-  std::vector<std::string> args = {"--stages", job.name, std::to_string(o.repeat)};
+  // The stages per photo of the round whose stages took least in all: the one the
+  // machine's other work disturbed least. Their system parts are "system <stage>".
+  std::map<std::string, double> Best(const Job& job) const {
+    std::map<std::string, double> best;
+    double bestTotal = -1;
+    for (size_t r = 0; r < cpu.size(); ++r) {
+      if (photos[r] == 0) continue;
+      double total = 0;
+      for (const char* stage : job.stages) total += cpu[r].count(stage) ? cpu[r].at(stage) : 0;
+      if (bestTotal >= 0 && total >= bestTotal) continue;
+      bestTotal = total;
+      double systemTotal = 0;
+      for (const char* stage : job.stages) {
+        best[stage] = cpu[r].count(stage) ? cpu[r].at(stage) / photos[r] : -1;
+        double part = system[r].count(stage) ? system[r].at(stage) : 0;
+        best[std::string("system ") + stage] = part / photos[r];
+        systemTotal += part;
+      }
+      best["all"] = total / photos[r];
+      best["system all"] = systemTotal / photos[r];
+    }
+    return best;
+  }
+};
+
+// One column's loop over a few photos, added to its round.
+void RunChunk(const Options& o, const Build& b, const Job& job, const std::vector<std::string>& files, size_t round,
+              Column* column) {
+  std::vector<std::string> args = {"--stages", job.name, "1"};
   args.insert(args.end(), files.begin(), files.end());
   std::vector<std::string> env = b.launcher.empty() ? std::vector<std::string>() : WineEnv(o);
-  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+  if (column->noSimd) env.push_back("JSIMD_FORCENONE=1");
   Outcome run = Run(Command(b, b.loop, args), env);
-  if (!run.ok) {
-    std::printf("%s: the stages of %s failed\n", b.name.c_str(), job.name);
-    return {};
+  auto f = Figures(run.out);
+  int photos = static_cast<int>(First(f, "photos"));
+  if (!run.ok || photos <= 0) {
+    std::printf("%s%s: the stages of %s failed\n", b.name.c_str(), column->noSimd ? " (no SIMD)" : "", job.name);
+    column->failed = true;
+    return;
   }
-  return Figures(run.out);
+  column->cpu.resize(round + 1);
+  column->system.resize(round + 1);
+  column->photos.resize(round + 1);
+  for (const char* stage : job.stages) {
+    column->cpu[round][stage] += First(f, stage, 0) * photos;
+    column->system[round][stage] += First(f, stage, 2) * photos;
+    column->cpuSum += First(f, stage, 0) * photos;
+    column->wallSum += First(f, stage, 1) * photos;
+  }
+  column->photos[round] += photos;
+  column->photosSum += photos;
+  column->bytesSum += First(f, "bytes") * photos;
+  column->clockStep = First(f, "clock-step-ms");
+}
+
+// The job's columns over the rounds; within a round the photos go a few at a time to
+// every column in turn, so a busy moment of the machine falls on all of them alike.
+std::vector<Column> TimeJob(const Options& o, const std::vector<Build>& builds, const Job& job,
+                            const std::vector<std::string>& unixFiles, const std::vector<std::string>& windowsFiles) {
+  constexpr int kChunk = 5;
+  std::vector<Column> columns;
+  auto add = [&columns](size_t build, bool noSimd, bool failed) {
+    columns.emplace_back();
+    columns.back().build = build;
+    columns.back().noSimd = noSimd;
+    columns.back().failed = failed;
+  };
+  for (size_t i = 0; i < builds.size(); ++i) add(i, false, !builds[i].present);
+  // Winelib's libraries are the native ones: their SIMD is told by the native column.
+  if (o.simdCheck && std::strcmp(job.name, "jpg2jpg") == 0)
+    for (size_t i = 0; i < builds.size(); ++i)
+      if (builds[i].present && builds[i].name != "Winelib") add(i, true, false);
+  for (int round = 0; round < o.repeat; ++round)
+    for (int first = 0; first < o.count; first += kChunk)
+      for (Column& column : columns) {
+        if (column.failed) continue;
+        const Build& b = builds[column.build];
+        const std::vector<std::string>& all = b.loopWindowsPaths ? windowsFiles : unixFiles;
+        std::vector<std::string> chunk(all.begin() + first, all.begin() + std::min(o.count, first + kChunk));
+        RunChunk(o, b, job, chunk, static_cast<size_t>(round), &column);
+      }
+  return columns;
 }
 
 std::string Cell(double v) {
@@ -263,21 +344,17 @@ std::string Ratio(double a, double b) {
   return text;
 }
 
-double Total(const StageFigures& f, const Job& job) {
-  double total = 0;
-  for (const char* stage : job.stages) {
-    double v = First(f, stage);
-    if (v < 0) return -1;
-    total += v;
-  }
-  return total;
+double At(const std::map<std::string, double>& figures, const std::string& name) {
+  auto found = figures.find(name);
+  return found == figures.end() ? -1 : found->second;
 }
 
 void PrintStageTable(const Options& o, const std::vector<Build>& builds, const std::vector<Job>& jobs,
-                     const std::vector<std::vector<StageFigures>>& results) {
+                     const std::vector<std::vector<Column>>& results) {
   std::printf("\nProcessor time per photo of each stage, in ms (the thread's own time: clock_gettime natively,\n"
-              "GetThreadTimes under Wine), %d photos 4000 × 3000, each taken %d %s:\n\n",
-              o.count, o.repeat, o.repeat == 1 ? "time" : "times");
+              "GetThreadTimes under Wine), %d photos 4000 × 3000; of %d round%s, the one whose stages took\n"
+              "least in all:\n\n",
+              o.count, o.repeat, o.repeat == 1 ? "" : "s");
   std::printf("| job | stage |");
   for (const Build& b : builds) std::printf(" %s |", b.name.c_str());
   std::printf(" Winelib / native | PE / native | PE / Winelib |\n|---|---|");
@@ -285,69 +362,94 @@ void PrintStageTable(const Options& o, const std::vector<Build>& builds, const s
   std::printf("\n");
   for (size_t j = 0; j < jobs.size(); ++j) {
     const Job& job = jobs[j];
+    std::vector<std::map<std::string, double>> best;
+    for (const Column& column : results[j]) {
+      if (column.noSimd) continue;
+      best.push_back(column.failed ? std::map<std::string, double>() : column.Best(job));
+    }
     std::vector<const char*> rows(job.stages);
     rows.push_back("all");
     for (const char* row : rows) {
       std::vector<double> v;
-      for (const StageFigures& f : results[j]) v.push_back(std::strcmp(row, "all") == 0 ? Total(f, job) : First(f, row));
+      for (const auto& b : best) v.push_back(At(b, row));
       std::printf("| %s | %s |", row == rows.front() ? job.title : "", row);
       for (double x : v) std::printf(" %s |", Cell(x).c_str());
       std::printf(" %s | %s | %s |\n", Ratio(v[1], v[0]).c_str(), Ratio(v[2], v[0]).c_str(), Ratio(v[2], v[1]).c_str());
     }
   }
+  std::printf("\nOf which system time (the kernel's work for the thread, mostly page faults of fresh memory), ms per\n"
+              "photo, in the same rounds:\n\n| job | stage |");
+  for (const Build& b : builds) std::printf(" %s |", b.name.c_str());
+  std::printf("\n|---|---|");
+  for (size_t i = 0; i < builds.size(); ++i) std::printf("---|");
+  std::printf("\n");
+  for (size_t j = 0; j < jobs.size(); ++j) {
+    std::vector<const char*> rows(jobs[j].stages);
+    rows.push_back("all");
+    for (const char* row : rows) {
+      std::printf("| %s | %s |", row == rows.front() ? jobs[j].title : "", row);
+      for (const Column& column : results[j])
+        if (!column.noSimd)
+          std::printf(" %s |", Cell(column.failed ? -1 : At(column.Best(jobs[j]), std::string("system ") + row)).c_str());
+      std::printf("\n");
+    }
+  }
   std::printf("\nBytes per result, the same in every build when they did the same work:");
   for (size_t j = 0; j < jobs.size(); ++j) {
     std::printf("%s %s", j == 0 ? "" : ";", jobs[j].name);
-    for (size_t i = 0; i < builds.size(); ++i) std::printf("%s %.0f", i == 0 ? "" : " /", First(results[j][i], "bytes"));
+    for (size_t i = 0; i < builds.size(); ++i) {
+      const Column& c = results[j][i];
+      std::printf("%s %.0f", i == 0 ? "" : " /", c.photosSum > 0 ? c.bytesSum / c.photosSum : -1.0);
+    }
   }
   std::printf(" (");
   for (size_t i = 0; i < builds.size(); ++i) std::printf("%s%s", i == 0 ? "" : " / ", builds[i].name.c_str());
-  std::printf(").");
-  std::printf("\nThe thread clock's step:");
+  std::printf(").\nThe thread clock's step:");
   for (size_t i = 0; i < builds.size(); ++i)
-    if (!results.empty()) std::printf("%s %s %.4g ms", i == 0 ? "" : ",", builds[i].name.c_str(), First(results[0][i], "clock-step-ms"));
+    std::printf("%s %s %.4g ms", i == 0 ? "" : ",", builds[i].name.c_str(), results.empty() ? -1.0 : results[0][i].clockStep);
   // A stage read off a ticking clock is off by the difference of two roundings, whose
   // spread is a tick over the square root of 6; the mean over n photos, that over root n.
-  std::printf(".\nA stage's figure is a mean over every photo: with a tick of 10 ms its uncertainty is about\n"
+  std::printf(".\nA stage's figure is a mean over %d photos: with a tick of 10 ms its uncertainty is about\n"
               "±%.1f ms per photo.\n",
-              10.0 / std::sqrt(6.0 * o.count * o.repeat));
-  std::printf("Wall time over processor time, all stages (above 1 while the machine was busy):");
+              o.count, 10.0 / std::sqrt(6.0 * o.count));
+  std::printf("Wall time over processor time, all stages and rounds (above 1 while the machine was busy):");
   for (size_t i = 0; i < builds.size(); ++i) {
     double cpu = 0, wall = 0;
-    for (size_t j = 0; j < jobs.size(); ++j)
-      for (const char* stage : jobs[j].stages) {
-        cpu += std::max(0.0, First(results[j][i], stage, 0));
-        wall += std::max(0.0, First(results[j][i], stage, 1));
-      }
+    for (size_t j = 0; j < jobs.size(); ++j) {
+      cpu += results[j][i].cpuSum;
+      wall += results[j][i].wallSum;
+    }
     std::printf("%s %s %s", i == 0 ? "" : ",", builds[i].name.c_str(), Ratio(wall, cpu).c_str());
   }
   std::printf("\n");
 }
 
-// JPG->JPG with and without libjpeg-turbo's SIMD, which it leaves out when
-// JSIMD_FORCENONE=1 (read through getenv, on Windows too). Winelib is left out: its
-// libraries are the native ones.
-void PrintSimdTable(const Options& o, const std::vector<Build>& builds, const Job& job,
-                    const std::vector<std::string>& unixFiles, const std::vector<std::string>& windowsFiles,
-                    const std::vector<StageFigures>& withSimd) {
-  std::vector<size_t> shown;
-  std::vector<StageFigures> without;
-  for (size_t i = 0; i < builds.size(); ++i) {
-    if (builds[i].name == "Winelib" || !builds[i].present) continue;
-    shown.push_back(i);
-    without.push_back(TimeStages(o, builds[i], job, builds[i].loopWindowsPaths ? windowsFiles : unixFiles,
-                                 {"JSIMD_FORCENONE=1"}));
+// JPG->JPG with and without libjpeg-turbo's SIMD, natively and as PE.
+void PrintSimdTable(const std::vector<Build>& builds, const Job& job, const std::vector<Column>& columns) {
+  std::vector<std::pair<const Column*, const Column*>> pairs;
+  for (const Column& off : columns) {
+    if (!off.noSimd) continue;
+    for (const Column& on : columns)
+      if (!on.noSimd && on.build == off.build) pairs.emplace_back(&on, &off);
   }
-  std::printf("\n%s with libjpeg-turbo's SIMD turned off (JSIMD_FORCENONE=1), processor ms per photo:\n\n| stage |",
+  if (pairs.empty()) return;
+  std::printf("\n%s with libjpeg-turbo's SIMD turned off (JSIMD_FORCENONE=1), processor ms per photo,\n"
+              "in the same rounds:\n\n| stage |",
               job.title);
-  for (size_t i : shown) std::printf(" %s | %s, no SIMD | without / with |", builds[i].name.c_str(), builds[i].name.c_str());
+  for (const auto& pair : pairs) {
+    const char* name = builds[pair.first->build].name.c_str();
+    std::printf(" %s | %s, no SIMD | without / with |", name, name);
+  }
   std::printf("\n|---|");
-  for (size_t k = 0; k < shown.size(); ++k) std::printf("---|---|---|");
+  for (size_t k = 0; k < pairs.size(); ++k) std::printf("---|---|---|");
   std::printf("\n");
-  for (const char* stage : job.stages) {
-    std::printf("| %s |", stage);
-    for (size_t k = 0; k < shown.size(); ++k) {
-      double with = First(withSimd[shown[k]], stage), off = First(without[k], stage);
+  std::vector<const char*> rows(job.stages);
+  rows.push_back("all");
+  for (const char* row : rows) {
+    std::printf("| %s |", row);
+    for (const auto& pair : pairs) {
+      double with = pair.first->failed ? -1 : At(pair.first->Best(job), row);
+      double off = pair.second->failed ? -1 : At(pair.second->Best(job), row);
       std::printf(" %s | %s | %s |", Cell(with).c_str(), Cell(off).c_str(), Ratio(off, with).c_str());
     }
     std::printf("\n");
@@ -448,6 +550,7 @@ int main(int argc, char** argv) {
   // Wine's server and the processes it starts are detached from their parents; as a
   // subreaper this process gets them back, and with them their processor time.
   prctl(PR_SET_CHILD_SUBREAPER, 1);
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // a long run shows its progress
   if (!EnsurePictures(o)) {
     std::fprintf(stderr, "cannot draw the sample pictures\n");
     return 1;
@@ -464,8 +567,7 @@ int main(int argc, char** argv) {
   std::vector<Job> jobs;
   for (const Job& job : Jobs())
     if (o.only.empty() || o.only == job.name) jobs.push_back(job);
-  std::vector<std::vector<StageFigures>> results;
-  std::vector<std::string> simdUnix, simdWindows;
+  std::vector<std::vector<Column>> results;
   for (const Job& job : jobs) {
     std::vector<std::string> unixFiles, windowsFiles;
     for (int i = 0; i < o.count; ++i) {
@@ -473,18 +575,10 @@ int main(int argc, char** argv) {
       windowsFiles.push_back(Sample(windowsCache, i, job.input));
       std::replace(windowsFiles.back().begin(), windowsFiles.back().end(), '/', '\\');
     }
-    // The builds in turn on each job, so a busy moment of the machine falls on all of them.
-    std::vector<StageFigures> row;
-    for (const Build& b : builds)
-      row.push_back(b.present ? TimeStages(o, b, job, b.loopWindowsPaths ? windowsFiles : unixFiles) : StageFigures());
-    results.push_back(row);
-    if (std::strcmp(job.name, "jpg2jpg") == 0) {
-      simdUnix = unixFiles;
-      simdWindows = windowsFiles;
-    }
+    results.push_back(TimeJob(o, builds, job, unixFiles, windowsFiles));
   }
   PrintStageTable(o, builds, jobs, results);
-  if (o.simdCheck && !simdUnix.empty()) PrintSimdTable(o, builds, jobs[0], simdUnix, simdWindows, results[0]);
+  for (size_t j = 0; j < jobs.size(); ++j) PrintSimdTable(builds, jobs[j], results[j]);
 
   std::printf("\nOne worker process started, handed a job for a 64 × 48 JPEG and heard back (%d starts, one\n"
               "after the other, each waiting for the last to end), in ms:\n\n",
