@@ -1,12 +1,22 @@
 // The yardstick for tessaly-batch: the same FreeImage calls per file in a bare loop,
 // with no list, settings, progress or safe writing around them. Also draws the
-// photo-like sample files the benchmark converts.
+// photo-like sample files the benchmark converts, and times each stage of a job on its
+// own thread's clock. Built by all three compilers (natively against the host's
+// FreeImage and libwebp, by Winelib against the same, by MinGW against FreeImage.dll
+// and the libwebp linked into Tessaly.exe), so the three can be set side by side.
 //
 //   bench_freeimage_loop --generate DIR COUNT WIDTH HEIGHT
 //   bench_freeimage_loop --job jpg2jpg|jpg2webp|png2jpg OUTDIR FILE...
+//   bench_freeimage_loop --stages jpg2jpg|jpg2webp|png2jpg REPEAT FILE...
+//       the processor, wall and system milliseconds per photo of decode, resize and
+//       encode, each file taken REPEAT times; nothing is written
 //   bench_freeimage_loop --psnr SOURCE RESULT      prints "PSNR-dB BYTES" of RESULT
-#include <FreeImage.h>
+#define TESSALY_HOST_HEADER <FreeImage.h>
+#include "engine/codecs/host_header.h"
+#define TESSALY_HOST_HEADER <webp/encode.h>
+#include "engine/codecs/host_header.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <cstdint>
@@ -15,6 +25,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "bench/thread_clock.h"
 
 namespace {
 
@@ -88,6 +100,128 @@ bool ConvertOne(const std::string& job, const char* input, const std::string& fo
   FreeImage_CloseMemory(out);
   FreeImage_Unload(dib);
   return ok;
+}
+
+// --- one job's stages, timed -------------------------------------------------------
+
+// What Tessaly.exe does for WEBP (engine/codecs/webp_encoder.cpp): libwebp itself at its
+// default effort, handed the 24-bit rows as they are, top row first.
+bool EncodeWebp(FIBITMAP* dib, std::vector<uint8_t>* out) {
+  WebPConfig config;
+  WebPPicture picture;
+  if (!WebPConfigInit(&config) || !WebPPictureInit(&picture)) return false;
+  config.quality = kWebpFlags;
+  picture.width = static_cast<int>(FreeImage_GetWidth(dib));
+  picture.height = static_cast<int>(FreeImage_GetHeight(dib));
+  const uint8_t* top = FreeImage_GetScanLine(dib, picture.height - 1);
+  int stride = -static_cast<int>(FreeImage_GetPitch(dib));
+  WebPMemoryWriter writer;
+  WebPMemoryWriterInit(&writer);
+  picture.writer = WebPMemoryWrite;
+  picture.custom_ptr = &writer;
+  bool ok = FreeImage_GetBPP(dib) == 24 && WebPPictureImportBGR(&picture, top, stride) && WebPEncode(&config, &picture);
+  WebPPictureFree(&picture);
+  if (ok) out->assign(writer.mem, writer.mem + writer.size);
+  WebPMemoryWriterClear(&writer);
+  return ok;
+}
+
+bool EncodeJpeg(FIBITMAP* dib, std::vector<uint8_t>* out) {
+  FreeImage_SetMetadataKeyValue(FIMD_IPTC, dib, "Software", "KRV-Delmo-Tessaly-V1.X");
+  FIMEMORY* memory = FreeImage_OpenMemory(nullptr, 0);
+  BYTE* data = nullptr;
+  DWORD size = 0;
+  bool ok = FreeImage_SaveToMemory(FIF_JPEG, dib, memory, kJpegFlags) && FreeImage_AcquireMemory(memory, &data, &size);
+  if (ok) out->assign(data, data + size);
+  FreeImage_CloseMemory(memory);
+  return ok;
+}
+
+struct StageTime {
+  double cpuMs = 0;
+  double wallMs = 0;
+  double systemMs = 0;  // part of cpuMs
+};
+
+struct Stages {
+  StageTime decode, resize, encode;
+  double bytes = 0;
+  int photos = 0;
+};
+
+// Adds the time since the last lap to a stage.
+class Stopwatch {
+ public:
+  Stopwatch() : cpu_(ThreadCpuMs()), wall_(WallMs()), system_(ThreadSystemMs()) {}
+  void Lap(StageTime* stage) {
+    double cpu = ThreadCpuMs(), wall = WallMs(), system = ThreadSystemMs();
+    stage->cpuMs += cpu - cpu_;
+    stage->wallMs += wall - wall_;
+    stage->systemMs += system - system_;
+    cpu_ = cpu;
+    wall_ = wall;
+    system_ = system;
+  }
+
+ private:
+  double cpu_, wall_, system_;
+};
+
+// The bytes are read before the clock starts: the disk is not a stage.
+bool TimeOne(const std::string& job, const char* input, Stages* stages) {
+  std::vector<uint8_t> bytes, encoded;
+  if (!ReadWhole(input, &bytes)) return false;
+  Stopwatch clock;
+  FIBITMAP* dib = Decode(bytes);
+  if (dib && FreeImage_GetBPP(dib) != 24) {
+    FIBITMAP* adapted = FreeImage_ConvertTo24Bits(dib);
+    FreeImage_Unload(dib);
+    dib = adapted;
+  }
+  clock.Lap(&stages->decode);
+  if (!dib) return false;
+  if (job == "jpg2jpg") {
+    unsigned w = FreeImage_GetWidth(dib), h = FreeImage_GetHeight(dib);
+    int nw = w >= h ? 2000 : static_cast<int>(std::nearbyint(w * (2000.0 / h)));
+    int nh = w >= h ? static_cast<int>(std::nearbyint(h * (2000.0 / w))) : 2000;
+    FIBITMAP* resized = FreeImage_Rescale(dib, nw, nh, FILTER_LANCZOS3);
+    FreeImage_Unload(dib);
+    dib = resized;
+    clock.Lap(&stages->resize);
+    if (!dib) return false;
+  }
+  bool ok = job == "jpg2webp" ? EncodeWebp(dib, &encoded) : EncodeJpeg(dib, &encoded);
+  FreeImage_Unload(dib);
+  clock.Lap(&stages->encode);
+  stages->bytes += static_cast<double>(encoded.size());
+  ++stages->photos;
+  return ok;
+}
+
+void PrintStage(const char* name, const StageTime& stage, int photos) {
+  std::printf("%s %.3f %.3f %.3f\n", name, stage.cpuMs / photos, stage.wallMs / photos, stage.systemMs / photos);
+}
+
+int TimeStages(const std::string& job, int repeat, int count, char** files) {
+  if (job != "jpg2jpg" && job != "jpg2webp" && job != "png2jpg") {
+    std::fprintf(stderr, "unknown job %s\n", job.c_str());
+    return 2;
+  }
+  std::printf("clock-step-ms %.6f\n", ThreadCpuStepMs());
+  Stages stages;
+  for (int round = 0; round < repeat; ++round)
+    for (int i = 0; i < count; ++i)
+      if (!TimeOne(job, files[i], &stages)) {
+        std::fprintf(stderr, "cannot convert %s\n", files[i]);
+        return 1;
+      }
+  if (stages.photos == 0) return 1;
+  std::printf("photos %d\n", stages.photos);
+  PrintStage("decode", stages.decode, stages.photos);
+  if (job == "jpg2jpg") PrintStage("resize", stages.resize, stages.photos);
+  PrintStage("encode", stages.encode, stages.photos);
+  std::printf("bytes %.0f\n", stages.bytes / stages.photos);
+  return 0;
 }
 
 // xorshift: fast, and the same pictures on every machine.
@@ -177,6 +311,8 @@ int main(int argc, char** argv) {
     return Generate(argv[2], std::atoi(argv[3]), static_cast<unsigned>(std::atoi(argv[4])),
                     static_cast<unsigned>(std::atoi(argv[5])));
   if (argc == 4 && std::strcmp(argv[1], "--psnr") == 0) return Psnr(argv[2], argv[3]);
+  if (argc >= 5 && std::strcmp(argv[1], "--stages") == 0)
+    return TimeStages(argv[2], std::max(1, std::atoi(argv[3])), argc - 4, argv + 4);
   if (argc >= 4 && std::strcmp(argv[1], "--job") == 0) {
     int failed = 0;
     for (int i = 4; i < argc; ++i) failed += ConvertOne(argv[2], argv[i], argv[3]) ? 0 : 1;
@@ -184,7 +320,7 @@ int main(int argc, char** argv) {
   }
   std::fprintf(stderr,
                "usage: %s --generate DIR COUNT WIDTH HEIGHT | --job jpg2jpg|jpg2webp|png2jpg OUTDIR FILE... | "
-               "--psnr SOURCE RESULT\n",
+               "--stages jpg2jpg|jpg2webp|png2jpg REPEAT FILE... | --psnr SOURCE RESULT\n",
                argv[0]);
   return 2;
 }

@@ -181,3 +181,8 @@ endif()
 if(TESSALY_PLATFORM STREQUAL "wine" AND EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
   add_subdirectory(tests/e2e)
 endif()
+
+# The benchmarks that measure the Win32 programs under Wine (bench/win32.cmake).
+if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
+  add_subdirectory(bench)
+endif()
