@@ -90,6 +90,11 @@ for i in $(seq -w 1 20); do
   [ $((10#$i % 7)) -eq 0 ] && orient=LeftBottom
   convert -size "$size" -seed "$i" plasma:fractal -orient "$orient" -quality 90 "$data/twenty/photo-$i.jpg"
 done
+# Twenty photos of 4000 x 3000 for the speed of the two programs: one drawn, the rest
+# copies (the time of a conversion does not depend on which photo it is).
+mkdir -p "$data/large"
+convert -size 4000x3000 -seed 7 plasma:fractal -quality 92 "$data/large/large-01.jpg"
+for i in $(seq -w 2 20); do cp "$data/large/large-01.jpg" "$data/large/large-$i.jpg"; done
 # Clear on the left, half-transparent red on the right.
 mkdir -p "$data/alpha"
 convert -size 40x40 xc:none -fill 'rgba(255,0,0,0.5)' -draw 'rectangle 20,0 39,39' "$data/alpha/alpha.png"
@@ -313,6 +318,16 @@ same_outputs() {
   done
   return "$differ"
 }
+# large_photos_timed_from_start_to_end: the shipped program's time against the Winelib
+# window's, on the same machine in the same run (a benchmark line; the goal is 1.3 x).
+speed_of_the_two_windows() {
+  local a b
+  a=$(sed -n 's/^benchmark: 20 photos of 4000 x 3000 to 2000 px in \([0-9]*\) ms.*/\1/p' "$tmp/winelib/driver.log" 2>/dev/null)
+  b=$(sed -n 's/^benchmark: 20 photos of 4000 x 3000 to 2000 px in \([0-9]*\) ms.*/\1/p' "$tmp/pe/driver.log" 2>/dev/null)
+  [ -n "$a" ] && [ -n "$b" ] || return 0
+  awk -v a="$a" -v b="$b" 'BEGIN { printf "benchmark: 20 photos 4000 x 3000 to 2000 px, Winelib window %.2f s, Tessaly.exe %.2f s: %.2f x (goal 1.3 x)\n", a / 1000, b / 1000, b / a }'
+}
+speed_of_the_two_windows
 ran_in() { grep -qE "^(PASS|FAIL) $2 " "$tmp/$1/driver.log" 2>/dev/null; }
 if { ran_in winelib each_target_writes_its_format && ran_in pe each_target_writes_its_format; } ||
    { ran_in winelib new_formats_convert_in_the_window && ran_in pe new_formats_convert_in_the_window; }; then

@@ -46,6 +46,7 @@ bool TransparentPngBecomesWhiteInJpg();
 
 // Several files at once.
 bool TwentyPhotosOnSeveralWorkersAsTessalyBatchWrites();
+bool LargePhotosTimedFromStartToEnd();
 
 // The additional-settings page and the desktop integration.
 bool ContextMenuBoxesWriteAndRemoveTheirKeys();

@@ -77,6 +77,7 @@ const Check kChecks[] = {
     {"profile_filter_and_keyboard_slider_show_at_once", ProfileFilterAndKeyboardSliderShowAtOnce},
     {"transparent_png_becomes_white_in_jpg", TransparentPngBecomesWhiteInJpg},
     {"twenty_photos_on_several_workers_as_tessaly_batch_writes", TwentyPhotosOnSeveralWorkersAsTessalyBatchWrites},
+    {"large_photos_timed_from_start_to_end", LargePhotosTimedFromStartToEnd},
     {"new_formats_convert_in_the_window", NewFormatsConvertInTheWindow},
     {"cmyk_pictures_come_out_right", CmykPicturesComeOutRight},
     {"avif_and_jxl_panels_set_their_words", AvifAndJxlPanelsSetTheirWords},
