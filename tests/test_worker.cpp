@@ -1,16 +1,23 @@
 // The work of each file in a worker process: a crash or a runaway file fails only that
 // file, and the results are the ones the run makes without a worker.
+#include <malloc.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <sstream>
 #include <thread>
+#include <unordered_set>
 
+#include "engine/codecs/encode.h"
+#include "engine/codecs/pixel_rows.h"
 #include "engine/workers/worker.h"
+#include "engine/workers/worker_process.h"
 #include "engine/workers/worker_protocol.h"
 #include "tests/conversion_fixture.h"
 
@@ -24,6 +31,7 @@ class IsolatedRun : public ConversionTest {
   }
   void TearDown() override {
     SetWorkerProgram(u"");
+    SetWorkerFilesEach(0);
     SetWorkTimeLimits(WorkTimeLimits());
     ConversionTest::TearDown();
   }
@@ -68,6 +76,7 @@ bool StatusShows(const Text& part) {
 }
 
 TEST_F(IsolatedRun, AWorkerThatCrashesFailsOnlyItsFile) {
+  SetWorkerFilesEach(1);  // a worker per file: the crash is the file's at once
   WriteSample(scratch, "a.png", 8, 8);
   WriteSample(scratch, "slow.png", 3000, 2000);
   WriteSample(scratch, "b.png", 9, 9);
@@ -172,6 +181,175 @@ TEST_F(IsolatedRun, WorkersKilledBeforeTheyAnswerCostTheFileNothing) {
   EXPECT_EQ(third.error, 0) << TextToUtf8(third.detail);
   EXPECT_EQ(third.encoded, first.encoded);
   slot.Stop();
+}
+
+// Drives one job on the slot; act runs at each header the job's workers send, with its
+// count (a job handed to a fresh worker sends its header again).
+FileWork ConvertOnSlotAtHeaders(WorkerSlot* slot, const Text& path, const std::function<void(int)>& act) {
+  WorkerJob job;
+  job.settings = gAppSettings;
+  job.inputPath = path;
+  if (!slot->Begin(job)) return FileWork{};
+  JobReport report;
+  int headers = 0;
+  for (;;) {
+    JobNews news = slot->Poll(60000, &report);
+    if (news == JobNews::Header) {
+      act(++headers);
+      slot->Admit();
+    }
+    if (news == JobNews::Done) return report.result;
+  }
+}
+
+void CrashAll() {
+  for (pid_t pid : Workers()) ::kill(pid, SIGSEGV);
+}
+
+// Where a worker takes files in turn: the same process serves the next file, up to its
+// share; a crash or a failure in a worker that served others is judged again in a fresh
+// one, and only a fresh worker's verdict reaches the file.
+TEST_F(IsolatedRun, AWorkerTakesFilesInTurnAndJudgesNoFileByAnotherOnesDamage) {
+  SetWorkerFilesEach(3);
+  WriteSample(scratch, "a.png", 40, 30);
+  scratch.Write("broken.png", "\x89PNG\r\n\x1a\n but nothing after");
+  Text a = scratch.Path("a.png");
+  WorkerSlot slot;
+  ASSERT_EQ(ConvertOnSlot(&slot, a).error, 0);
+  std::vector<pid_t> first = Workers();
+  ASSERT_EQ(first.size(), 1u);  // no spare beside a worker that stays
+  ASSERT_EQ(ConvertOnSlot(&slot, a).error, 0);
+  EXPECT_EQ(Workers(), first);
+
+  // Crashed at its third file, after two good ones: the file goes to a fresh worker.
+  FileWork third = ConvertOnSlotAtHeaders(&slot, a, [](int header) {
+    if (header == 1) CrashAll();
+  });
+  EXPECT_EQ(third.error, 0) << TextToUtf8(third.detail);
+  std::vector<pid_t> second = Workers();
+  ASSERT_EQ(second.size(), 1u);
+  EXPECT_NE(second, first);
+
+  // Crashed again in the fresh worker too: now the crash is the file's.
+  FileWork crashed = ConvertOnSlotAtHeaders(&slot, a, [](int) { CrashAll(); });
+  EXPECT_EQ(crashed.error, kErrorWorkerCrashed);
+  EXPECT_NE(crashed.detail.find(u"сигнал 11"), Text::npos) << TextToUtf8(crashed.detail);
+
+  // A failure is met twice, then its worker is not used again.
+  ASSERT_EQ(ConvertOnSlot(&slot, a).error, 0);
+  std::vector<pid_t> beforeFailure = Workers();
+  FileWork failed = ConvertOnSlot(&slot, scratch.Path("broken.png"));
+  EXPECT_NE(failed.error, 0);
+  ASSERT_EQ(ConvertOnSlot(&slot, a).error, 0);
+  EXPECT_NE(Workers(), beforeFailure);
+
+  // The share: three files, then a fresh worker.
+  std::vector<pid_t> shared = Workers();
+  ASSERT_EQ(ConvertOnSlot(&slot, a).error, 0);
+  ASSERT_EQ(ConvertOnSlot(&slot, a).error, 0);
+  EXPECT_EQ(Workers(), shared);
+  ASSERT_EQ(ConvertOnSlot(&slot, a).error, 0);
+  EXPECT_NE(Workers(), shared);
+  slot.Stop();
+}
+
+// Every run of 16 bytes in these blocks, to look for in another file's result.
+class Windows16 {
+ public:
+  void Add(const uint8_t* bytes, size_t size) {
+    for (size_t i = 0; i + 16 <= size; ++i) seen_.insert(Hash(bytes + i));
+  }
+  bool FoundIn(const std::vector<uint8_t>& bytes) const {
+    for (size_t i = 0; i + 16 <= bytes.size(); ++i)
+      if (seen_.count(Hash(bytes.data() + i))) return true;
+    return false;
+  }
+
+ private:
+  static uint64_t Hash(const uint8_t* p) {
+    uint64_t a = 0, b = 0;
+    std::memcpy(&a, p, 8);
+    std::memcpy(&b, p + 8, 8);
+    return a * 0x9E3779B97F4A7C15ull ^ (b + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full;
+  }
+  std::unordered_set<uint64_t> seen_;
+};
+
+// The JPEG whose EXIF reader reads past its buffer, converted by the worker that has just
+// converted a photo of noise: whatever it picks up, none of the photo's file, pixels or
+// result may be in what it writes (once it wrote an earlier picture's bytes so).
+TEST_F(IsolatedRun, AFileThatReadsPastItsBufferFindsNothingOfTheFileBefore) {
+  SetWorkerFilesEach(64);
+  Image photo = CreateSampleImage(SampleKind::Rgb24, 320, 240);
+  PixelRows rows = ImageRows(photo);
+  std::mt19937 noise(7);
+  for (uint32_t y = 0; y < rows.height; ++y)
+    for (uint32_t x = 0; x < rows.width * 3; ++x) rows.Row(y)[x] = static_cast<uint8_t>(noise());
+  std::vector<uint8_t> photoBytes;
+  ASSERT_TRUE(EncodeImage(photo, kFormatPng, 0, &photoBytes));
+  WriteBytes(scratch, "photo.png", photoBytes);
+  Windows16 before;
+  before.Add(photoBytes.data(), photoBytes.size());
+  for (uint32_t y = 0; y < rows.height; ++y) before.Add(rows.Row(y), rows.width * 3);
+  Text reproducer = TextFromUtf8(TESSALY_TEST_DATA "/hostile/thirdparty_freeimage_exif_ifdcount_segv.jpg");
+  gAppSettings.ResizeMode = 0;
+  int converted = 0;
+  for (int round = 0; round < 5; ++round) {
+    WorkerSlot slot;
+    FileWork first = ConvertOnSlot(&slot, scratch.Path("photo.png"));
+    ASSERT_EQ(first.error, 0) << TextToUtf8(first.detail);
+    // Its compressed pixels, not the headers every JPEG of these settings shares.
+    const std::vector<uint8_t>& out = first.encoded;
+    size_t scan = 0;
+    for (size_t i = 0; i + 1 < out.size() && scan == 0; ++i)
+      if (out[i] == 0xFF && out[i + 1] == 0xDA) scan = i + 2;
+    before.Add(out.data() + scan, out.size() - scan);
+    FileWork next = ConvertOnSlot(&slot, reproducer);
+    if (next.error != 0) continue;  // its over-read ran off the heap: a crash, in both workers
+    ++converted;
+    EXPECT_FALSE(before.FoundIn(next.encoded)) << "round " << round;
+  }
+  RecordProperty("converted", converted);
+}
+
+// What a block held once freed, as the allocator hands the same block out again; the
+// first 32 bytes are the allocator's own bookkeeping once the block is free.
+int PatternLeftInReusedBlock(size_t size, bool grow) {
+  auto* block = static_cast<uint8_t*>(std::malloc(size));
+  std::memset(block, 0xAB, size);
+  if (grow) {
+    void* moved = std::realloc(block, size * 4);  // may move; the old block goes back
+    std::free(moved);
+  } else {
+    std::free(block);
+  }
+  auto* again = static_cast<uint8_t*>(std::malloc(size));
+  int left = 0;
+  if (again == block)
+    for (size_t i = 32; i < size; ++i) left += again[i] == 0xAB;
+  std::free(again);
+  return again == block ? left : -1;
+}
+
+// In a forked child, so that this test process keeps its allocator as it is: once a
+// worker asks, no freed block keeps its bytes; before, the same block shows them.
+TEST(FreedMemory, AWorkerWipesEveryBlockItFrees) {
+  if (WorkerProcessFilesEach() == 1) GTEST_SKIP() << "this build's workers take one file each";
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int before = PatternLeftInReusedBlock(1000, false);
+    bool wipes = WorkerWipeFreedMemory();
+    int code = before <= 0 ? 10 : !wipes ? 11 : 0;
+    for (size_t size : {24, 1000, 70000})
+      for (bool grow : {false, true})
+        if (code == 0 && PatternLeftInReusedBlock(size, grow) > 0) code = 12;
+    ::_exit(code);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "10: the block was not handed out again, 11: no wipe, 12: bytes left";
 }
 
 TEST_F(IsolatedRun, AWorkerThatCannotStartLeavesTheWorkToTheRun) {

@@ -196,6 +196,12 @@ SrgbTransform TransformToSrgb(ByteSpan icc, PixelLayout layout) {
   return result;
 }
 
+void ForgetTransforms() {
+  std::list<CacheEntry> gone;
+  std::lock_guard<std::mutex> hold(gCacheLock);
+  gone.swap(gCache);
+}
+
 TransformCacheCounts TransformCacheCountsNow() {
   std::lock_guard<std::mutex> hold(gCacheLock);
   return gCounts;
@@ -221,6 +227,8 @@ const std::vector<uint8_t>& SrgbProfileBytes() {
 SrgbTransform TransformToSrgb(ByteSpan, PixelLayout) {
   return SrgbTransform();
 }
+
+void ForgetTransforms() {}
 
 TransformCacheCounts TransformCacheCountsNow() {
   return {};

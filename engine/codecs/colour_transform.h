@@ -40,6 +40,10 @@ class SrgbTransform {
 // for the same profile bytes (a run's files mostly share one camera's or printer's).
 SrgbTransform TransformToSrgb(ByteSpan icc, PixelLayout layout);
 
+// Drops every kept transform: a worker that goes on to another file keeps nothing built
+// from the last one's profile.
+void ForgetTransforms();
+
 // How often the cache built a transform and how often it handed one out again.
 struct TransformCacheCounts {
   uint64_t built = 0;

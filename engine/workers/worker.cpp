@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "base/utils.h"
+#include "engine/codecs/colour_transform.h"
 #include "engine/pipeline/picture_budget.h"
 #include "engine/workers/worker_process.h"
 
@@ -16,6 +17,7 @@ using Clock = std::chrono::steady_clock;
 std::mutex gConfigLock;
 Text gWorkerProgram;
 WorkTimeLimits gLimits;
+uint32_t gFilesEach = 0;  // 0: the port's own
 
 uint32_t MsUntil(Clock::time_point deadline) {
   if (deadline == Clock::time_point::max()) return UINT32_MAX;
@@ -29,6 +31,11 @@ FileWork Failure(int32_t error, Text detail) {
   work.detail = std::move(detail);
   return work;
 }
+
+// What a whole, right frame may bring besides news: nothing new for the run, or the job
+// handed to a fresh worker (whose frames the inbox now waits for).
+constexpr JobNews kToldBefore = static_cast<JobNews>(0x7E);
+constexpr JobNews kHandedAgain = static_cast<JobNews>(0x7F);
 
 const char16_t kGarbled[] = u"Процесс преобразования прислал искажённый ответ";
 
@@ -54,22 +61,39 @@ WorkTimeLimits CurrentWorkTimeLimits() {
   return gLimits;
 }
 
+void SetWorkerFilesEach(uint32_t files) {
+  std::lock_guard<std::mutex> hold(gConfigLock);
+  gFilesEach = files;
+}
+
+uint32_t WorkerFilesEach() {
+  std::lock_guard<std::mutex> hold(gConfigLock);
+  return gFilesEach > 0 ? gFilesEach : WorkerProcessFilesEach();
+}
+
 uint64_t WorkerMemoryCap() {
   // The largest conversion the budget lets through, and room for the program itself.
   return kMaxConversionBytes + (uint64_t{1} << 30);
 }
 
-// Every file gets a worker of its own: a reader that overflows the heap or reads past
-// its buffer without crashing would otherwise leave a later file's result to a damaged
-// process, or hand it bytes of an earlier picture. The next worker is started as soon as
-// a job is handed over, so it has loaded while the current file converts.
+// A reader that overflows the heap or reads past its buffer without crashing would
+// leave a later file's result to a damaged process, or hand it bytes of an earlier
+// picture. So a worker takes several files in turn only where it wipes every block freed
+// (WorkerProcessFilesEach), and even there a file that failed ends its worker, a worker
+// that crashes or garbles a later file's answer has that file handed to a fresh one (the
+// damage may be an earlier file's), and a worker leaves after its share of files.
+// Where every file gets a worker of its own, the next one is started as soon as a job
+// is handed over, so it has loaded while the current file converts.
 struct WorkerSlot::State {
-  WorkerProcess* process = nullptr;  // the one on the job
+  WorkerProcess* process = nullptr;  // the one on the job, or waiting for the next
   WorkerProcess* spare = nullptr;    // started, waiting for the next job
+  uint32_t served = 0;               // the files process has answered
   std::vector<uint8_t> inbox;
   std::vector<uint8_t> jobFrame;  // kept to hand the job once more
   bool heard = false;             // the worker has answered this job at all
   bool handedAgain = false;
+  bool afterOthers = false;       // the job went to a worker that had answered others
+  bool decodedTold = false;       // a job handed again tells its decode once
   bool busy = false;
   uint64_t pixels = 0;
   Clock::time_point started;
@@ -93,21 +117,29 @@ struct WorkerSlot::State {
     return started;
   }
 
-  void Finished() {
-    WorkerProcessRetire(process);
-    process = nullptr;
+  // A worker that answered stays for the next file while it has files left and this
+  // one went well; a file that failed may have left its reader's damage behind.
+  void Finished(const FileWork& result) {
+    ++served;
     busy = false;
+    if (result.error == 0 && served < WorkerFilesEach()) return;
+    if (process) WorkerProcessRetire(process);
+    process = nullptr;
   }
 
   // A worker that ended before it said a word may have died before it read the job (a
-  // spare killed from outside, or one that was still dying when it was handed the job):
-  // the job goes once more to a fresh worker. A file that crashes the reader before its
-  // header is out crashes that one too, and is reported then.
-  bool HandAgain() {
-    if (heard || handedAgain) return false;
+  // spare killed from outside, or one that was still dying when it was handed the job),
+  // and one that had converted other files may have died of their damage: the job goes
+  // once more to a fresh worker. A file that crashes the reader itself crashes that one
+  // too, and is reported then.
+  bool HandAgain(bool kill) {
+    if ((heard && !afterOthers) || handedAgain) return false;
     handedAgain = true;
-    WorkerProcessEnd(process, false);
+    afterOthers = false;
+    heard = false;
+    WorkerProcessEnd(process, kill);
     process = Start();
+    served = 0;
     if (!process) return false;
     WorkerProcessSend(process, jobFrame);  // a worker gone again is found by the next read
     inbox.clear();
@@ -117,6 +149,7 @@ struct WorkerSlot::State {
   }
 
   JobNews Garbled(JobReport* report) {
+    if (HandAgain(true)) return JobNews::None;
     report->result = End(true, kErrorWorkerCrashed, kGarbled);
     return JobNews::Done;
   }
@@ -130,26 +163,34 @@ struct WorkerSlot::State {
         deadline = Clock::time_point::max();
         return JobNews::Header;
       case WorkerMessage::Decoded:
-        return ParseDecoded(frame, length, &report->bytesRead) ? JobNews::Decoded : JobNews::None;
+        if (!ParseDecoded(frame, length, &report->bytesRead)) return JobNews::None;
+        if (decodedTold) return kToldBefore;
+        decodedTold = true;
+        return JobNews::Decoded;
       case WorkerMessage::Result:
         if (!ParseResult(frame, length, &report->result)) return JobNews::None;
-        Finished();
+        // A failure is the file's own only when a fresh worker meets it too.
+        if (report->result.error != 0 && afterOthers && HandAgain(true)) return kHandedAgain;
+        Finished(report->result);
         return JobNews::Done;
       default:
         return JobNews::None;
     }
   }
 
-  // The news of the first whole frame that has arrived, if any.
+  // The news of the first whole frames that have arrived, if any.
   JobNews TakeFrame(JobReport* report) {
-    size_t length = 0;
-    if (!WholeFrameLength(inbox, &length)) return Garbled(report);
-    if (length == 0) return JobNews::None;
-    heard = true;
-    JobNews news = Take(inbox.data(), length, report);
-    if (news == JobNews::None) return Garbled(report);
-    inbox.erase(inbox.begin(), inbox.begin() + static_cast<std::ptrdiff_t>(length));
-    return news;
+    for (;;) {
+      size_t length = 0;
+      if (!WholeFrameLength(inbox, &length)) return Garbled(report);
+      if (length == 0) return JobNews::None;
+      heard = true;
+      JobNews news = Take(inbox.data(), length, report);
+      if (news == JobNews::None) return Garbled(report);
+      if (news == kHandedAgain) continue;
+      inbox.erase(inbox.begin(), inbox.begin() + static_cast<std::ptrdiff_t>(length));
+      if (news != kToldBefore) return news;
+    }
   }
 };
 
@@ -164,13 +205,19 @@ bool WorkerSlot::Begin(const WorkerJob& job) {
   std::vector<uint8_t> frame = JobFrame(job);
   // A spare that ended while it waited (killed from outside, out of memory) must not
   // cost the file a crash report: it is replaced, and so is one whose channel is gone.
+  // So is a worker that ended while it waited for its next file.
   if (s.spare && !WorkerProcessRunning(s.spare)) {
     WorkerProcessEnd(s.spare, false);
     s.spare = nullptr;
   }
+  if (s.process && !WorkerProcessRunning(s.process)) s.End(false, 0, Text());
+  s.afterOthers = s.process != nullptr && s.served > 0;
+  if (s.process && !WorkerProcessSend(s.process, frame)) s.End(true, 0, Text());
   for (int attempt = 0; attempt < 2 && !s.process; ++attempt) {
     s.process = s.spare ? s.spare : State::Start();
     s.spare = nullptr;
+    s.served = 0;
+    s.afterOthers = false;
     if (!s.process) return false;
     if (!WorkerProcessSend(s.process, frame)) s.End(true, 0, Text());
   }
@@ -178,11 +225,11 @@ bool WorkerSlot::Begin(const WorkerJob& job) {
   s.busy = true;
   s.inbox.clear();
   s.jobFrame = std::move(frame);
-  s.heard = s.handedAgain = false;
+  s.heard = s.handedAgain = s.decodedTold = false;
   s.limits = CurrentWorkTimeLimits();
   s.started = Clock::now();
   s.deadline = s.started + std::chrono::milliseconds(s.limits.beforeHeaderMs);
-  s.spare = State::Start();
+  if (WorkerFilesEach() <= 1) s.spare = State::Start();
   return true;
 }
 
@@ -212,7 +259,7 @@ JobNews WorkerSlot::Poll(uint32_t waitMs, JobReport* report) {
     if (read == WorkerRead::Ended) {
       news = s.TakeFrame(report);
       if (news != JobNews::None) return news;
-      if (s.HandAgain()) continue;
+      if (s.HandAgain(false)) continue;
       report->result = s.End(false, kErrorWorkerCrashed, u"Процесс преобразования завершился аварийно");
       return JobNews::Done;
     }
@@ -260,6 +307,8 @@ bool AwaitGo(std::vector<uint8_t>* inbox) {
 }  // namespace
 
 int RunWorkerLoop() {
+  // A worker that cannot wipe what a file leaves in freed memory takes one file only.
+  bool wipes = WorkerWipeFreedMemory();
   std::vector<uint8_t> inbox;
   auto job = std::make_unique<WorkerJob>();
   for (;;) {
@@ -280,5 +329,8 @@ int RunWorkerLoop() {
     events.onDecoded = [&](uint32_t bytesRead) { open = open && WorkerChannelWrite(DecodedFrame(bytesRead)); };
     FileWork work = ConvertFileToMemory(job->settings, job->inputPath, job->options, events);
     if (!open || !WorkerChannelWrite(ResultFrame(work))) return 0;
+    ForgetTransforms();
+    work = FileWork();
+    if (!wipes || !WorkerHeapSound()) return 0;
   }
 }

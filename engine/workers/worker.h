@@ -5,7 +5,9 @@
 // (engine/workers/worker_protocol.h). A worker that crashes is reported as kErrorWorkerCrashed
 // for that file, one that runs past its time is ended and reported as kErrorTimeLimit,
 // and the next file gets a fresh worker. Each worker serves one job at a time and knows
-// nothing of the others, so several run side by side (engine/workers/job_pool.h).
+// nothing of the others, so several run side by side (engine/workers/job_pool.h). Where
+// starting a process is dear, a worker takes several files in turn (WorkerSlot::State
+// says on which terms).
 #pragma once
 
 #include <cstdint>
@@ -34,6 +36,11 @@ struct WorkTimeLimits {
 };
 void SetWorkTimeLimits(const WorkTimeLimits& limits);
 WorkTimeLimits CurrentWorkTimeLimits();
+
+// How many files one worker process converts in turn before a fresh one takes over;
+// 1 gives every file a worker of its own. The port's own figure unless set (for checks).
+void SetWorkerFilesEach(uint32_t files);
+uint32_t WorkerFilesEach();
 
 // The address space a worker may use; a reader that allocates past it fails there.
 uint64_t WorkerMemoryCap();

@@ -37,6 +37,19 @@ void WorkerProcessRetire(WorkerProcess* worker);
 // Waits for the retired workers that have not ended yet (at the end of a run).
 void WorkerProcessWaitRetired();
 
+// How many files a worker of this build may take in turn: where the worker wipes every
+// block it frees (WorkerWipeFreedMemory), so that no reader running past its buffer can
+// find an earlier file's pixels or metadata, more than one; elsewhere 1.
+uint32_t WorkerProcessFilesEach();
+
+// The worker's side: from here on, every block of memory the program and its image
+// libraries free is wiped first. False where this build cannot; such a worker leaves
+// after its first file.
+bool WorkerWipeFreedMemory();
+// The worker's side: whether its heap is still whole after a file (a reader that wrote
+// past its buffer may have broken it); true where the platform cannot tell.
+bool WorkerHeapSound();
+
 // The worker's side, in the started program: opens the channel the starter handed
 // over (its command-line tail says where on platforms that need it).
 bool WorkerChannelOpen(TextView commandLineTail);
