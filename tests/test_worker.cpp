@@ -12,7 +12,6 @@
 #include <random>
 #include <sstream>
 #include <thread>
-#include <unordered_set>
 
 #include "engine/codecs/encode.h"
 #include "engine/codecs/pixel_rows.h"
@@ -20,6 +19,7 @@
 #include "engine/workers/worker_process.h"
 #include "engine/workers/worker_protocol.h"
 #include "tests/conversion_fixture.h"
+#include "tests/freed_memory_checks.h"
 
 namespace {
 
@@ -253,28 +253,6 @@ TEST_F(IsolatedRun, AWorkerTakesFilesInTurnAndJudgesNoFileByAnotherOnesDamage) {
   slot.Stop();
 }
 
-// Every run of 16 bytes in these blocks, to look for in another file's result.
-class Windows16 {
- public:
-  void Add(const uint8_t* bytes, size_t size) {
-    for (size_t i = 0; i + 16 <= size; ++i) seen_.insert(Hash(bytes + i));
-  }
-  bool FoundIn(const std::vector<uint8_t>& bytes) const {
-    for (size_t i = 0; i + 16 <= bytes.size(); ++i)
-      if (seen_.count(Hash(bytes.data() + i))) return true;
-    return false;
-  }
-
- private:
-  static uint64_t Hash(const uint8_t* p) {
-    uint64_t a = 0, b = 0;
-    std::memcpy(&a, p, 8);
-    std::memcpy(&b, p + 8, 8);
-    return a * 0x9E3779B97F4A7C15ull ^ (b + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full;
-  }
-  std::unordered_set<uint64_t> seen_;
-};
-
 // The JPEG whose EXIF reader reads past its buffer, converted by the worker that has just
 // converted a photo of noise: whatever it picks up, none of the photo's file, pixels or
 // result may be in what it writes (once it wrote an earlier picture's bytes so).
@@ -288,7 +266,7 @@ TEST_F(IsolatedRun, AFileThatReadsPastItsBufferFindsNothingOfTheFileBefore) {
   std::vector<uint8_t> photoBytes;
   ASSERT_TRUE(EncodeImage(photo, kFormatPng, 0, &photoBytes));
   WriteBytes(scratch, "photo.png", photoBytes);
-  Windows16 before;
+  ByteWindows before;
   before.Add(photoBytes.data(), photoBytes.size());
   for (uint32_t y = 0; y < rows.height; ++y) before.Add(rows.Row(y), rows.width * 3);
   Text reproducer = TextFromUtf8(TESSALY_TEST_DATA "/hostile/thirdparty_freeimage_exif_ifdcount_segv.jpg");
@@ -298,37 +276,13 @@ TEST_F(IsolatedRun, AFileThatReadsPastItsBufferFindsNothingOfTheFileBefore) {
     WorkerSlot slot;
     FileWork first = ConvertOnSlot(&slot, scratch.Path("photo.png"));
     ASSERT_EQ(first.error, 0) << TextToUtf8(first.detail);
-    // Its compressed pixels, not the headers every JPEG of these settings shares.
-    const std::vector<uint8_t>& out = first.encoded;
-    size_t scan = 0;
-    for (size_t i = 0; i + 1 < out.size() && scan == 0; ++i)
-      if (out[i] == 0xFF && out[i + 1] == 0xDA) scan = i + 2;
-    before.Add(out.data() + scan, out.size() - scan);
+    before.AddJpegScan(first.encoded);
     FileWork next = ConvertOnSlot(&slot, reproducer);
     if (next.error != 0) continue;  // its over-read ran off the heap: a crash, in both workers
     ++converted;
     EXPECT_FALSE(before.FoundIn(next.encoded)) << "round " << round;
   }
   RecordProperty("converted", converted);
-}
-
-// What a block held once freed, as the allocator hands the same block out again; the
-// first 32 bytes are the allocator's own bookkeeping once the block is free.
-int PatternLeftInReusedBlock(size_t size, bool grow) {
-  auto* block = static_cast<uint8_t*>(std::malloc(size));
-  std::memset(block, 0xAB, size);
-  if (grow) {
-    void* moved = std::realloc(block, size * 4);  // may move; the old block goes back
-    std::free(moved);
-  } else {
-    std::free(block);
-  }
-  auto* again = static_cast<uint8_t*>(std::malloc(size));
-  int left = 0;
-  if (again == block)
-    for (size_t i = 32; i < size; ++i) left += again[i] == 0xAB;
-  std::free(again);
-  return again == block ? left : -1;
 }
 
 // In a forked child, so that this test process keeps its allocator as it is: once a
