@@ -91,7 +91,8 @@ for name in huge_header.bmp huge_header.pcx huge_header.png; do
   grep -q "^Ошибка выполнения преобразования: $name" "$tmp/mixed.log" || fail "$name was not reported"
 done
 # The crash reproducers crash only while their over-read runs off the worker's heap: each
-# is either reported or converted in a worker of its own, never the end of the run.
+# is either reported or converted (a crash in a worker that served others is tried again in
+# a fresh one), never the end of the run.
 for name in thirdparty_freeimage_exif_ifdcount_segv thirdparty_freeimage_psd_heap_overflow; do
   grep -q "^Ошибка выполнения преобразования: $name" "$tmp/mixed.log" || [ -s "$mixed/${name}_c.jpg" ] ||
     fail "$name was neither reported nor converted"

@@ -42,9 +42,8 @@ bool IsWholeJpeg(const std::vector<uint8_t>& b) {
 }  // namespace
 
 // Twenty photos, some turned by EXIF, shrunk to 800 px: the window converts them with a
-// worker per processor, two at least on this machine (each busy worker has a spare
-// started beside it), and leaves the files that scripts/test-e2e.sh compares with
-// tessaly-batch's, made with the same Config.dat.
+// worker per processor, two at least on this machine, and leaves the files that
+// scripts/test-e2e.sh compares with tessaly-batch's, made with the same Config.dat.
 bool TwentyPhotosOnSeveralWorkersAsTessalyBatchWrites() {
   Text out = gSetup.work + u"out-twenty\\";
   AppSettings settings = RunOnceSettings(out);
@@ -67,7 +66,10 @@ bool TwentyPhotosOnSeveralWorkersAsTessalyBatchWrites() {
        " logical processors");
   if (!ended) return Fail("the run did not end", WindowText(main.status));
   if (!ExpectSummary(main, u"Готово: преобразовано 20, пропущено 0, ошибок 0 (")) return false;
-  if (Processors() >= 2 && most < 4) return Fail("never two workers converting at once");
+  // The Winelib program starts a spare beside each busy worker; Tessaly.exe's workers take
+  // the files in turn, with no spare.
+  bool spares = gSetup.program.size() > 3 && gSetup.program.substr(gSetup.program.size() - 3) == u".so";
+  if (Processors() >= 2 && most < (spares ? 4 : 2)) return Fail("never two workers converting at once");
   std::vector<Text> names = FolderFiles(out);
   if (static_cast<int>(names.size()) != kTwentyPhotos) return Fail(std::to_string(names.size()) + " results");
   for (const Text& name : names)
