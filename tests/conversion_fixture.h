@@ -25,7 +25,7 @@
 
 // Default settings, an empty list, no boxes, a run in progress, one file at a time.
 inline void ResetConversion(const ScratchFolder& scratch) {
-  SetRunOptions(RunOptions{1, true, 0});
+  SetRunOptions(RunOptions{1, true, 0, Text()});
   std::memset(&gAppSettings, 0, sizeof gAppSettings);
   ApplyDefaultSettings(&gAppSettings, scratch.Path());
   FileListClear();

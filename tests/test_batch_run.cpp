@@ -8,6 +8,16 @@
 
 namespace {
 
+RunResult Counts(int32_t converted, int32_t skipped, int32_t failed, int32_t runError, bool faulted) {
+  RunResult result;
+  result.converted = converted;
+  result.skipped = skipped;
+  result.failed = failed;
+  result.runError = runError;
+  result.faulted = faulted;
+  return result;
+}
+
 TEST(BatchRun, AbsolutePaths) {
   struct Row {
     const char16_t* path;
@@ -43,14 +53,14 @@ TEST(BatchRun, SummaryAndExitStatus) {
     const char* summary;
     int status;
   } rows[] = {
-      {{3, 1, 0, 0, false}, 4, "Done: 3 converted, 1 skipped, 0 failed in 1.50 s", 0},
-      {{2, 0, 1, 0, false}, 3, "Done: 2 converted, 0 skipped, 1 failed in 1.50 s", 1},
-      {{0, 0, 1, 0, false}, 5, "Done: 0 converted, 0 skipped, 1 failed in 1.50 s; 4 not reached", 1},
-      {{0, 0, 0, kErrorEmptyList, false}, 0,
+      {Counts(3, 1, 0, 0, false), 4, "Done: 3 converted, 1 skipped, 0 failed in 1.50 s", 0},
+      {Counts(2, 0, 1, 0, false), 3, "Done: 2 converted, 0 skipped, 1 failed in 1.50 s", 1},
+      {Counts(0, 0, 1, 0, false), 5, "Done: 0 converted, 0 skipped, 1 failed in 1.50 s; 4 not reached", 1},
+      {Counts(0, 0, 0, kErrorEmptyList, false), 0,
        "Done: 0 converted, 0 skipped, 0 failed in 1.50 s; no file to convert (the list is empty)", 1},
-      {{0, 0, 0, kErrorNoOutputFolder, false}, 2,
+      {Counts(0, 0, 0, kErrorNoOutputFolder, false), 2,
        "Done: 0 converted, 0 skipped, 0 failed in 1.50 s; no output folder for --out-mode folder", 1},
-      {{1, 0, 0, 0, true}, 2,
+      {Counts(1, 0, 0, 0, true), 2,
        "Done: 1 converted, 0 skipped, 0 failed in 1.50 s; 1 not reached; ended by an unexpected fault (see the "
        "error log)",
        1},
@@ -65,7 +75,7 @@ TEST(BatchRun, SummaryAndExitStatus) {
 // A folder that could not be read counts among the failed (the run names it), but it is
 // no entry the run did not reach.
 TEST(BatchRun, UnreadableFoldersAreFailedButNotUnreached) {
-  RunResult result{2, 0, 1, 0, false};
+  RunResult result = Counts(2, 0, 1, 0, false);
   result.failures.push_back({u"/pics/locked", kErrorFolderUnreadable});
   BatchOutcome outcome{result, 2, 1.5, {}};
   outcome.unreadableFolders = 1;
@@ -74,7 +84,7 @@ TEST(BatchRun, UnreadableFoldersAreFailedButNotUnreached) {
 }
 
 TEST(BatchRun, SourcesKeptAreSaidInTheSummary) {
-  RunResult result{4, 1, 0, 0, false};
+  RunResult result = Counts(4, 1, 0, 0, false);
   result.keptSources = 3;
   BatchOutcome outcome{result, 5, 1.5, {}};
   EXPECT_EQ(SummaryLine(outcome), "Done: 4 converted (3 kept as the smaller source), 1 skipped, 0 failed in 1.50 s");
@@ -146,7 +156,7 @@ TEST_F(BatchConvert, DryRunWritesNothingAndCountsAsTheRunThatFollows) {
   EXPECT_EQ(Tree(scratch.path()), before) << "a dry run writes nothing";
   FileListClear();
   BatchOutcome ran = RunBatch({scratch.Path("P")});
-  SetRunOptions(RunOptions{1, true, 0});
+  SetRunOptions(RunOptions{1, true, 0, Text()});
   EXPECT_EQ(planned.result.converted, 2);  // a.png, one of the b's
   EXPECT_EQ(planned.result.skipped, 2);    // done.png, kept.png
   EXPECT_EQ(planned.result.failed, 2);     // the other b, the far one

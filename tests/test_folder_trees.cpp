@@ -115,7 +115,7 @@ class Reruns : public FolderTrees {
     for (const char* name : {"Photos/a.png", "Photos/2024/a.png", "Photos/2024/Trip/b.png"}) Picture(name);
   }
   void TearDown() override {
-    SetRunOptions(RunOptions{1, true, 0});
+    SetRunOptions(RunOptions{1, true, 0, Text()});
     FolderTrees::TearDown();
   }
   RunResult RunAfterRestart() {

@@ -51,7 +51,7 @@ class ParallelRun : public ConversionTest {
     ResetBoxes();
     gOnBoxShown = onBox;
     ResetFakeUi();
-    SetRunOptions(RunOptions{jobs, true, 0});
+    SetRunOptions(RunOptions{jobs, true, 0, Text()});
     Trace trace;
     trace.result = RunConversion();
     gOnBoxShown = nullptr;
@@ -118,7 +118,7 @@ TEST_F(ParallelRun, ABudgetTooSmallForTwoStillConvertsEveryFileAlone) {
   for (int32_t i = 0; i < FileListCount(); ++i) FileListSetStamp(i, 0);
   ResetBoxes();
   ResetFakeUi();
-  SetRunOptions(RunOptions{4, true, 1});
+  SetRunOptions(RunOptions{4, true, 1, Text()});
   Trace tight;
   tight.result = RunConversion();
   ExpectSame(one, Snapshot(std::move(tight)), "a budget of one byte");

@@ -841,12 +841,18 @@ struct TurnRound {
   std::vector<FileWork> results;
   std::vector<std::vector<DWORD>> children;
   WorkerRound news;  // for the job decoded last
+  HANDLE firstDone = nullptr;  // when set: raised after the first file, and the next waits
+  HANDLE goOn = nullptr;       // for this
 };
 
 DWORD WINAPI RunJobsInTurn(void* param) {
   auto* round = static_cast<TurnRound*>(param);
   JobPool pool(1, UINT64_MAX, FileWorkOptions());
   for (size_t i = 0; i < round->paths.size(); ++i) {
+    if (i == 1 && round->firstDone) {
+      SetEvent(round->firstDone);
+      WaitForSingleObject(round->goOn, 60000);
+    }
     round->results.push_back(ConvertThroughPool(&pool, round->paths[i], &round->news, static_cast<int>(i)));
     round->children.push_back(ChildProcessIds());
   }
@@ -885,6 +891,22 @@ void TestWorkersTakeFilesInTurn(const Text& folder, const Text& goodPath, const 
             killed.children[1] != killed.children[0],
         "a worker that dies at its second file hands it to a fresh worker, which converts it (" +
             std::to_string(killed.results.size() > 1 ? killed.results[1].error : -1) + ")");
+
+  // Killed while it waits for its next file: the file goes to a fresh worker unharmed.
+  TurnRound idle;
+  idle.paths = {goodPath, goodPath};
+  idle.firstDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  idle.goOn = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread = StartThread(RunJobsInTurn, &idle);
+  WaitForSingleObject(idle.firstDone, 60000);
+  int killedIdle = KillChildProcesses();
+  SetEvent(idle.goOn);
+  Finish(thread);
+  CloseHandle(idle.firstDone);
+  CloseHandle(idle.goOn);
+  Check(killedIdle == 1 && idle.results.size() == 2 && idle.results[1].error == 0 &&
+            idle.results[1].encoded == idle.results[0].encoded,
+        "a worker killed while it waits for its next file costs that file nothing");
 
   Image photo = CreateSampleImage(SampleKind::Rgb24, 320, 240);
   PixelRows rows = ImageRows(photo);
