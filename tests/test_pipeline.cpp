@@ -82,7 +82,9 @@ TEST(OutputPlan, TreeMirroredBelowTheOutputFolder) {
     bool far = row.input.size() > 200;
     OutputPlan plan = PlanOutput(s, row.input, far ? u"/results/of/a/long/run/" : u"/res/", row.rootUnits);
     EXPECT_EQ(plan.error, row.error) << TextToUtf8(row.input);
-    if (row.error == 0) EXPECT_EQ(plan.outputPath, row.output) << TextToUtf8(row.input);
+    if (row.error == 0) {
+      EXPECT_EQ(plan.outputPath, row.output) << TextToUtf8(row.input);
+    }
   }
 }
 
