@@ -321,9 +321,10 @@ same_outputs() {
 # large_photos_timed_from_start_to_end: the shipped program's time against the Winelib
 # window's, on the same machine in the same run (a benchmark line; the goal is 1.3 x).
 speed_of_the_two_windows() {
-  local a b
-  a=$(sed -n 's/^benchmark: 20 photos of 4000 x 3000 to 2000 px in \([0-9]*\) ms.*/\1/p' "$tmp/winelib/driver.log" 2>/dev/null)
-  b=$(sed -n 's/^benchmark: 20 photos of 4000 x 3000 to 2000 px in \([0-9]*\) ms.*/\1/p' "$tmp/pe/driver.log" 2>/dev/null)
+  local a b line='s/^benchmark: 20 photos of 4000 x 3000 to 2000 px in \([0-9]*\) ms.*/\1/p'
+  [ -f "$tmp/winelib/driver.log" ] && [ -f "$tmp/pe/driver.log" ] || return 0
+  a=$(sed -n "$line" "$tmp/winelib/driver.log")
+  b=$(sed -n "$line" "$tmp/pe/driver.log")
   [ -n "$a" ] && [ -n "$b" ] || return 0
   awk -v a="$a" -v b="$b" 'BEGIN { printf "benchmark: 20 photos 4000 x 3000 to 2000 px, Winelib window %.2f s, Tessaly.exe %.2f s: %.2f x (goal 1.3 x)\n", a / 1000, b / 1000, b / a }'
 }

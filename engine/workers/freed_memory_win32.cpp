@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <vector>
 
 #include "engine/workers/worker_process.h"
@@ -81,12 +82,14 @@ T* At(BYTE* base, DWORD rva) {
   return reinterpret_cast<T*>(base + rva);
 }
 
-// Points the module's msvcrt entries for freeing at the wiping forms.
-void Redirect(BYTE* base) {
+// Points the module's msvcrt entries for freeing at the wiping forms (only when change is
+// set); whether it has any.
+bool Redirect(BYTE* base, bool change) {
+  bool found = false;
   auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
   auto* nt = At<IMAGE_NT_HEADERS>(base, static_cast<DWORD>(dos->e_lfanew));
   const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (imports.VirtualAddress == 0) return;
+  if (imports.VirtualAddress == 0) return false;
   for (auto* entry = At<IMAGE_IMPORT_DESCRIPTOR>(base, imports.VirtualAddress); entry->Name != 0; ++entry) {
     if (lstrcmpiA(At<char>(base, entry->Name), "msvcrt.dll") != 0 || entry->OriginalFirstThunk == 0) continue;
     auto* names = At<IMAGE_THUNK_DATA>(base, entry->OriginalFirstThunk);
@@ -95,20 +98,25 @@ void Redirect(BYTE* base) {
       if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
       void* wiping = Wiping(At<IMAGE_IMPORT_BY_NAME>(base, static_cast<DWORD>(names->u1.AddressOfData))->Name);
       if (!wiping) continue;
+      found = true;
       DWORD was = 0;
+      if (!change) continue;
       if (!VirtualProtect(&slots->u1.Function, sizeof(void*), PAGE_READWRITE, &was)) continue;
       slots->u1.Function = reinterpret_cast<ULONG_PTR>(wiping);
       VirtualProtect(&slots->u1.Function, sizeof(void*), was, &was);
     }
   }
+  return found;
 }
 
-// The folder of the program, lower-cased, with its trailing backslash.
-std::wstring FolderOf(const wchar_t* path) {
-  std::wstring folder(path);
-  folder.erase(folder.find_last_of(L'\\') + 1);
-  CharLowerW(folder.data());
-  return folder;
+// Whether a path begins with the folder's, compared without case; the folder ends where
+// its last backslash is, or at its end when it has none after its last name.
+bool InFolder(const wchar_t* path, const wchar_t* folder, bool folderIsFile) {
+  const wchar_t* end = folderIsFile ? wcsrchr(folder, L'\\') : folder + wcslen(folder);
+  if (!end) return false;
+  int units = static_cast<int>(end - folder);
+  if (static_cast<int>(wcslen(path)) <= units || (path[units] != L'\\' && folder[units - 1] != L'\\')) return false;
+  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, path, units, folder, units) == CSTR_EQUAL;
 }
 
 }  // namespace
@@ -121,21 +129,27 @@ bool WorkerWipeFreedMemory() {
   gMalloc = reinterpret_cast<MallocFn>(GetProcAddress(crt, "malloc"));
   gMsize = reinterpret_cast<SizeFn>(GetProcAddress(crt, "_msize"));
   if (!gFree || !gAlignedFree || !gMalloc || !gMsize) return false;
-  wchar_t program[MAX_PATH] = {};
-  if (GetModuleFileNameW(nullptr, program, MAX_PATH) == 0) return false;
-  std::wstring folder = FolderOf(program);
+  wchar_t program[MAX_PATH] = {}, windows[MAX_PATH] = {};
+  DWORD units = GetModuleFileNameW(nullptr, program, MAX_PATH);
+  if (units == 0 || units >= MAX_PATH || GetWindowsDirectoryW(windows, MAX_PATH) == 0) return false;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return false;
   MODULEENTRY32W module = {};
   module.dwSize = sizeof module;
-  bool own = false;
+  // Every module that frees through msvcrt must be one of ours, or one of Windows' own
+  // (which hold no picture); a stranger (a DLL from elsewhere) leaves the wipe unsure.
+  bool own = false, sure = true;
   for (BOOL more = Module32FirstW(snapshot, &module); more; more = Module32NextW(snapshot, &module)) {
-    if (FolderOf(module.szExePath) != folder) continue;
-    Redirect(module.modBaseAddr);
-    own = own || module.hModule == GetModuleHandleW(nullptr);
+    bool ours = InFolder(module.szExePath, program, true);
+    if (ours) {
+      Redirect(module.modBaseAddr, true);
+      own = own || module.hModule == GetModuleHandleW(nullptr);
+    } else if (!InFolder(module.szExePath, windows, false) && Redirect(module.modBaseAddr, false)) {
+      sure = false;
+    }
   }
   CloseHandle(snapshot);
-  return own;
+  return own && sure;
 }
 
 uint32_t WorkerProcessFilesEach() {
