@@ -3,6 +3,7 @@
 // included; glibc lets a program replace them so), so these two see every block given
 // back, and once the worker asks, each is wiped before the allocator may hand it out
 // again. Both pass the blocks on to glibc's own allocator, which keeps serving malloc.
+#include <errno.h>
 #include <malloc.h>
 #include <string.h>
 
@@ -57,6 +58,16 @@ extern "C" void* realloc(void* block, size_t size) {
   memcpy(moved, block, std::min(malloc_usable_size(block), size));
   free(block);
   return moved;
+}
+
+// glibc's own reallocarray reaches its realloc without passing the one above.
+extern "C" void* reallocarray(void* block, size_t count, size_t size) {
+  size_t bytes = 0;
+  if (__builtin_mul_overflow(count, size, &bytes)) {
+    errno = ENOMEM;
+    return nullptr;
+  }
+  return realloc(block, bytes);
 }
 
 bool WorkerWipeFreedMemory() {

@@ -70,6 +70,14 @@ void __cdecl WipingAlignedFree(void* block) {
   gAlignedFree(block);
 }
 
+// msvcrt's other ways of giving a block back or moving it, which no wiping form stands for.
+bool Unwiped(const char* name) {
+  for (const char* other : {"_recalloc", "_expand", "_aligned_realloc", "_aligned_recalloc",
+                            "_aligned_offset_realloc", "_aligned_offset_recalloc", "_free_dbg", "_realloc_dbg"})
+    if (std::strcmp(name, other) == 0) return true;
+  return false;
+}
+
 void* Wiping(const char* name) {
   if (std::strcmp(name, "free") == 0) return reinterpret_cast<void*>(&WipingFree);
   if (std::strcmp(name, "realloc") == 0) return reinterpret_cast<void*>(&WipingRealloc);
@@ -82,23 +90,30 @@ T* At(BYTE* base, DWORD rva) {
   return reinterpret_cast<T*>(base + rva);
 }
 
+// What a module's msvcrt entries for freeing are: none, all of them wiped (or to be), or
+// some that nothing can wipe.
+enum class Frees { None, Wiped, Unwiped };
+
 // Points the module's msvcrt entries for freeing at the wiping forms (only when change is
-// set); whether it has any.
-bool Redirect(BYTE* base, bool change) {
-  bool found = false;
+// set).
+Frees Redirect(BYTE* base, bool change) {
+  Frees found = Frees::None;
   auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
   auto* nt = At<IMAGE_NT_HEADERS>(base, static_cast<DWORD>(dos->e_lfanew));
   const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (imports.VirtualAddress == 0) return false;
+  if (imports.VirtualAddress == 0) return found;
   for (auto* entry = At<IMAGE_IMPORT_DESCRIPTOR>(base, imports.VirtualAddress); entry->Name != 0; ++entry) {
-    if (lstrcmpiA(At<char>(base, entry->Name), "msvcrt.dll") != 0 || entry->OriginalFirstThunk == 0) continue;
+    if (lstrcmpiA(At<char>(base, entry->Name), "msvcrt.dll") != 0) continue;
+    if (entry->OriginalFirstThunk == 0) return Frees::Unwiped;  // no names to tell its entries by
     auto* names = At<IMAGE_THUNK_DATA>(base, entry->OriginalFirstThunk);
     auto* slots = At<IMAGE_THUNK_DATA>(base, entry->FirstThunk);
     for (; names->u1.AddressOfData != 0; ++names, ++slots) {
       if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-      void* wiping = Wiping(At<IMAGE_IMPORT_BY_NAME>(base, static_cast<DWORD>(names->u1.AddressOfData))->Name);
+      const char* name = At<IMAGE_IMPORT_BY_NAME>(base, static_cast<DWORD>(names->u1.AddressOfData))->Name;
+      if (Unwiped(name)) found = Frees::Unwiped;
+      void* wiping = Wiping(name);
       if (!wiping) continue;
-      found = true;
+      if (found == Frees::None) found = Frees::Wiped;
       DWORD was = 0;
       if (!change) continue;
       if (!VirtualProtect(&slots->u1.Function, sizeof(void*), PAGE_READWRITE, &was)) continue;
@@ -119,15 +134,22 @@ bool InFolder(const wchar_t* path, const wchar_t* folder, bool folderIsFile) {
   return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, path, units, folder, units) == CSTR_EQUAL;
 }
 
+// An exported function of msvcrt, as the type it has (through void (*)(), the cast between
+// function types that says so).
+template <typename Fn>
+Fn Entry(HMODULE module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
 }  // namespace
 
 bool WorkerWipeFreedMemory() {
   HMODULE crt = GetModuleHandleW(L"msvcrt.dll");
   if (!crt) return false;
-  gFree = reinterpret_cast<FreeFn>(GetProcAddress(crt, "free"));
-  gAlignedFree = reinterpret_cast<FreeFn>(GetProcAddress(crt, "_aligned_free"));
-  gMalloc = reinterpret_cast<MallocFn>(GetProcAddress(crt, "malloc"));
-  gMsize = reinterpret_cast<SizeFn>(GetProcAddress(crt, "_msize"));
+  gFree = Entry<FreeFn>(crt, "free");
+  gAlignedFree = Entry<FreeFn>(crt, "_aligned_free");
+  gMalloc = Entry<MallocFn>(crt, "malloc");
+  gMsize = Entry<SizeFn>(crt, "_msize");
   if (!gFree || !gAlignedFree || !gMalloc || !gMsize) return false;
   wchar_t program[MAX_PATH] = {}, windows[MAX_PATH] = {};
   DWORD units = GetModuleFileNameW(nullptr, program, MAX_PATH);
@@ -142,9 +164,9 @@ bool WorkerWipeFreedMemory() {
   for (BOOL more = Module32FirstW(snapshot, &module); more; more = Module32NextW(snapshot, &module)) {
     bool ours = InFolder(module.szExePath, program, true);
     if (ours) {
-      Redirect(module.modBaseAddr, true);
+      sure = sure && Redirect(module.modBaseAddr, true) != Frees::Unwiped;
       own = own || module.hModule == GetModuleHandleW(nullptr);
-    } else if (!InFolder(module.szExePath, windows, false) && Redirect(module.modBaseAddr, false)) {
+    } else if (!InFolder(module.szExePath, windows, false) && Redirect(module.modBaseAddr, false) != Frees::None) {
       sure = false;
     }
   }
