@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cwchar>
 #include <vector>
 
 #include "engine/workers/worker_process.h"
@@ -124,14 +123,17 @@ Frees Redirect(BYTE* base, bool change) {
   return found;
 }
 
-// Whether a path begins with the folder's, compared without case; the folder ends where
-// its last backslash is, or at its end when it has none after its last name.
-bool InFolder(const wchar_t* path, const wchar_t* folder, bool folderIsFile) {
-  const wchar_t* end = folderIsFile ? wcsrchr(folder, L'\\') : folder + wcslen(folder);
-  if (!end) return false;
-  int units = static_cast<int>(end - folder);
-  if (static_cast<int>(wcslen(path)) <= units || (path[units] != L'\\' && folder[units - 1] != L'\\')) return false;
-  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, path, units, folder, units) == CSTR_EQUAL;
+// Whether a path lies in the folder, compared without case. The folder is the part of
+// folderOrFile before its last backslash when it names a file, else the whole of it.
+bool InFolder(const wchar_t* path, const wchar_t* folderOrFile, bool namesFile) {
+  int units = 0, pathUnits = 0, lastBackslash = -1;
+  for (; folderOrFile[units] != 0; ++units)
+    if (folderOrFile[units] == L'\\') lastBackslash = units;
+  while (path[pathUnits] != 0) ++pathUnits;
+  if (namesFile) units = lastBackslash;
+  if (units <= 0 || pathUnits <= units) return false;
+  if (path[units] != L'\\' && folderOrFile[units - 1] != L'\\') return false;
+  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, path, units, folderOrFile, units) == CSTR_EQUAL;
 }
 
 // An exported function of msvcrt, as the type it has (through void (*)(), the cast between

@@ -910,9 +910,9 @@ void TestWorkersTakeFilesInTurn(const Text& folder, const Text& goodPath, const 
 
   Image photo = CreateSampleImage(SampleKind::Rgb24, 320, 240);
   PixelRows rows = ImageRows(photo);
-  uint32_t seed = 7;
+  uint32_t noise = 7;
   for (uint32_t y = 0; y < rows.height; ++y)
-    for (uint32_t x = 0; x < rows.width * 3; ++x) rows.Row(y)[x] = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+    for (uint32_t x = 0; x < rows.width * 3; ++x) rows.Row(y)[x] = static_cast<uint8_t>((noise = noise * 1103515245 + 12345) >> 16);
   std::vector<uint8_t> photoBytes, hostile = TestData("hostile/thirdparty_freeimage_exif_ifdcount_segv.jpg");
   EncodeImage(photo, kFormatPng, 0, &photoBytes);
   Text photoPath = folder + u"\\noise.png", hostilePath = folder + u"\\exif-over-read.jpg";
