@@ -330,7 +330,6 @@ int RunWorkerLoop() {
     FileWork work = ConvertFileToMemory(job->settings, job->inputPath, job->options, events);
     if (!open || !WorkerChannelWrite(ResultFrame(work))) return 0;
     ForgetTransforms();
-    work = FileWork();
     if (!wipes || !WorkerHeapSound()) return 0;
   }
 }
