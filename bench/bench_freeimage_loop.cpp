@@ -69,6 +69,17 @@ FIBITMAP* Decode(const std::vector<uint8_t>& bytes) {
   return dib;
 }
 
+// The job's resize: the long side to 2000 px with Lanczos, as the program's default rule;
+// the picture handed in is unloaded.
+FIBITMAP* ToLongSide2000(FIBITMAP* dib) {
+  unsigned w = FreeImage_GetWidth(dib), h = FreeImage_GetHeight(dib);
+  int nw = w >= h ? 2000 : static_cast<int>(std::nearbyint(w * (2000.0 / h)));
+  int nh = w >= h ? static_cast<int>(std::nearbyint(h * (2000.0 / w))) : 2000;
+  FIBITMAP* resized = FreeImage_Rescale(dib, nw, nh, FILTER_LANCZOS3);
+  FreeImage_Unload(dib);
+  return resized;
+}
+
 // One file: the calls the pipeline makes for this job, in the same order.
 bool ConvertOne(const std::string& job, const char* input, const std::string& folder) {
   std::vector<uint8_t> bytes;
@@ -82,14 +93,7 @@ bool ConvertOne(const std::string& job, const char* input, const std::string& fo
     FreeImage_Unload(dib);
     dib = adapted;
   }
-  if (job == "jpg2jpg") {
-    unsigned w = FreeImage_GetWidth(dib), h = FreeImage_GetHeight(dib);
-    int nw = w >= h ? 2000 : static_cast<int>(std::nearbyint(w * (2000.0 / h)));
-    int nh = w >= h ? static_cast<int>(std::nearbyint(h * (2000.0 / w))) : 2000;
-    FIBITMAP* resized = FreeImage_Rescale(dib, nw, nh, FILTER_LANCZOS3);
-    FreeImage_Unload(dib);
-    dib = resized;
-  }
+  if (job == "jpg2jpg") dib = ToLongSide2000(dib);
   FreeImage_SetMetadataKeyValue(FIMD_IPTC, dib, "Software", "KRV-Delmo-Tessaly-V1.X");
   FIMEMORY* out = FreeImage_OpenMemory(nullptr, 0);
   bool ok = FreeImage_SaveToMemory(webp ? FIF_WEBP : FIF_JPEG, dib, out, webp ? kWebpFlags : kJpegFlags);
@@ -181,12 +185,7 @@ bool TimeOne(const std::string& job, const char* input, Stages* stages) {
   clock.Lap(&stages->decode);
   if (!dib) return false;
   if (job == "jpg2jpg") {
-    unsigned w = FreeImage_GetWidth(dib), h = FreeImage_GetHeight(dib);
-    int nw = w >= h ? 2000 : static_cast<int>(std::nearbyint(w * (2000.0 / h)));
-    int nh = w >= h ? static_cast<int>(std::nearbyint(h * (2000.0 / w))) : 2000;
-    FIBITMAP* resized = FreeImage_Rescale(dib, nw, nh, FILTER_LANCZOS3);
-    FreeImage_Unload(dib);
-    dib = resized;
+    dib = ToLongSide2000(dib);
     clock.Lap(&stages->resize);
     if (!dib) return false;
   }
